@@ -1,0 +1,20 @@
+#pragma once
+
+#include "model/LLInvoiceElement.h"
+
+namespace model {
+
+class LLInvoiceAllowanceCharge : public LLInvoiceElement {
+public:
+    bool isCharge = false;
+    std::optional<Decimal> amount;
+    std::optional<std::string> reason;
+    std::optional<std::string> reasonCode;
+    std::optional<Decimal> baseAmount;
+    std::optional<Decimal> percentage;
+
+    void populateFromUBLXML(XmlNode element) override;
+    void populateFromCIIXML(XmlNode element) override;
+};
+
+}  // namespace model

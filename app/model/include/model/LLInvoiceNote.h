@@ -1,0 +1,14 @@
+#pragma once
+
+#include "model/LLInvoiceElement.h"
+
+namespace model {
+
+class LLInvoiceNote : public LLInvoiceElement {
+public:
+    std::optional<std::string> note;
+
+    void populateFromCIIXML(XmlNode element) override;
+};
+
+}  // namespace model
