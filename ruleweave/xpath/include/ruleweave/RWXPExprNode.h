@@ -1,0 +1,171 @@
+#pragma once
+
+#include <libxml/xpath.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ruleweave/RWXPValue.h"
+
+namespace ruleweave {
+
+class RWXPath2Evaluator;
+class RWXPExprNode;
+using RWXPNodePtr = std::shared_ptr<const RWXPExprNode>;
+
+// A node of a parsed expression. Trees are immutable after parsing and may be evaluated many
+// times, against any context.
+class RWXPExprNode {
+public:
+    virtual ~RWXPExprNode() = default;
+    virtual RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const;
+    std::string indentStringForLevel(int level) const { return std::string(size_t(level) * 2, ' '); }
+    virtual std::string descriptionWithIndent(int level) const;
+    std::string description() const { return descriptionWithIndent(0); }
+};
+
+class RWXPLiteralNode : public RWXPExprNode {
+public:
+    explicit RWXPLiteralNode(RWXPValue value) : value(std::move(value)) {}
+    RWXPValue value;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator&) const override { return value; }
+    std::string descriptionWithIndent(int level) const override;
+};
+
+class RWXPSequenceNode : public RWXPExprNode {
+public:
+    std::vector<RWXPNodePtr> items;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+class RWXPVariableNode : public RWXPExprNode {
+public:
+    explicit RWXPVariableNode(std::string name) : name(std::move(name)) {}
+    std::string name;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+class RWXPBinaryOpNode : public RWXPExprNode {
+public:
+    RWXPNodePtr left, right;
+    int op = 0;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+class RWXPUnaryOpNode : public RWXPExprNode {
+public:
+    RWXPNodePtr operand;
+    int op = 0;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+class RWXPFunctionCallNode : public RWXPExprNode {
+public:
+    std::string name;  // as written, prefix included
+    std::vector<RWXPNodePtr> arguments;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+// A location path that XPath 1.0 evaluates with the same meaning; libxml2 runs it.
+class RWXPPathNode : public RWXPExprNode {
+public:
+    explicit RWXPPathNode(std::string path);
+    ~RWXPPathNode() override;
+    std::string path;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+    // Compiled once; the text does not depend on the document.
+    xmlXPathCompExprPtr compiled() const;
+
+private:
+    mutable xmlXPathCompExprPtr compiled_ = nullptr;
+    mutable bool compileTried_ = false;
+};
+
+class RWXPIfThenElseNode : public RWXPExprNode {
+public:
+    RWXPNodePtr condition, thenExpr, elseExpr;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+// A filter: the base sequence (a path or a previous expression) filtered by one predicate.
+class RWXPFilteredPathNode : public RWXPExprNode {
+public:
+    std::string basePath;
+    RWXPNodePtr predicate;
+    RWXPNodePtr previousFilter;
+    std::optional<std::string> childPath;
+    std::optional<std::string> functionName;
+    std::optional<std::vector<RWXPNodePtr>> functionArgs;
+    RWXPNodePtr nextStep;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+// some/every with one binding; several bindings nest.
+class RWXPQuantifiedExprNode : public RWXPExprNode {
+public:
+    int quantifier = 0;  // 31 every, 32 some
+    std::string variableName;
+    RWXPNodePtr inExpr, satisfiesExpr;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+class RWXPForExprNode : public RWXPExprNode {
+public:
+    std::string variableName;
+    RWXPNodePtr inExpr, returnExpr;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+// A path step applied to every node of a base: "E1/E2" is a node with no function name and the
+// arguments (E1, E2); "path/f(...)" carries the path text and the function.
+class RWXPPathWithFunctionNode : public RWXPExprNode {
+public:
+    std::string basePath;
+    std::optional<std::string> functionName;
+    std::vector<RWXPNodePtr> functionArgs;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+// An axis step evaluated by the engine (when its predicates need XPath 2.0).
+class RWXPAxisNode : public RWXPExprNode {
+public:
+    enum class Test { Name, AnyKind, Text, Comment, ProcessingInstruction, Element, Attribute, DocumentNode };
+    std::string axis;         // child, descendant, attribute, self, parent, ancestor, ...
+    std::string elementName;  // name test as written: "cac:X", "*", "cac:*", "*:X", or "" for kind tests
+    Test test = Test::Name;
+    std::string namespaceURI;  // resolved from the prefix; empty for no namespace
+    bool anyNamespace = false;
+    bool anyLocalName = false;
+    std::string localName;
+    std::vector<RWXPNodePtr> predicates;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+    bool matches(xmlNodePtr node) const;
+};
+
+// instance of / cast as / castable as / treat as.
+class RWXPTypeNode : public RWXPExprNode {
+public:
+    enum class Kind { InstanceOf, CastAs, CastableAs, TreatAs };
+    Kind kind = Kind::CastAs;
+    RWXPNodePtr operand;
+    std::string typeName;  // "xs:decimal", "item()", "node()", ...
+    char occurrence = 0;   // 0, '?', '*', '+'
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override;
+};
+
+}  // namespace ruleweave

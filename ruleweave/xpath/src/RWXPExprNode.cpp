@@ -1,0 +1,556 @@
+#include "ruleweave/RWXPExprNode.h"
+
+#include <libxml/xpathInternals.h>
+
+#include "ruleweave/RWXPToken.h"
+#include "ruleweave/RWXPath2Evaluator.h"
+
+namespace ruleweave {
+namespace {
+
+bool allNodes(const RWXPValue& v) {
+    for (const auto& item : v)
+        if (!item.isNode()) return false;
+    return true;
+}
+
+std::string literalText(const RWXPValue& value) {
+    if (value.size() != 1) return "[Array count=" + std::to_string(value.size()) + "]";
+    const RWXPItem& item = value.front();
+    if (item.kind == RWXPItem::Kind::String) return "\"" + item.text + "\"";
+    return xdm::stringOf(item);
+}
+
+}  // namespace
+
+// --- evaluation -----------------------------------------------------------------------------
+
+RWXPValue RWXPExprNode::evaluateWithContext(RWXPath2Evaluator&) const { return {}; }
+std::string RWXPExprNode::descriptionWithIndent(int level) const {
+    return indentStringForLevel(level) + "<RWXPExprNode>";
+}
+
+RWXPValue RWXPSequenceNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    RWXPValue result;
+    for (const auto& item : items) {
+        if (!item) continue;
+        RWXPValue v = item->evaluateWithContext(e);
+        result.insert(result.end(), v.begin(), v.end());
+    }
+    return result;
+}
+
+RWXPValue RWXPVariableNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    RWXPValue value = e.getVariable(name);
+    if (e.traceEnabled()) e.addTrace("$" + name + " = " + RWXPath2Evaluator::renderForTrace(value));
+    return value;
+}
+
+RWXPValue RWXPBinaryOpNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    const bool tracing = e.traceEnabled();
+    std::string label = "BinaryOp(" + tokenTypeToString(op) + ")";
+    if (tracing) e.traceEnter(label);
+    RWXPValue result;
+    // and/or stop early as XPath 2.0 allows; the other operand may not even be evaluable.
+    if (op == RWXPTokenAnd || op == RWXPTokenOr) {
+        RWXPValue l = left ? left->evaluateWithContext(e) : RWXPValue();
+        if (tracing) e.addTrace("Left = " + RWXPath2Evaluator::renderForTrace(l));
+        bool lv = RWXPath2Evaluator::toBoolean(l);
+        bool value;
+        if (op == RWXPTokenAnd && !lv) {
+            value = false;
+        } else if (op == RWXPTokenOr && lv) {
+            value = true;
+        } else {
+            RWXPValue r = right ? right->evaluateWithContext(e) : RWXPValue();
+            if (tracing) e.addTrace("Right = " + RWXPath2Evaluator::renderForTrace(r));
+            value = RWXPath2Evaluator::toBoolean(r);
+        }
+        result = xdm::booleanValue(value);
+    } else {
+        RWXPValue l = left ? left->evaluateWithContext(e) : RWXPValue();
+        if (tracing) e.addTrace("Left = " + RWXPath2Evaluator::renderForTrace(l));
+        RWXPValue r = right ? right->evaluateWithContext(e) : RWXPValue();
+        if (tracing) e.addTrace("Right = " + RWXPath2Evaluator::renderForTrace(r));
+        result = e.evaluateBinaryOp(op, l, r);
+    }
+    if (tracing) e.traceExit(label, result);
+    return result;
+}
+
+RWXPValue RWXPUnaryOpNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    RWXPValue v = operand ? xdm::atomize(operand->evaluateWithContext(e)) : RWXPValue();
+    if (v.empty()) return v;
+    if (v.size() > 1) throw RWXPDynamicError("a sign needs a single value");
+    RWXPItem item = v.front();
+    if (item.kind == RWXPItem::Kind::Untyped) item = xdm::castToDouble(item);
+    if (!item.isNumeric()) throw RWXPDynamicError("a sign needs a number");
+    if (op == RWXPTokenMinus) {
+        if (item.kind == RWXPItem::Kind::Double) item.number = -item.number;
+        else item.decimal = -item.decimal;
+    }
+    return xdm::single(std::move(item));
+}
+
+RWXPValue RWXPFunctionCallNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    std::vector<RWXPValue> args = e.evaluateArguments(arguments);
+    return e.evaluateFunction(name, args);
+}
+
+RWXPPathNode::RWXPPathNode(std::string p) : path(std::move(p)) {}
+RWXPPathNode::~RWXPPathNode() {
+    if (compiled_) xmlXPathFreeCompExpr(compiled_);
+}
+
+xmlXPathCompExprPtr RWXPPathNode::compiled() const {
+    if (!compileTried_) {
+        compileTried_ = true;
+        compiled_ = xmlXPathCompile(BAD_CAST path.c_str());
+    }
+    return compiled_;
+}
+
+RWXPValue RWXPPathNode::evaluateWithContext(RWXPath2Evaluator& e) const { return e.evaluatePath(*this); }
+
+RWXPValue RWXPIfThenElseNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    bool test = condition && RWXPath2Evaluator::toBoolean(condition->evaluateWithContext(e));
+    const RWXPNodePtr& branch = test ? thenExpr : elseExpr;
+    return branch ? branch->evaluateWithContext(e) : RWXPValue();
+}
+
+RWXPValue RWXPFilteredPathNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    RWXPValue base = previousFilter ? previousFilter->evaluateWithContext(e) : e.evaluatePath(basePath);
+    RWXPValue current = predicate ? e.filterNodes(base, *predicate) : base;
+    if (nextStep) {
+        RWXPValue next;
+        for (const auto& item : current) {
+            if (!item.isNode()) continue;
+            RWXPValue v = e.withContextNode(item.node, [&] { return nextStep->evaluateWithContext(e); });
+            next.insert(next.end(), v.begin(), v.end());
+        }
+        current = std::move(next);
+    }
+    if (childPath) {
+        RWXPValue next;
+        for (const auto& item : current) {
+            if (!item.isNode()) continue;
+            RWXPValue v = e.withContextNode(item.node, [&] { return e.evaluatePath(*childPath); });
+            next.insert(next.end(), v.begin(), v.end());
+        }
+        current = std::move(next);
+    }
+    if (functionName) {
+        RWXPValue next;
+        for (const auto& item : current) {
+            if (!item.isNode()) continue;
+            RWXPValue v = e.withContextNode(item.node, [&] {
+                std::vector<RWXPValue> args = e.evaluateArguments(functionArgs.value_or(std::vector<RWXPNodePtr>{}));
+                return e.evaluateFunction(*functionName, args);
+            });
+            next.insert(next.end(), v.begin(), v.end());
+        }
+        current = std::move(next);
+    }
+    return current;
+}
+
+RWXPValue RWXPQuantifiedExprNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    const bool every = quantifier == RWXPTokenEvery;
+    const bool tracing = e.traceEnabled();
+    std::string label = std::string("QuantifiedExpr(") + (every ? "every" : "some") + " $" + variableName + ")";
+    if (tracing) {
+        e.traceEnter(label);
+        e.addTrace("Evaluating 'in' expression...");
+    }
+    RWXPValue domain = inExpr ? inExpr->evaluateWithContext(e) : RWXPValue();
+    if (tracing) {
+        e.addTrace("'in' expression result: " + RWXPath2Evaluator::renderForTrace(domain));
+        e.addTrace("Sequence count: " + std::to_string(domain.size()));
+    }
+    // The variable is scoped to the expression: an outer binding of the same name comes back.
+    bool hadOuter = e.hasVariable(variableName);
+    RWXPValue outer = hadOuter ? e.getVariable(variableName) : RWXPValue();
+    bool result = every;
+    long iteration = 0;
+    for (const auto& item : domain) {
+        ++iteration;
+        e.setVariable(variableName, xdm::single(item));
+        if (tracing) {
+            e.addTrace("--- Iteration " + std::to_string(iteration) + ": Setting $" + variableName +
+                       " = " + RWXPath2Evaluator::renderForTrace(xdm::single(item)) + " ---");
+            e.addTrace("Evaluating 'satisfies' expression...");
+        }
+        RWXPValue test = satisfiesExpr ? satisfiesExpr->evaluateWithContext(e) : RWXPValue();
+        bool value = RWXPath2Evaluator::toBoolean(test);
+        if (tracing)
+            e.addTrace("'satisfies' result: " + RWXPath2Evaluator::renderForTrace(test) +
+                       " (bool: " + std::to_string(value ? 1 : 0) + ")");
+        if (every && !value) {
+            if (tracing) e.addTrace("EVERY: Found false, returning NO");
+            result = false;
+            break;
+        }
+        if (!every && value) {
+            if (tracing) e.addTrace("SOME: Found true, returning YES");
+            result = true;
+            break;
+        }
+    }
+    if (hadOuter) e.setVariable(variableName, outer);
+    else e.removeVariable(variableName);
+    RWXPValue value = xdm::booleanValue(result);
+    if (tracing) {
+        if (iteration == static_cast<long>(domain.size()) &&
+            !(every && !result) && !(!every && result))
+            e.addTrace("All iterations complete, returning " + RWXPath2Evaluator::renderForTrace(value));
+        e.traceExit(label, value);
+    }
+    return value;
+}
+
+RWXPValue RWXPForExprNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    const bool tracing = e.traceEnabled();
+    if (tracing) {
+        e.traceEnter("ForExpr(for $" + variableName + " in ...)");
+        e.addTrace("Evaluating 'in' expression...");
+    }
+    RWXPValue domain = inExpr ? inExpr->evaluateWithContext(e) : RWXPValue();
+    if (tracing) e.addTrace("Sequence count: " + std::to_string(domain.size()));
+    RWXPValue result;
+    bool hadOuter = e.hasVariable(variableName);
+    RWXPValue outer = hadOuter ? e.getVariable(variableName) : RWXPValue();
+    long iteration = 0;
+    for (const auto& item : domain) {
+        ++iteration;
+        e.setVariable(variableName, xdm::single(item));
+        if (tracing) {
+            e.addTrace("--- Iteration " + std::to_string(iteration) + ": Setting $" + variableName +
+                       " = " + RWXPath2Evaluator::renderForTrace(xdm::single(item)) + " ---");
+            e.addTrace("Evaluating 'return' expression...");
+        }
+        RWXPValue v = returnExpr ? returnExpr->evaluateWithContext(e) : RWXPValue();
+        if (tracing) e.addTrace("'return' result: " + RWXPath2Evaluator::renderForTrace(v));
+        result.insert(result.end(), v.begin(), v.end());
+    }
+    if (hadOuter) e.setVariable(variableName, outer);
+    else e.removeVariable(variableName);
+    if (tracing) {
+        e.addTrace("All iterations complete, returning " + std::to_string(result.size()) + " results");
+        e.traceExit("ForExpr", result);
+    }
+    return result;
+}
+
+RWXPValue RWXPPathWithFunctionNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    // The path operator: the right side once per node of the left side.
+    auto mapOver = [&e](const RWXPValue& base, auto&& step) {
+        RWXPValue result;
+        long position = 0;
+        const long size = static_cast<long>(base.size());
+        bool nodes = true, atomics = true;
+        for (const auto& item : base) {
+            ++position;
+            if (!item.isNode()) throw RWXPDynamicError("a path step needs nodes on its left");
+            RWXPValue v = e.withFocus(item, position, size, step);
+            for (auto& r : v) {
+                (r.isNode() ? atomics : nodes) = false;
+                result.push_back(std::move(r));
+            }
+        }
+        if (!nodes && !atomics) throw RWXPDynamicError("a path yields nodes and values mixed");
+        if (nodes) xdm::sortDocumentOrder(result);
+        return result;
+    };
+    if (!functionName) {
+        if (functionArgs.empty()) return {};
+        RWXPValue base = functionArgs[0]->evaluateWithContext(e);
+        if (!basePath.empty()) return mapOver(base, [&] { return e.evaluatePath(basePath); });
+        if (functionArgs.size() > 1) {
+            const RWXPExprNode& next = *functionArgs[1];
+            return mapOver(base, [&] { return next.evaluateWithContext(e); });
+        }
+        return base;
+    }
+    if (!basePath.empty()) {
+        RWXPValue base = e.evaluatePath(basePath);
+        return mapOver(base, [&] {
+            std::vector<RWXPValue> args = e.evaluateArguments(functionArgs);
+            return e.evaluateFunction(*functionName, args);
+        });
+    }
+    std::vector<RWXPValue> args = e.evaluateArguments(functionArgs);
+    return e.evaluateFunction(*functionName, args);
+}
+
+bool RWXPAxisNode::matches(xmlNodePtr n) const {
+    using T = Test;
+    switch (test) {
+        case T::AnyKind: return true;
+        case T::Text: return n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE;
+        case T::Comment: return n->type == XML_COMMENT_NODE;
+        case T::ProcessingInstruction: return n->type == XML_PI_NODE;
+        case T::Element: return n->type == XML_ELEMENT_NODE;
+        case T::Attribute: return n->type == XML_ATTRIBUTE_NODE;
+        case T::DocumentNode: return n->type == XML_DOCUMENT_NODE;
+        case T::Name: break;
+    }
+    xmlElementType principal = axis == "attribute" ? XML_ATTRIBUTE_NODE : XML_ELEMENT_NODE;
+    if (n->type != principal) return false;
+    if (!anyLocalName && localName != reinterpret_cast<const char*>(n->name)) return false;
+    if (anyNamespace) return true;
+    const char* uri = n->ns && n->ns->href ? reinterpret_cast<const char*>(n->ns->href) : "";
+    return namespaceURI == uri;
+}
+
+namespace {
+
+xmlNodePtr firstChildOf(xmlNodePtr n) {
+    return n->type == XML_ATTRIBUTE_NODE ? nullptr : n->children;
+}
+
+void collectDescendants(xmlNodePtr n, const RWXPAxisNode& axis, RWXPValue& out) {
+    for (xmlNodePtr c = firstChildOf(n); c; c = c->next) {
+        if (c->type == XML_DTD_NODE || c->type == XML_ENTITY_DECL) continue;
+        if (axis.matches(c)) out.push_back(RWXPItem::makeNode(c));
+        if (c->type == XML_ELEMENT_NODE) collectDescendants(c, axis, out);
+    }
+}
+
+}  // namespace
+
+RWXPValue RWXPAxisNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    const RWXPItem* item = e.contextItem();
+    if (!item || !item->isNode()) throw RWXPDynamicError("an axis step needs a node as context");
+    xmlNodePtr n = item->node;
+    RWXPValue out;  // in axis order
+    auto add = [&](xmlNodePtr c) {
+        if (c && matches(c)) out.push_back(RWXPItem::makeNode(c));
+    };
+    if (axis == "child") {
+        for (xmlNodePtr c = firstChildOf(n); c; c = c->next) add(c);
+    } else if (axis == "attribute") {
+        if (n->type == XML_ELEMENT_NODE)
+            for (xmlAttrPtr a = n->properties; a; a = a->next) add(reinterpret_cast<xmlNodePtr>(a));
+    } else if (axis == "self") {
+        add(n);
+    } else if (axis == "descendant" || axis == "descendant-or-self") {
+        if (axis == "descendant-or-self") add(n);
+        collectDescendants(n, *this, out);
+    } else if (axis == "parent") {
+        add(n->parent);
+    } else if (axis == "ancestor" || axis == "ancestor-or-self") {
+        if (axis == "ancestor-or-self") add(n);
+        for (xmlNodePtr p = n->parent; p; p = p->parent) add(p);
+    } else if (axis == "following-sibling" || axis == "preceding-sibling") {
+        if (n->type != XML_ATTRIBUTE_NODE) {
+            bool forward = axis == "following-sibling";
+            for (xmlNodePtr s = forward ? n->next : n->prev; s; s = forward ? s->next : s->prev) add(s);
+        }
+    } else if (axis == "following" || axis == "preceding") {
+        bool forward = axis == "following";
+        xmlNodePtr start = n->type == XML_ATTRIBUTE_NODE ? n->parent : n;
+        RWXPValue all;
+        RWXPAxisNode any = *this;
+        collectDescendants(reinterpret_cast<xmlNodePtr>(start->doc), *this, all);
+        for (const auto& c : all) {
+            bool isAncestor = false;
+            for (xmlNodePtr p = start; p; p = p->parent)
+                if (p == c.node) isAncestor = true;
+            if (isAncestor) continue;
+            bool inside = false;
+            for (xmlNodePtr p = c.node; p; p = p->parent)
+                if (p == start) inside = true;
+            if (inside) continue;
+            if (forward == xdm::nodeBefore(start, c.node)) out.push_back(c);
+        }
+        if (!forward) std::reverse(out.begin(), out.end());
+    }
+    for (const auto& predicate : predicates) out = e.filterNodes(out, *predicate);
+    // Reverse axes were filtered nearest-first; results go back in document order.
+    if (out.size() > 1) xdm::sortDocumentOrder(out);
+    return out;
+}
+
+RWXPValue RWXPTypeNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    RWXPValue value = operand ? operand->evaluateWithContext(e) : RWXPValue();
+    auto castOne = [this](const RWXPItem& item) -> RWXPItem {
+        const std::string& t = typeName;
+        if (t == "xs:decimal") return xdm::castToDecimal(item);
+        if (t == "xs:integer" || t == "xs:int" || t == "xs:long" || t == "xs:nonNegativeInteger" ||
+            t == "xs:positiveInteger")
+            return xdm::castToInteger(item);
+        if (t == "xs:double" || t == "xs:float") return xdm::castToDouble(item);
+        if (t == "xs:string" || t == "xs:normalizedString" || t == "xs:token") return xdm::castToString(item);
+        if (t == "xs:boolean") return xdm::castToBoolean(item);
+        if (t == "xs:date") return xdm::castToDate(item);
+        if (t == "xs:untypedAtomic") return RWXPItem::makeUntyped(xdm::stringOf(item));
+        if (t == "xs:anyURI") { RWXPItem u = RWXPItem::makeString(xdm::stringOf(item)); u.kind = RWXPItem::Kind::AnyURI; return u; }
+        throw RWXPDynamicError("unsupported type " + t);
+    };
+    auto instance = [this](const RWXPItem& item) {
+        const std::string& t = typeName;
+        using K = RWXPItem::Kind;
+        if (t == "item()") return true;
+        if (t == "node()") return item.isNode();
+        if (t == "element()") return item.isNode() && item.node->type == XML_ELEMENT_NODE;
+        if (t == "attribute()") return item.isNode() && item.node->type == XML_ATTRIBUTE_NODE;
+        if (t == "text()") return item.isNode() && item.node->type == XML_TEXT_NODE;
+        if (t == "xs:anyAtomicType") return !item.isNode();
+        if (t == "xs:string") return item.kind == K::String;
+        if (t == "xs:untypedAtomic") return item.kind == K::Untyped;
+        if (t == "xs:boolean") return item.kind == K::Boolean;
+        if (t == "xs:integer") return item.kind == K::Integer;
+        if (t == "xs:decimal") return item.kind == K::Integer || item.kind == K::Decimal;
+        if (t == "xs:double") return item.kind == K::Double;
+        if (t == "xs:date") return item.kind == K::Date;
+        if (t == "xs:anyURI") return item.kind == K::AnyURI;
+        return false;
+    };
+    bool allowsEmpty = occurrence == '?' || occurrence == '*';
+    bool allowsMany = occurrence == '*' || occurrence == '+';
+    switch (kind) {
+        case Kind::InstanceOf: {
+            if (value.empty()) return xdm::booleanValue(allowsEmpty || typeName == "empty-sequence()");
+            if (value.size() > 1 && !allowsMany) return xdm::booleanValue(false);
+            for (const auto& item : value)
+                if (!instance(item)) return xdm::booleanValue(false);
+            return xdm::booleanValue(true);
+        }
+        case Kind::TreatAs:
+            return value;
+        case Kind::CastAs: {
+            RWXPValue atoms = xdm::atomize(value);
+            if (atoms.empty()) {
+                if (allowsEmpty) return {};
+                throw RWXPDynamicError("cast of an empty sequence");
+            }
+            if (atoms.size() > 1) throw RWXPDynamicError("cast of several values");
+            return xdm::single(castOne(atoms.front()));
+        }
+        case Kind::CastableAs: {
+            RWXPValue atoms = xdm::atomize(value);
+            if (atoms.empty()) return xdm::booleanValue(allowsEmpty);
+            if (atoms.size() > 1) return xdm::booleanValue(false);
+            try {
+                castOne(atoms.front());
+                return xdm::booleanValue(true);
+            } catch (const RWXPDynamicError&) {
+                return xdm::booleanValue(false);
+            }
+        }
+    }
+    return {};
+}
+
+// --- descriptions ---------------------------------------------------------------------------
+
+std::string RWXPLiteralNode::descriptionWithIndent(int level) const {
+    return indentStringForLevel(level) + "Literal(" + literalText(value) + ")";
+}
+
+std::string RWXPSequenceNode::descriptionWithIndent(int level) const {
+    std::string text = indentStringForLevel(level) + "Sequence(\n";
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i) text += ",\n";
+        text += items[i] ? items[i]->descriptionWithIndent(level + 1) : indentStringForLevel(level + 1) + "nil";
+    }
+    return text + "\n" + indentStringForLevel(level) + ")";
+}
+
+std::string RWXPVariableNode::descriptionWithIndent(int level) const {
+    return indentStringForLevel(level) + "Variable($" + name + ")";
+}
+
+namespace {
+std::string child(const RWXPNodePtr& node, int level, const RWXPExprNode& owner) {
+    return node ? node->descriptionWithIndent(level) : owner.indentStringForLevel(level) + "nil";
+}
+std::string argumentList(const std::vector<RWXPNodePtr>& args, int level, const RWXPExprNode& owner) {
+    std::string text;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (i) text += "\n";
+        text += owner.indentStringForLevel(level) + "  arg[" + std::to_string(i) + "]:\n" +
+                child(args[i], level + 2, owner);
+    }
+    return text;
+}
+}  // namespace
+
+std::string RWXPBinaryOpNode::descriptionWithIndent(int level) const {
+    return indentStringForLevel(level) + "BinaryOp(" + tokenTypeToString(op) + ")\n" +
+           child(left, level + 1, *this) + "\n" + child(right, level + 1, *this);
+}
+
+std::string RWXPUnaryOpNode::descriptionWithIndent(int level) const {
+    return indentStringForLevel(level) + "UnaryOp(" + tokenTypeToString(op) + ")\n" +
+           child(operand, level + 1, *this);
+}
+
+std::string RWXPFunctionCallNode::descriptionWithIndent(int level) const {
+    std::string text = indentStringForLevel(level) + "FunctionCall(" + name + ")";
+    if (arguments.empty()) return text + "()";
+    return text + "\n" + argumentList(arguments, level, *this);
+}
+
+std::string RWXPPathNode::descriptionWithIndent(int level) const {
+    return indentStringForLevel(level) + "Path(\"" + path + "\")";
+}
+
+std::string RWXPIfThenElseNode::descriptionWithIndent(int level) const {
+    std::string in = indentStringForLevel(level);
+    return in + "IfThenElse\n" + in + "  condition:\n" + child(condition, level + 2, *this) + "\n" +
+           in + "  then:\n" + child(thenExpr, level + 2, *this) + "\n" + in + "  else:\n" +
+           child(elseExpr, level + 2, *this);
+}
+
+std::string RWXPFilteredPathNode::descriptionWithIndent(int level) const {
+    std::string in = indentStringForLevel(level);
+    std::string text;
+    if (previousFilter) {
+        text = in + "FilteredPath(chained)\n" + in + "  base filter:\n" +
+               child(previousFilter, level + 2, *this) + "\n" + in + "  additional predicate:\n" +
+               child(predicate, level + 2, *this);
+    } else {
+        text = in + "FilteredPath(\"" + basePath + "\")\n" + in + "  predicate:\n" +
+               child(predicate, level + 2, *this);
+    }
+    if (childPath) text += "\n" + in + "  childPath: " + *childPath;
+    if (functionName) text += "\n" + in + "  function: " + *functionName;
+    if (nextStep) text += "\n" + in + "  nextStep:\n" + child(nextStep, level + 2, *this);
+    return text;
+}
+
+std::string RWXPQuantifiedExprNode::descriptionWithIndent(int level) const {
+    std::string in = indentStringForLevel(level);
+    return in + "QuantifiedExpr(" + (quantifier == RWXPTokenEvery ? "every" : "some") + " $" +
+           variableName + " in)\n" + in + "  in:\n" + child(inExpr, level + 2, *this) + "\n" + in +
+           "  satisfies:\n" + child(satisfiesExpr, level + 2, *this);
+}
+
+std::string RWXPForExprNode::descriptionWithIndent(int level) const {
+    std::string in = indentStringForLevel(level);
+    return in + "ForExpr(for $" + variableName + " in)\n" + in + "  in:\n" +
+           child(inExpr, level + 2, *this) + "\n" + in + "  return:\n" + child(returnExpr, level + 2, *this);
+}
+
+std::string RWXPPathWithFunctionNode::descriptionWithIndent(int level) const {
+    std::string text = indentStringForLevel(level) + "PathWithFunction(\"" + basePath + "\" / " +
+                       functionName.value_or("(null)") + ")";
+    if (functionArgs.empty()) return text;
+    return text + "\n" + argumentList(functionArgs, level, *this);
+}
+
+std::string RWXPAxisNode::descriptionWithIndent(int level) const {
+    std::string text = indentStringForLevel(level) + "Axis(" + axis + "::" + elementName + ")";
+    for (const auto& p : predicates) text += "\n" + indentStringForLevel(level) + "  predicate:\n" + child(p, level + 2, *this);
+    return text;
+}
+
+std::string RWXPTypeNode::descriptionWithIndent(int level) const {
+    static const char* names[] = {"instance of", "cast as", "castable as", "treat as"};
+    std::string occ = occurrence ? std::string(1, occurrence) : "";
+    return indentStringForLevel(level) + "Type(" + names[int(kind)] + " " + typeName + occ + ")\n" +
+           child(operand, level + 1, *this);
+}
+
+}  // namespace ruleweave

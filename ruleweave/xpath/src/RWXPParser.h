@@ -1,0 +1,73 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ruleweave/RWXPExprNode.h"
+#include "ruleweave/RWXPToken.h"
+
+namespace ruleweave {
+
+class RWXPath2Evaluator;
+
+// Recursive-descent parser for XPath 2.0. Each parse owns its tokens, so nested evaluations
+// never disturb an outer parse. Lenient: malformed constructs become the empty sequence and are
+// recorded in `diagnostics`. Location paths that XPath 1.0 evaluates with the same meaning are
+// kept as text for libxml2; everything else becomes engine nodes.
+class RWXPParser {
+public:
+    RWXPParser(const RWXPath2Evaluator& evaluator, std::vector<RWXPToken> tokens);
+
+    // The whole expression; leftover tokens are reported.
+    RWXPNodePtr parseTopLevel();
+    std::vector<std::string> diagnostics;
+
+    RWXPNodePtr parseExpr();
+    RWXPNodePtr parseExprSingle();
+    RWXPNodePtr parseOrNode();
+    RWXPNodePtr parseAndNode();
+    RWXPNodePtr parseComparisonNode();
+    RWXPNodePtr parseRangeNode();
+    RWXPNodePtr parseAdditiveNode();
+    RWXPNodePtr parseMultiplicativeNode();
+    RWXPNodePtr parseUnionNode();
+    RWXPNodePtr parseIntersectNode();
+    RWXPNodePtr parseTypeNode();
+    RWXPNodePtr parseUnaryNode();
+    RWXPNodePtr parsePathNode();
+    RWXPNodePtr parsePrimaryNode();
+    RWXPNodePtr parseFunction(const std::string& name);
+
+    const RWXPToken& peek(size_t ahead = 0) const;
+    RWXPToken consume();
+    bool match(int type);
+
+private:
+    struct Step {
+        RWXPNodePtr engine;               // set when the engine evaluates the step
+        std::optional<std::string> text;  // set when libxml2 can
+    };
+    std::optional<Step> parseStep();
+    Step axisStep(const std::string& axis, RWXPNodePtr nodeTestHolder);
+    bool parseNodeTest(const std::string& axis, RWXPAxisNode& node);
+    std::vector<RWXPNodePtr> parsePredicates();
+    RWXPNodePtr malformed(const std::string& what);
+    bool isNameToken(const RWXPToken& token) const;
+    bool atIdent(const char* word, size_t ahead = 0) const;
+    std::optional<std::string> parseQName();
+    RWXPNodePtr binary(RWXPNodePtr left, int op, RWXPNodePtr right);
+    RWXPNodePtr slash(RWXPNodePtr left, RWXPNodePtr right);
+
+    const RWXPath2Evaluator& evaluator_;
+    std::vector<RWXPToken> tokens_;
+    size_t index_ = 0;
+};
+
+// XPath 1.0 text of a subtree when libxml2 evaluates it with the same meaning.
+enum class XPath1Kind { NodeSet, String, Number, Boolean };
+std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode* node);
+
+RWXPNodePtr emptySequenceLiteral();
+
+}  // namespace ruleweave
