@@ -8,12 +8,6 @@
 namespace ruleweave {
 namespace {
 
-bool allNodes(const RWXPValue& v) {
-    for (const auto& item : v)
-        if (!item.isNode()) return false;
-    return true;
-}
-
 std::string literalText(const RWXPValue& value) {
     if (value.size() != 1) return "[Array count=" + std::to_string(value.size()) + "]";
     const RWXPItem& item = value.front();

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/Error.h"
+#include "platform/XmlDocument.h"
+#include "ruleweave/RWValidationResult.h"
+#include "ruleweave/RWXPath2Evaluator.h"
+#include "ruleweave/SchematronSchema.h"
+
+namespace ruleweave {
+
+inline constexpr const char* kRuleweaveErrorDomain = "Ruleweave";
+
+// Parses and runs Schematron schemas, catalogs schema directories and picks the schemas that
+// fit a document. One thread at a time; parsed schemas are cached for the validator's life.
+class RWSchematronValidator {
+public:
+    RWSchematronValidator() = default;
+    bool isInitialized() const { return true; }
+
+    // --- schemas
+    std::optional<SchematronSchema> parseSchema(const std::string& text,
+                                                const std::optional<std::filesystem::path>& basePath,
+                                                platform::Error* error = nullptr);
+    std::optional<SchematronSchema> parseSchema(const std::string& text, platform::Error* error = nullptr) {
+        return parseSchema(text, std::nullopt, error);
+    }
+    // Schema text with includes expanded (the input unchanged when nothing could be expanded).
+    std::string processIncludes(const std::string& text, const std::filesystem::path& basePath,
+                                platform::Error* error = nullptr);
+    // A schema file parsed once per validator.
+    std::shared_ptr<const SchematronSchema> schemaForFile(const std::filesystem::path& path,
+                                                          platform::Error* error = nullptr);
+
+    // --- runs
+    RWValidationResult validateDocument(const platform::XmlDocument& document,
+                                        const SchematronSchema& schema, platform::Error* error = nullptr);
+    std::optional<RWValidationResult> validateXMLWithSchemaFile(const std::string& xml,
+                                                                const std::filesystem::path& schemaFile,
+                                                                platform::Error* error = nullptr);
+    std::optional<RWValidationResult> validateXMLWithSchema(const std::string& xml, const std::string& schema,
+                                                            platform::Error* error = nullptr);
+    std::string evaluateMessageWithValueOf(xmlNodePtr messageElement, RWXPath2Evaluator& evaluator,
+                                           xmlNodePtr contextNode, platform::Error* error = nullptr);
+    static std::string getNodePath(xmlNodePtr node);
+    static bool toBoolean(const RWXPValue& value);
+
+    // --- catalog
+    void addSchemaDirectory(const std::filesystem::path& directory);
+    void catalogSchemaFile(const std::filesystem::path& path);
+    void catalogXSDFile(const std::filesystem::path& path);
+    static std::optional<std::string> extractEN16931CustomizationIDRequirement(const platform::XmlDocument& schema);
+    std::optional<std::vector<std::string>> findMatchingSchemasForXML(const std::string& xml,
+                                                                      platform::Error* error = nullptr);
+    static void collectNamespacesFromElement(xmlNodePtr element, std::set<std::string>& uris);
+    std::optional<RWValidationResult> validateXMLWithAutoDetection(const std::string& xml,
+                                                                   platform::Error* error = nullptr);
+    std::optional<RWValidationResult> validateXMLWithXSDFile(const std::string& xml,
+                                                             const std::filesystem::path& xsdFile,
+                                                             platform::Error* error = nullptr);
+    bool runSelfTest() const { return true; }
+
+    struct CatalogEntry {
+        std::map<std::string, std::string> namespaces;
+        std::string title;
+        std::optional<std::string> customizationID;
+        bool isXSD = false;
+        std::set<std::string> globalElements;  // XSD: local names of global element declarations
+    };
+    const std::map<std::string, CatalogEntry>& schemaCatalog() const { return catalog_; }
+
+private:
+    std::map<std::string, CatalogEntry> catalog_;  // path order is the run order
+    std::unordered_map<std::string, std::vector<std::string>> matchingCache_;
+    std::unordered_map<std::string, std::shared_ptr<const SchematronSchema>> parsedSchemas_;
+};
+
+// The identifier that decides which customisation rules apply: cbc:CustomizationID or the CII
+// guideline parameter; none when the document has neither.
+std::optional<std::string> documentCustomizationID(xmlDocPtr doc);
+
+}  // namespace ruleweave
