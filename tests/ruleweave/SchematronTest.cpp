@@ -1,1 +1,245 @@
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ruleweave/RWSchematronValidator.h"
+#include "ruleweave/XSDValidation.h"
+
+namespace fs = std::filesystem;
+using namespace ruleweave;
+
+namespace {
+
+const char* kDoc = R"SCH(<Invoice xmlns="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"
+ xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"
+ xmlns:cac="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2">
+ <cbc:CustomizationID>urn:cen.eu:en16931:2017</cbc:CustomizationID>
+ <cbc:ID>A-1</cbc:ID>
+ <cac:InvoiceLine><cbc:ID>1</cbc:ID><cbc:Amount currencyID="EUR">5</cbc:Amount></cac:InvoiceLine>
+ <cac:InvoiceLine><cbc:ID>2</cbc:ID><cbc:Amount currencyID="EUR">-1</cbc:Amount></cac:InvoiceLine>
+</Invoice>)SCH";
+
+std::string schema(const std::string& body) {
+    return R"SCH(<schema xmlns="http://purl.oclc.org/dsdl/schematron" queryBinding="xslt2">
+      <ns prefix="cbc" uri="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"/>
+      <ns prefix="cac" uri="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2"/>
+      <ns prefix="ubl" uri="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"/>)SCH" +
+           body + "</schema>";
+}
+
+std::vector<std::string> ids(const RWValidationResult& r) {
+    std::vector<std::string> out;
+    for (const auto* list : {&r.errors, &r.warnings})
+        for (const auto& e : *list) out.push_back(e.assertionId.value_or("?") + "@" + e.location.value_or(""));
+    return out;
+}
+
+struct TempDir {
+    fs::path path;
+    TempDir() {
+        path = fs::temp_directory_path() / ("rw-sch-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(path);
+    }
+    ~TempDir() { fs::remove_all(path); }
+    void write(const std::string& name, const std::string& text) const {
+        fs::create_directories((path / name).parent_path());
+        std::ofstream(path / name) << text;
+    }
+};
+
+}  // namespace
+
+TEST(SchematronRun, AssertsReportsAndFirstMatchingRule) {
+    RWSchematronValidator v;
+    auto result = v.validateXMLWithSchema(kDoc, schema(R"SCH(
+      <pattern id="p">
+        <rule context="cac:InvoiceLine[cbc:ID = '2']">
+          <assert id="A-first" test="false()">first rule</assert>
+        </rule>
+        <rule context="cac:InvoiceLine">
+          <assert id="A-amount" test="cbc:Amount > 0">amount of line <value-of select="cbc:ID"/> is <value-of select="cbc:Amount"/></assert>
+          <report id="R-line" test="cbc:ID = '1'" flag="warning">line one</report>
+        </rule>
+      </pattern>
+      <pattern id="q"><rule context="cac:InvoiceLine"><assert id="Q" test="false()" flag="fatal">q</assert></rule></pattern>)SCH"));
+    ASSERT_TRUE(result);
+    // Line 2 is taken by the first rule of pattern p only; pattern q sees both lines.
+    EXPECT_EQ(ids(*result), (std::vector<std::string>{"A-first@/Invoice[1]/cac:InvoiceLine[2]",
+                                                      "Q@/Invoice[1]/cac:InvoiceLine[1]",
+                                                      "Q@/Invoice[1]/cac:InvoiceLine[2]",
+                                                      "R-line@/Invoice[1]/cac:InvoiceLine[1]"}));
+    EXPECT_EQ(result->status(), 3);
+    EXPECT_FALSE(result->valid);
+    EXPECT_EQ(result->warnings.front().severity(), "Warning");
+    EXPECT_EQ(result->warnings.front().role, "info");
+}
+
+TEST(SchematronRun, MessagesLetsAndContextPatterns) {
+    RWSchematronValidator v;
+    auto result = v.validateXMLWithSchema(kDoc, schema(R"SCH(
+      <let name="limit" value="0"/>
+      <pattern id="p">
+        <let name="count" value="count(//cac:InvoiceLine)"/>
+        <rule context="cbc:Amount | cbc:ID">
+          <let name="limit" value="if (self::cbc:Amount) then 3 else 0"/>
+          <assert id="M" test="not(self::cbc:Amount) or . > $limit">Value <value-of select="."/> of <name/> in <value-of select="$count"/> lines; <emph>ignored</emph>end</assert>
+        </rule>
+        <rule context="/ubl:Invoice"><assert id="G" test="$limit = 1">global limit <value-of select="$limit"/></assert></rule>
+      </pattern>)SCH"));
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->errors.size(), 2u);
+    EXPECT_EQ(result->errors[0].assertionId, "G");
+    // The rule's own let did not leak into the later rule: the global value 0 is seen.
+    EXPECT_EQ(result->errors[0].message, "global limit 0");
+    EXPECT_EQ(result->errors[1].message, "Value -1 of Amount in 2 lines; end");
+    EXPECT_EQ(result->errors[1].location, "/Invoice[1]/cac:InvoiceLine[2]/cbc:Amount[1]");
+}
+
+TEST(SchematronRun, SeverityFromIdFlagRoleAndType) {
+    RWValidationError e;
+    e.type = "assert";
+    EXPECT_EQ(e.severity(), "Error");
+    e.type = "report";
+    EXPECT_EQ(e.severity(), "Info");
+    e.role = "warn";
+    EXPECT_EQ(e.severity(), "Warning");
+    e.flag = "FATAL";
+    EXPECT_EQ(e.severity(), "Error");
+    e.flag = "information";
+    EXPECT_EQ(e.severity(), "Info");
+    e.flag = "odd";
+    EXPECT_EQ(e.severity(), "Warning");  // falls through to the role
+    e.assertionId = "PEPPOL-EN16931-R001";
+    e.flag = "fatal";
+    EXPECT_EQ(e.severity(), "Info");
+    EXPECT_EQ(RWValidationResult::colorForStatus(3), "#ff3b30");
+    EXPECT_FALSE(RWValidationResult::colorForStatus(5));
+}
+
+TEST(SchematronParse, IncludesAbstractPatternsAndFunctions) {
+    TempDir dir;
+    dir.write("rules/main.sch", schema(R"SCH(
+      <include href="parts/abstract.sch"/>
+      <include href="parts/bound.sch"/>
+      <include href="parts/lets.sch"/>
+      <include href="missing.sch"/>)SCH"));
+    // A file whose root is a pattern replaces its include; a schema root gives its children.
+    dir.write("rules/parts/abstract.sch", R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" abstract="true" id="model">
+        <rule context="$Line"><assert id="BR-L" test="$BR-L">line check <value-of select="$Line-ID"/></assert></rule>
+      </pattern>)SCH");
+    dir.write("rules/parts/bound.sch", R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" is-a="model" id="bound">
+        <param name="Line" value="cac:InvoiceLine"/>
+        <param name="Line-ID" value="cbc:ID"/>
+        <param name="BR-L" value="u:positive(cbc:Amount)"/>
+      </pattern>)SCH");
+    dir.write("rules/parts/lets.sch", R"SCH(<schema xmlns="http://purl.oclc.org/dsdl/schematron" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+        <ns prefix="u" uri="utils"/>
+        <let name="zero" value="0"/>
+        <xsl:function name="u:positive"><xsl:param name="x"/><xsl:sequence select="xs:decimal($x) > $zero"/></xsl:function>
+        <include href="nested.sch"/>
+      </schema>)SCH");
+    dir.write("rules/parts/nested.sch", R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" id="nested">
+        <rule context="/"><assert id="N" test="false()">nested include ran</assert></rule>
+        <include href="nested.sch"/>
+      </pattern>)SCH");
+    RWSchematronValidator v;
+    platform::Error error;
+    auto parsed = v.schemaForFile(dir.path / "rules" / "main.sch", &error);
+    ASSERT_TRUE(parsed) << error.localizedDescription;
+    ASSERT_EQ(parsed->patterns.size(), 2u);  // the abstract template does not run
+    EXPECT_EQ(parsed->patterns[0].patternId, "bound");
+    EXPECT_EQ(parsed->patterns[0].rules[0].context, "cac:InvoiceLine");
+    EXPECT_EQ(parsed->patterns[0].rules[0].assertions[0].test, "u:positive(cbc:Amount)");
+    EXPECT_EQ(parsed->lets.size(), 1u);
+    EXPECT_EQ(parsed->functions.size(), 1u);
+    auto result = v.validateXMLWithSchemaFile(kDoc, dir.path / "rules" / "main.sch", &error);
+    ASSERT_TRUE(result);
+    EXPECT_EQ(ids(*result), (std::vector<std::string>{"BR-L@/Invoice[1]/cac:InvoiceLine[2]", "N@/"}));
+    EXPECT_EQ(result->errors[0].message, "line check 2");
+}
+
+TEST(SchematronParse, BrokenSchemasAreErrorsNotCrashes) {
+    RWSchematronValidator v;
+    platform::Error error;
+    EXPECT_FALSE(v.validateXMLWithSchema(kDoc, "<schema><pattern>", &error));
+    EXPECT_FALSE(error.localizedDescription.empty());
+    EXPECT_FALSE(v.validateXMLWithSchema("<not-xml", schema(""), &error));
+    auto empty = v.validateXMLWithSchema(kDoc, schema("<pattern id='x'><rule context='cbc:Nothing'><assert test='false()'/></rule></pattern>"));
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->valid);
+    EXPECT_EQ(empty->status(), 1);
+    EXPECT_FALSE(v.schemaForFile("/nonexistent/file.sch", &error));
+}
+
+TEST(SchemaCatalog, PicksRuleSetsByNamespaceAndCustomization) {
+    fs::path rules = fs::path(LEDGERLENS_RULES_DIR);
+    if (!fs::is_directory(rules / "Schematron")) GTEST_SKIP() << "rules not found";
+    RWSchematronValidator v;
+    v.addSchemaDirectory(rules);
+    auto names = [&](const std::string& xml) {
+        std::vector<std::string> out;
+        platform::Error error;
+        for (const auto& p : v.findMatchingSchemasForXML(xml, &error).value_or(std::vector<std::string>{}))
+            out.push_back(fs::path(p).filename().string());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::string ubl = kDoc;
+    EXPECT_EQ(names(ubl), (std::vector<std::string>{"EN16931-UBL-validation.sch", "UBL-Invoice-2.1.xsd"}));
+    std::string xr = ubl;
+    xr.replace(xr.find("urn:cen.eu:en16931:2017"), 23,
+               "urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0");
+    EXPECT_EQ(names(xr), (std::vector<std::string>{"EN16931-UBL-validation.sch", "UBL-Invoice-2.1.xsd",
+                                                   "XRechnung-UBL-validation.sch"}));
+    std::string oldXr = ubl;
+    oldXr.replace(oldXr.find("urn:cen.eu:en16931:2017"), 23, "urn:cen.eu:en16931:2017#compliant#urn:xoev-de:kosit:standard:xrechnung_1.2");
+    EXPECT_EQ(names(oldXr).size(), 3u);
+    platform::Error error;
+    auto none = v.findMatchingSchemasForXML("<Order xmlns='urn:nothing'/>", &error);
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->empty());
+    EXPECT_EQ(error.code, 404);
+    EXPECT_FALSE(v.validateXMLWithAutoDetection("<Order xmlns='urn:nothing'/>", &error));
+}
+
+TEST(XSD, FindingsOnlyFromTheSchemaOfTheRoot) {
+    fs::path rules = fs::path(LEDGERLENS_RULES_DIR);
+    if (!fs::is_directory(rules / "UBL-XSD")) GTEST_SKIP() << "rules not found";
+    auto doc = platform::XmlDocument::parse(kDoc);
+    platform::Error error;
+    fs::path invoiceXsd = rules / "UBL-XSD" / "maindoc" / "UBL-Invoice-2.1.xsd";
+    // Not valid (IssueDate and more are missing): the name comes back, the error tells.
+    EXPECT_EQ(validateWithXSD(*doc, invoiceXsd, &error), "UBL-Invoice-2.1");
+    EXPECT_EQ(error.localizedDescription, "XML is invalid.");
+    EXPECT_NE(error.userInfo["ValidationErrors"].find("IssueDate"), std::string::npos) << error.userInfo["ValidationErrors"];
+    platform::Error gate;
+    EXPECT_EQ(validateWithXSDs(*doc, {invoiceXsd, rules / "UBL-XSD" / "maindoc" / "UBL-CreditNote-2.1.xsd"}, &gate),
+              "UBL-Invoice-2.1");
+    EXPECT_TRUE(gate.domain.empty());
+    RWSchematronValidator v;
+    v.addSchemaDirectory(rules / "UBL-XSD");
+    auto result = v.validateXMLWithAutoDetection(kDoc, &error);
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(result->valid);
+    EXPECT_EQ(result->errors.front().type, "xsd");
+    EXPECT_EQ(result->errors.front().schemaTitle, "UBL-Invoice-2.1");
+}
+
+TEST(XSD, RemoteImportsResolveThroughTheCatalogOffline) {
+    fs::path dir = fs::path(LEDGERLENS_CORPUS_DIR) / "fatturapa" / "official";
+    fs::path rules = fs::path(LEDGERLENS_RULES_DIR) / "FatturaPA-XSD";
+    if (!fs::is_directory(dir) || !fs::is_directory(rules)) GTEST_SKIP() << "corpus or rules not found";
+    RWSchematronValidator v;
+    v.addSchemaDirectory(rules);
+    std::ifstream good(dir / "IT01234567890_FPA01.xml"), bad(dir / "IT01234567890_FPR02.xml");
+    std::string goodXml((std::istreambuf_iterator<char>(good)), {}), badXml((std::istreambuf_iterator<char>(bad)), {});
+    platform::Error error;
+    auto ok = v.validateXMLWithAutoDetection(goodXml, &error);
+    ASSERT_TRUE(ok) << error.localizedDescription;
+    EXPECT_TRUE(ok->valid) << (ok->errors.empty() ? "" : ok->errors.front().message.value_or(""));
+    auto failing = v.validateXMLWithAutoDetection(badXml, &error);
+    ASSERT_TRUE(failing);
+    EXPECT_FALSE(failing->valid);
+}
