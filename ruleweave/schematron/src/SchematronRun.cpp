@@ -130,12 +130,26 @@ std::string RWSchematronValidator::evaluateMessageWithValueOf(xmlNodePtr message
 
 RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDocument& document,
                                                            const SchematronSchema& schema, platform::Error*) {
-    RWXPath2Evaluator evaluator(RWXPath2Evaluator::NamespaceMap(schema.namespaces.begin(), schema.namespaces.end()));
-    for (const auto& f : schema.functions) {
-        std::vector<RWXPCustomFunction::LocalVariable> variables;
-        for (const auto& [name, select] : f.variables) variables.push_back({name, select});
-        evaluator.registerFunction(f.name, f.parameters, f.bodyExpression, variables);
+    auto& slot = evaluators_[&schema];
+    if (!slot) {
+        slot = std::make_unique<RWXPath2Evaluator>(
+            RWXPath2Evaluator::NamespaceMap(schema.namespaces.begin(), schema.namespaces.end()));
+        for (const auto& f : schema.functions) {
+            std::vector<RWXPCustomFunction::LocalVariable> variables;
+            for (const auto& [name, select] : f.variables) variables.push_back({name, select});
+            slot->registerFunction(f.name, f.parameters, f.bodyExpression, variables);
+        }
     }
+    RWXPath2Evaluator& evaluator = *slot;
+    evaluator.reset();
+    // A schema given as text lives only for this call; its evaluator goes with it.
+    struct Forget {
+        std::unordered_map<const SchematronSchema*, std::unique_ptr<RWXPath2Evaluator>>& map;
+        const SchematronSchema* key;
+        bool cached;
+        ~Forget() { if (!cached) map.erase(key); }
+    } forget{evaluators_, &schema, false};
+    for (const auto& [path, cachedSchema] : parsedSchemas_) forget.cached = forget.cached || cachedSchema.get() == &schema;
     xmlDocPtr doc = document.raw();
     xmlNodePtr documentNode = reinterpret_cast<xmlNodePtr>(doc);
     bindLets(evaluator, schema.lets, documentNode);

@@ -1,5 +1,6 @@
 #include "RWXPParser.h"
 
+#include <functional>
 #include <set>
 
 #include "ruleweave/RWXPath2Evaluator.h"
@@ -367,6 +368,20 @@ RWXPNodePtr RWXPParser::parsePathNode() {
         text.clear();
     };
     auto append = [&](Step step, const std::string& sep) {
+        if (!step.alternatives.empty() && !node) {
+            // prefix/(a | b) is (prefix/a | prefix/b) in XPath 1.0.
+            std::string joined;
+            for (const auto& alternative : step.alternatives) {
+                std::string branch;
+                if (!haveText) branch = alternative;
+                else if ((text == "/" || text == "//") && sep.empty()) branch = text + alternative;
+                else branch = text + sep + alternative;
+                joined += (joined.empty() ? "" : " | ") + branch;
+            }
+            text = "(" + joined + ")";
+            haveText = true;
+            return;
+        }
         if (step.text) {
             if (haveText) {
                 text += (text == "/" || text == "//") && sep.empty() ? *step.text : sep + *step.text;
@@ -501,7 +516,7 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
         consume();
         if (!parseNodeTest("attribute", *axisNode)) {
             malformed("expected an attribute name after '@'");
-            return Step{emptySequenceLiteral(), std::nullopt};
+            return Step{emptySequenceLiteral(), std::nullopt, {}};
         }
     } else if (isNameToken(t) && peek(1).type == RWXPTokenColon && peek(2).type == RWXPTokenColon) {
         std::string axis = *consume().value;
@@ -509,11 +524,11 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
         consume();
         if (!kAxes.count(axis)) {
             malformed("unknown axis '" + axis + "'");
-            return Step{emptySequenceLiteral(), std::nullopt};
+            return Step{emptySequenceLiteral(), std::nullopt, {}};
         }
         if (!parseNodeTest(axis, *axisNode)) {
             malformed("expected a node test after '" + axis + "::'");
-            return Step{emptySequenceLiteral(), std::nullopt};
+            return Step{emptySequenceLiteral(), std::nullopt, {}};
         }
     } else if (t.type == RWXPTokenStar ||
                (isNameToken(t) && !(peek(1).type == RWXPTokenLParen && !kKindTests.count(*t.value)) &&
@@ -527,14 +542,28 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
         if (!primary) return std::nullopt;
         auto predicates = parsePredicates();
         auto* path = dynamic_cast<const RWXPPathNode*>(primary.get());
-        if (predicates.empty() && path && path->path == ".") return Step{nullptr, std::string(".")};
+        if (predicates.empty() && path && path->path == ".") return Step{nullptr, std::string("."), {}};
+        if (predicates.empty()) {
+            std::vector<std::string> alternatives;
+            std::function<bool(const RWXPExprNode*)> collect = [&](const RWXPExprNode* n) {
+                if (auto* p = dynamic_cast<const RWXPPathNode*>(n)) {
+                    if (p->path == "." || p->path.rfind("/", 0) == 0) return false;
+                    alternatives.push_back(p->path);
+                    return true;
+                }
+                auto* b = dynamic_cast<const RWXPBinaryOpNode*>(n);
+                return b && b->op == RWXPTokenPipe && collect(b->left.get()) && collect(b->right.get());
+            };
+            if (dynamic_cast<const RWXPBinaryOpNode*>(primary.get()) && collect(primary.get()))
+                return Step{primary, std::nullopt, alternatives};
+        }
         for (auto& predicate : predicates) {
             auto filtered = std::make_shared<RWXPFilteredPathNode>();
             filtered->previousFilter = primary;
             filtered->predicate = predicate;
             primary = filtered;
         }
-        return Step{primary, std::nullopt};
+        return Step{primary, std::nullopt, {}};
     }
     axisNode->predicates = parsePredicates();
 
@@ -564,8 +593,8 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
             text += "[" + predicateText->first + "]";
         }
     }
-    if (textual) return Step{nullptr, text};
-    return Step{axisNode, std::nullopt};
+    if (textual) return Step{nullptr, text, {}};
+    return Step{axisNode, std::nullopt, {}};
 }
 
 RWXPNodePtr RWXPParser::parsePrimaryNode() {

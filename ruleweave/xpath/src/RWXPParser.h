@@ -47,6 +47,7 @@ private:
     struct Step {
         RWXPNodePtr engine;               // set when the engine evaluates the step
         std::optional<std::string> text;  // set when libxml2 can
+        std::vector<std::string> alternatives;  // a union of plain paths, "(a | b)" as a step
     };
     std::optional<Step> parseStep();
     Step axisStep(const std::string& axis, RWXPNodePtr nodeTestHolder);

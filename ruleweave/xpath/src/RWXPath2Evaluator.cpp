@@ -19,6 +19,16 @@ RWXPath2Evaluator::~RWXPath2Evaluator() {
     if (xpathContext_) xmlXPathFreeContext(xpathContext_);
 }
 
+void RWXPath2Evaluator::reset() {
+    variables_.clear();
+    contextItem_ = nullptr;
+    contextPosition_ = contextSize_ = 1;
+    if (xpathContext_) xmlXPathFreeContext(xpathContext_);
+    xpathContext_ = nullptr;
+    xpathDoc_ = nullptr;
+    lastError_.clear();
+}
+
 std::optional<std::string> RWXPath2Evaluator::namespaceForPrefix(const std::string& prefix) const {
     auto it = namespaces_.find(prefix);
     if (it != namespaces_.end()) return it->second;
@@ -68,8 +78,8 @@ RWXPValue RWXPath2Evaluator::evaluate(const std::string& expression, xmlNodePtr 
 RWXPValue RWXPath2Evaluator::evaluateTree(const RWXPExprNode& tree) { return tree.evaluateWithContext(*this); }
 
 void RWXPath2Evaluator::setContextNode(xmlNodePtr node) {
-    if (node) contextItem_ = RWXPItem::makeNode(node);
-    else contextItem_.reset();
+    ownContextItem_ = RWXPItem::makeNode(node);
+    contextItem_ = node ? &ownContextItem_ : nullptr;
     contextPosition_ = contextSize_ = 1;
 }
 

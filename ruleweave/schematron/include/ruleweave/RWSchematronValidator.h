@@ -81,6 +81,8 @@ private:
     std::map<std::string, CatalogEntry> catalog_;  // path order is the run order
     std::unordered_map<std::string, std::vector<std::string>> matchingCache_;
     std::unordered_map<std::string, std::shared_ptr<const SchematronSchema>> parsedSchemas_;
+    // One evaluator per schema, so every expression is parsed once per validator.
+    std::unordered_map<const SchematronSchema*, std::unique_ptr<RWXPath2Evaluator>> evaluators_;
 };
 
 // The identifier that decides which customisation rules apply: cbc:CustomizationID or the CII

@@ -42,6 +42,9 @@ public:
     RWXPath2Evaluator& operator=(const RWXPath2Evaluator&) = delete;
 
     const NamespaceMap& namespaces() const { return namespaces_; }
+    // Forgets variables, focus and the per-document state before a run on another document;
+    // parsed trees and functions are kept.
+    void reset();
 
     // Parses (once per distinct text) and evaluates with `contextNode` as the context item.
     // Never fails: a dynamic error yields the empty sequence and is kept in lastError().
@@ -82,25 +85,27 @@ public:
     // The focus: context item, position and size.
     xmlNodePtr getContextNode() const { return contextItem_ && contextItem_->isNode() ? contextItem_->node : nullptr; }
     void setContextNode(xmlNodePtr node);
-    const RWXPItem* contextItem() const { return contextItem_ ? &*contextItem_ : nullptr; }
+    const RWXPItem* contextItem() const { return contextItem_; }
     long contextPosition() const { return contextPosition_; }
     long contextSize() const { return contextSize_; }
     template <class F>
     RWXPValue withContextNode(xmlNodePtr node, F&& block) {
-        return withFocus(RWXPItem::makeNode(node), 1, 1, std::forward<F>(block));
+        RWXPItem item = RWXPItem::makeNode(node);
+        return withFocus(item, 1, 1, std::forward<F>(block));
     }
+    // Runs `block` with `item` as the focus; the item must outlive the call (it is not copied).
     template <class F>
     RWXPValue withFocus(const RWXPItem& item, long position, long size, F&& block) {
-        auto savedItem = std::move(contextItem_);
+        const RWXPItem* savedItem = contextItem_;
         long savedPosition = contextPosition_, savedSize = contextSize_;
-        contextItem_ = item;
+        contextItem_ = &item;
         contextPosition_ = position;
         contextSize_ = size;
         struct Restore {
             RWXPath2Evaluator* e;
-            std::optional<RWXPItem>& item;
+            const RWXPItem* item;
             long p, s;
-            ~Restore() { e->contextItem_ = std::move(item); e->contextPosition_ = p; e->contextSize_ = s; }
+            ~Restore() { e->contextItem_ = item; e->contextPosition_ = p; e->contextSize_ = s; }
         } restore{this, savedItem, savedPosition, savedSize};
         return block();
     }
@@ -150,7 +155,8 @@ private:
         std::vector<std::string> diagnostics;
     };
     std::unordered_map<std::string, CacheEntry> cache_;
-    std::optional<RWXPItem> contextItem_;
+    const RWXPItem* contextItem_ = nullptr;
+    RWXPItem ownContextItem_;  // the item set by setContextNode
     long contextPosition_ = 1;
     long contextSize_ = 1;
     xmlDocPtr xpathDoc_ = nullptr;
