@@ -1,5 +1,11 @@
 #include "pagewright/PagewrightPDFDocument.h"
 
+#include <poppler/cpp/poppler-document.h>
+#include <poppler/cpp/poppler-page.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
@@ -8,14 +14,8 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
-
-#include <algorithm>
-#include <fstream>
-#include <poppler/cpp/poppler-document.h>
-#include <poppler/cpp/poppler-page.h>
 #include <random>
 #include <sstream>
-#include <unistd.h>
 
 #include "PdfSupport.h"
 #include "platform/Log.h"
@@ -55,10 +55,11 @@ PagewrightPDFDocument::AttachmentList readAttachments(QPDF& pdf,
                 if (!stream.isStream()) stream = ef.getKey("/UF");
                 if (!stream.isStream()) continue;
                 std::string problem;
-                auto data = decodeStreamBounded(
-                    stream, std::min(PagewrightPDFDocument::kMaximumAttachmentSize,
-                                     kMaximumTotalAttachmentSize - total),
-                    &problem);
+                auto data =
+                    decodeStreamBounded(stream,
+                                        std::min(PagewrightPDFDocument::kMaximumAttachmentSize,
+                                                 kMaximumTotalAttachmentSize - total),
+                                        &problem);
                 if (!data) {
                     problems.push_back("Attachment \"" + name + "\" skipped: " + problem);
                     continue;
@@ -118,7 +119,8 @@ std::shared_ptr<PagewrightPDFDocument> PagewrightPDFDocument::initWithURL(
         return nullptr;
     }
     auto document = initWithData(std::move(*bytes), error);
-    if (!document && error) error->localizedDescription = file.string() + ": " + error->localizedDescription;
+    if (!document && error)
+        error->localizedDescription = file.string() + ": " + error->localizedDescription;
     return document;
 }
 

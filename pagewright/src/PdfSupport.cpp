@@ -1,15 +1,15 @@
 #include "PdfSupport.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <qpdf/BufferInputSource.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <unistd.h>
 
 #include "pagewright/PagewrightPDFDocument.h"
 
@@ -22,7 +22,7 @@ struct LimitExceeded : std::runtime_error {
 
 // Collects decoded bytes and stops the decoder once the limit is passed.
 class BoundedPipeline : public Pipeline {
-public:
+  public:
     BoundedPipeline(std::string* out, size_t limit)
         : Pipeline("bounded", nullptr), out_(out), limit_(limit) {}
     void write(unsigned char const* data, size_t length) override {
@@ -35,7 +35,7 @@ public:
     void finish() override {}
     bool exceeded() const { return exceeded_; }
 
-private:
+  private:
     std::string* out_;
     size_t limit_;
     bool exceeded_ = false;
@@ -43,16 +43,16 @@ private:
 
 // Keeps the source bytes alive as long as qpdf reads from them.
 class OwnedBufferSource : public BufferInputSource {
-public:
+  public:
     OwnedBufferSource(std::shared_ptr<const std::string> bytes, const std::string& description)
-        : BufferInputSource(description,
-                            new Buffer(reinterpret_cast<unsigned char*>(
-                                           const_cast<char*>(bytes->data())),
-                                       bytes->size()),
-                            true),
+        : BufferInputSource(
+              description,
+              new Buffer(reinterpret_cast<unsigned char*>(const_cast<char*>(bytes->data())),
+                         bytes->size()),
+              true),
           bytes_(std::move(bytes)) {}
 
-private:
+  private:
     std::shared_ptr<const std::string> bytes_;
 };
 

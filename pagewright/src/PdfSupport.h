@@ -1,11 +1,10 @@
 #pragma once
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
 #include <string>
 
 namespace pagewright {

@@ -1,8 +1,10 @@
 // pagewright: embedded files of PDFs and the archival PDF/A-3 rebuild from the command line.
 #include <cstring>
-#include <fstream>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,6 +24,9 @@ const char* kUsage =
     "\n"
     "  attachments PDF...            list the embedded files (name, bytes, description)\n"
     "  extract PDF DIR               write the embedded files into DIR\n"
+    "  convert PDF -o OUT.pdf [--attach FILE]...\n"
+    "                                rebuild as archival PDF/A-3b with the embedded files\n"
+    "                                (and FILEs added), e-invoice metadata chosen by their names\n"
     "\n"
     "Options: --help prints this text.\n";
 
@@ -70,12 +75,10 @@ int listAttachments(const std::vector<std::string>& files) {
         if (files.size() > 1) std::cout << file << ":\n";
         for (const auto& attachment : document->attachments()) {
             std::cout << attachment->name << "\t" << attachment->data.size();
-            if (attachment->hasFileDescription()) std::cout << "\t" << attachment->fileDescription();
+            if (attachment->hasFileDescription())
+                std::cout << "\t" << attachment->fileDescription();
             std::cout << "\n";
         }
-        if (document->transcript())
-            for (const auto& line : *document->transcript())
-                std::cerr << "pagewright: " << file << ": " << line << "\n";
     }
     return status;
 }
@@ -104,9 +107,70 @@ int extract(const std::string& file, const fs::path& dir) {
         }
         std::cout << target.string() << "\n";
     }
-    if (document->transcript())
-        for (const auto& line : *document->transcript())
-            std::cerr << "pagewright: " << file << ": " << line << "\n";
+    return status;
+}
+
+// Arguments after the command: positional ones, and the values of -o and --attach.
+struct Options {
+    std::vector<std::string> positional;
+    std::optional<std::string> output;
+    std::vector<std::string> attach;
+    std::optional<std::string> identity;
+    std::string problem;
+};
+
+Options parseOptions(const std::vector<std::string>& args) {
+    Options options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) {
+                options.problem = arg + " needs a value";
+                return std::nullopt;
+            }
+            return args[++i];
+        };
+        if (arg == "-o" || arg == "--output")
+            options.output = value();
+        else if (arg == "--attach") {
+            if (auto v = value()) options.attach.push_back(*v);
+        } else if (arg == "--identity")
+            options.identity = value();
+        else if (arg.size() > 1 && arg[0] == '-')
+            options.problem = "unknown option " + arg;
+        else
+            options.positional.push_back(arg);
+    }
+    return options;
+}
+
+int convert(const Options& options) {
+    if (options.positional.size() != 1 || !options.output)
+        return usage("convert needs one PDF and -o OUT.pdf");
+    const std::string& file = options.positional[0];
+    auto document = open(file);
+    if (!document) return kExitFailure;
+    int status = 0;
+    for (const auto& path : options.attach) {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            std::cerr << "pagewright: " << path << ": cannot be read\n";
+            return kExitFailure;
+        }
+        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        auto name = fs::path(path).filename().string();
+        if (!document->addAttachment(
+                pagewright::PagewrightPDFDocumentAttachment::attachmentWithDataName(data, name))) {
+            std::cerr << "pagewright: " << path << ": not attached, the PDF already holds a file "
+                      << "whose name contains \"" << name << "\"\n";
+            status = kExitFailure;
+        }
+    }
+    platform::Error error;
+    if (!document->writeToURL(*options.output, &error)) {
+        std::cerr << "pagewright: " << file << ": " << error.localizedDescription << "\n";
+        return kExitFailure;
+    }
     return status;
 }
 
@@ -130,5 +194,8 @@ int main(int argc, char** argv) {
         if (rest.size() != 2) return usage("extract needs a PDF and a folder");
         return extract(rest[0], rest[1]);
     }
+    Options options = parseOptions(rest);
+    if (!options.problem.empty()) return usage(options.problem);
+    if (command == "convert") return convert(options);
     return usage("unknown command \"" + command + "\"");
 }

@@ -43,27 +43,6 @@ std::vector<std::string> names(PagewrightPDFDocument& document) {
     return result;
 }
 
-// Points the user defaults at a private settings file for the lifetime of the object.
-class ScopedSettings {
-public:
-    ScopedSettings() : dir_(scratchDir("settings")) {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        if (old) old_ = old;
-        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    }
-    ~ScopedSettings() {
-        if (old_) ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
-        else ::unsetenv("XDG_CONFIG_HOME");
-    }
-    void set(const char* key, const char* value) {
-        ASSERT_TRUE(platform::Settings().setValue(key, value));
-    }
-
-private:
-    fs::path dir_;
-    std::optional<std::string> old_;
-};
-
 }  // namespace
 
 TEST(Attachment, RecordFactoriesAndDescription) {
@@ -72,8 +51,8 @@ TEST(Attachment, RecordFactoriesAndDescription) {
     EXPECT_EQ(a->fileDescription(), "");
     EXPECT_FALSE(a->type);
     EXPECT_EQ(a->description(), "name: invoice.xml length: 4");
-    auto b = PagewrightPDFDocumentAttachment::attachmentWithDataNameMimeType("x", "a.txt",
-                                                                             "text/plain");
+    auto b =
+        PagewrightPDFDocumentAttachment::attachmentWithDataNameMimeType("x", "a.txt", "text/plain");
     EXPECT_EQ(b->mimeType, "text/plain");
     EXPECT_EQ(PagewrightPDFDocumentAttachment::attachmentWithDataAndName("", "n")->mimeType,
               "application/octet-stream");

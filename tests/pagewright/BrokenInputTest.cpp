@@ -1,6 +1,7 @@
-#include <qpdf/QPDFWriter.hh>
 #include <sys/resource.h>
 #include <zlib.h>
+
+#include <qpdf/QPDFWriter.hh>
 
 #include "PagewrightTestSupport.h"
 #include "pagewright/PagewrightPDFDocument.h"
@@ -51,8 +52,7 @@ std::string pdfWithAttachments(QPDF& pdf) {
     array.appendItem(QPDFObjectHandle::newString("bomb.xml"));
     auto bomb = fileSpec(pdf, "bomb.xml", "");
     bomb.getKey("/EF").getKey("/F").replaceStreamData(
-        zeroBomb(2048), QPDFObjectHandle::newName("/FlateDecode"),
-        QPDFObjectHandle::newNull());
+        zeroBomb(2048), QPDFObjectHandle::newName("/FlateDecode"), QPDFObjectHandle::newNull());
     array.appendItem(bomb);
     array.appendItem(QPDFObjectHandle::newString("factur-x.xml"));
     array.appendItem(fileSpec(pdf, "factur-x.xml", "<ok/>"));
@@ -65,9 +65,9 @@ std::string pdfWithAttachments(QPDF& pdf) {
 }  // namespace
 
 TEST(BrokenInput, BytesThatAreNotAPDFGiveNoneWithAReason) {
-    for (std::string bytes : {std::string(), std::string("hello"),
-                              std::string("<?xml version=\"1.0\"?><Invoice/>"),
-                              std::string("%PDF-1.7\n"), std::string("%PDF-1.4\n1 0 obj\n<<")}) {
+    for (std::string bytes :
+         {std::string(), std::string("hello"), std::string("<?xml version=\"1.0\"?><Invoice/>"),
+          std::string("%PDF-1.7\n"), std::string("%PDF-1.4\n1 0 obj\n<<")}) {
         platform::Error error;
         EXPECT_FALSE(PagewrightPDFDocument::initWithData(bytes, &error)) << bytes;
         EXPECT_EQ(error.domain, pagewright::PagewrightErrorDomain);
@@ -127,7 +127,8 @@ TEST(BrokenInput, TruncatedCorpusPDFsNeverCrash) {
     const auto xml = whole->attachments()[0]->data;
     int opened = 0;
     for (int tenth = 1; tenth < 10; ++tenth) {
-        auto document = PagewrightPDFDocument::initWithData(bytes.substr(0, bytes.size() * tenth / 10));
+        auto document =
+            PagewrightPDFDocument::initWithData(bytes.substr(0, bytes.size() * tenth / 10));
         if (!document) continue;
         ++opened;
         // Whatever qpdf recovers, an attachment is either complete or missing.

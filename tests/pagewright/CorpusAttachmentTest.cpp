@@ -90,8 +90,8 @@ TEST(CorpusAttachments, ExtractKeepsHostileNamesInsideTheFolder) {
     std::set<std::string> written;
     for (const auto& entry : fs::directory_iterator(root / "out"))
         written.insert(entry.path().filename().string());
-    EXPECT_EQ(written, (std::set<std::string>{"escape.xml", "absolute.xml", "attachment-3",
-                                              "a_b.xml"}));
+    EXPECT_EQ(written,
+              (std::set<std::string>{"escape.xml", "absolute.xml", "attachment-3", "a_b.xml"}));
     EXPECT_FALSE(fs::exists(root / "escape.xml"));
     EXPECT_EQ(readFile(root / "out/escape.xml"), "data of ../../escape.xml");
 }

@@ -1,26 +1,30 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFObjectHandle.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFWriter.hh>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/Settings.h"
 
 namespace fs = std::filesystem;
 
 inline fs::path corpusDir() { return LEDGERLENS_CORPUS_DIR; }
 
-#define SKIP_WITHOUT_CORPUS()                                        \
-    if (!fs::is_directory(corpusDir() / "zugferd"))                  \
+#define SKIP_WITHOUT_CORPUS()                       \
+    if (!fs::is_directory(corpusDir() / "zugferd")) \
     GTEST_SKIP() << "invoice corpus not found at " << corpusDir()
 
 inline std::string readFile(const fs::path& file) {
@@ -94,8 +98,8 @@ inline QPDFObjectHandle addTextPage(QPDF& pdf, const std::string& text, double w
     fonts.replaceKey("/F1", font);
     resources.replaceKey("/Font", fonts);
     auto page = QPDFObjectHandle::parse("<< /Type /Page >>");
-    page.replaceKey("/MediaBox", QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(
-                                     0, 0, width, height)));
+    page.replaceKey("/MediaBox",
+                    QPDFObjectHandle::newArray(QPDFObjectHandle::Rectangle(0, 0, width, height)));
     page.replaceKey("/Contents", content);
     page.replaceKey("/Resources", resources);
     page = pdf.makeIndirectObject(page);
@@ -126,3 +130,56 @@ inline std::string writeToBytes(QPDF& pdf, bool compress = true) {
     auto buffer = writer.getBufferSharedPointer();
     return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
 }
+
+// Points the user defaults at a private settings file for the lifetime of the object.
+class ScopedSettings {
+  public:
+    ScopedSettings() : dir_(scratchDir("settings")) {
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        if (old) old_ = old;
+        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    }
+    ~ScopedSettings() {
+        if (old_)
+            ::setenv("XDG_CONFIG_HOME", old_->c_str(), 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+    }
+    void set(const char* key, const char* value) {
+        ASSERT_TRUE(platform::Settings().setValue(key, value));
+    }
+
+  private:
+    fs::path dir_;
+    std::optional<std::string> old_;
+};
+
+// A PDF produced by a test, opened with qpdf for inspection.
+struct OpenedPDF {
+    explicit OpenedPDF(std::string data) : bytes(std::move(data)) {
+        pdf.setSuppressWarnings(true);
+        pdf.processMemoryFile("output", bytes.data(), bytes.size());
+    }
+    QPDFObjectHandle root() { return pdf.getRoot(); }
+    std::string xmp() {
+        auto metadata = root().getKey("/Metadata");
+        if (!metadata.isStream()) return "";
+        auto buffer = metadata.getStreamData();
+        return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+    }
+    // The terminal form fields by name, with their /FT.
+    std::map<std::string, std::string> fields() {
+        std::map<std::string, std::string> result;
+        auto form = root().getKey("/AcroForm");
+        if (!form.isDictionary()) return result;
+        auto list = form.getKey("/Fields");
+        for (int i = 0; list.isArray() && i < list.getArrayNItems(); ++i) {
+            auto f = list.getArrayItem(i);
+            result[f.getKey("/T").getUTF8Value()] =
+                f.getKey("/FT").isName() ? f.getKey("/FT").getName() : "";
+        }
+        return result;
+    }
+    std::string bytes;
+    QPDF pdf;
+};

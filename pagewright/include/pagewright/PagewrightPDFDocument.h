@@ -15,6 +15,8 @@ class QPDF;
 
 namespace pagewright {
 
+class PagewrightEngine;
+
 // The error domain of the document's fallible operations.
 inline constexpr const char* PagewrightErrorDomain = "PagewrightErrorDomain";
 enum PagewrightErrorCode {
@@ -28,7 +30,7 @@ enum PagewrightErrorCode {
 // A parsed PDF (qpdf underneath) that lists and adds embedded files and hands itself out as an
 // archival PDF/A-3 e-invoice through dataRepresentation().
 class PagewrightPDFDocument {
-public:
+  public:
     using AttachmentList = std::vector<std::shared_ptr<PagewrightPDFDocumentAttachment>>;
 
     // An attachment larger than this once decoded is skipped, so a stream that inflates to
@@ -82,6 +84,19 @@ public:
     std::optional<std::string> rawData();
     // The document as currently held, written by qpdf without conversion.
     std::optional<std::string> platformDataRepresentation();
+    // The archival rebuild (or the raw bytes when "PagewrightDisableAll" is set).
+    std::optional<std::string> dataRepresentation(platform::Error* error = nullptr);
+    // Writes dataRepresentation() through a temporary file and a rename.
+    bool writeToURL(const std::filesystem::path& file, platform::Error* error = nullptr);
+
+    // The rebuild of `bytes` as PDF/A-3b carrying this document's attachments.
+    std::optional<std::string> convertedData(const std::optional<std::string>& bytes,
+                                             platform::Error* error = nullptr);
+    // Turns placeholder annotations into form fields; true when the document has fields.
+    bool buildFormFields(PagewrightEngine& engine);
+    // Kept for callers of the optimisation step: the bytes unchanged.
+    std::string optimizedData(std::string bytes) const { return bytes; }
+
     int pageCount() const;
     // True when the text of the pages, trimmed of spaces and tabs, is not empty.
     bool hasText();
@@ -94,7 +109,7 @@ public:
     QPDF& qpdf() { return *pdf_; }
     std::shared_ptr<QPDF> qpdfPointer() { return pdf_; }
 
-private:
+  private:
     PagewrightPDFDocument();
 
     std::shared_ptr<QPDF> pdf_;

@@ -9,7 +9,7 @@ namespace pagewright {
 
 // One embedded file of a PDF: its bytes and the name under which it is embedded.
 class PagewrightPDFDocumentAttachment {
-public:
+  public:
     static std::shared_ptr<PagewrightPDFDocumentAttachment> attachmentWithDataNameMimeType(
         std::string data, std::string name, std::string mimeType);
     // The MIME type is "application/octet-stream".
@@ -31,7 +31,7 @@ public:
     // "name: NAME length: N"
     std::string description() const;
 
-private:
+  private:
     std::optional<std::string> fileDescription_;
 };
 
