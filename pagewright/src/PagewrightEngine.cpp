@@ -153,6 +153,8 @@ bool isForbiddenAction(OH action) {
 struct PagewrightEngine::Impl {
     std::shared_ptr<QPDF> out;
     std::shared_ptr<QPDF> source;
+    // qpdf copies stream data lazily: every source stays open until the output is written.
+    std::vector<std::shared_ptr<QPDF>> closedSources;
     uint32_t importFlags = kImportFlagsConversion;
     uint32_t importFlags2 = 0;
     int editing = 0;
@@ -532,7 +534,10 @@ int PagewrightEngine::importPDFFile(int destinationPage, double scaleX, double s
     return imported;
 }
 
-void PagewrightEngine::closeImportFile() { d->source.reset(); }
+void PagewrightEngine::closeImportFile() {
+    if (d->source) d->closedSources.push_back(std::move(d->source));
+    d->source.reset();
+}
 
 int PagewrightEngine::pageCount() const {
     try {
@@ -904,6 +909,7 @@ bool PagewrightEngine::closeFile() {
     }
     d->out.reset();
     d->source.reset();
+    d->closedSources.clear();
     return true;
 }
 

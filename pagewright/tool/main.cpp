@@ -27,6 +27,8 @@ const char* kUsage =
     "  convert PDF -o OUT.pdf [--attach FILE]...\n"
     "                                rebuild as archival PDF/A-3b with the embedded files\n"
     "                                (and FILEs added), e-invoice metadata chosen by their names\n"
+    "  merge OUT.pdf PDF...          all pages in order, each fitted (turned and scaled) to the\n"
+    "                                first page, with all embedded files, as PDF/A-3b\n"
     "\n"
     "Options: --help prints this text.\n";
 
@@ -174,6 +176,24 @@ int convert(const Options& options) {
     return status;
 }
 
+int merge(const Options& options) {
+    if (options.positional.size() < 2) return usage("merge needs OUT.pdf and at least one PDF");
+    std::vector<std::shared_ptr<PagewrightPDFDocument>> documents;
+    for (size_t i = 1; i < options.positional.size(); ++i) {
+        auto document = open(options.positional[i]);
+        if (!document) return kExitFailure;
+        documents.push_back(std::move(document));
+    }
+    auto merged = PagewrightPDFDocument::documentWithDocuments(documents);
+    platform::Error error;
+    if (!merged || !merged->writeToURL(options.positional[0], &error)) {
+        std::cerr << "pagewright: " << options.positional[0] << ": "
+                  << (merged ? error.localizedDescription : "nothing to merge") << "\n";
+        return kExitFailure;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -197,5 +217,6 @@ int main(int argc, char** argv) {
     Options options = parseOptions(rest);
     if (!options.problem.empty()) return usage(options.problem);
     if (command == "convert") return convert(options);
+    if (command == "merge") return merge(options);
     return usage("unknown command \"" + command + "\"");
 }

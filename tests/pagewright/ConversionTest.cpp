@@ -199,8 +199,7 @@ TEST(Conversion, InvoiceXmlIsTheAlternativeAndOtherFilesSupplements) {
               static_cast<long long>(attachedXml("urn:cen.eu:en16931:2017").size()));
     EXPECT_TRUE(params.getKey("/ModDate").isString());
     EXPECT_EQ(other.getKey("/AFRelationship").getName(), "/Supplement");
-    EXPECT_EQ(other.getKey("/EF").getKey("/F").getDict().getKey("/Subtype").getName(),
-              "/text/csv");
+    EXPECT_EQ(other.getKey("/EF").getKey("/F").getDict().getKey("/Subtype").getName(), "/text/csv");
 }
 
 TEST(Conversion, PlaceholderAnnotationsBecomeFormFieldsNamedByIndex) {

@@ -92,7 +92,9 @@ inline QPDFObjectHandle addTextPage(QPDF& pdf, const std::string& text, double w
                                     double height = 842) {
     auto font = pdf.makeIndirectObject(QPDFObjectHandle::parse(
         "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica /Encoding /WinAnsiEncoding >>"));
-    auto content = QPDFObjectHandle::newStream(&pdf, "BT /F1 12 Tf 72 720 Td (" + text + ") Tj ET");
+    auto content = QPDFObjectHandle::newStream(
+        &pdf, "BT /F1 12 Tf 72 " + std::to_string(static_cast<int>(height) - 122) + " Td (" +
+                  text + ") Tj ET");
     auto resources = QPDFObjectHandle::newDictionary();
     auto fonts = QPDFObjectHandle::newDictionary();
     fonts.replaceKey("/F1", font);

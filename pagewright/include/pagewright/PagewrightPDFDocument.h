@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "pagewright/PagewrightPDFDocumentAttachment.h"
+#include "pagewright/PagewrightPDFPage.h"
 #include "platform/Error.h"
 
 class QPDF;
@@ -29,7 +30,7 @@ enum PagewrightErrorCode {
 
 // A parsed PDF (qpdf underneath) that lists and adds embedded files and hands itself out as an
 // archival PDF/A-3 e-invoice through dataRepresentation().
-class PagewrightPDFDocument {
+class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFDocument> {
   public:
     using AttachmentList = std::vector<std::shared_ptr<PagewrightPDFDocumentAttachment>>;
 
@@ -98,6 +99,20 @@ class PagewrightPDFDocument {
     std::string optimizedData(std::string bytes) const { return bytes; }
 
     int pageCount() const;
+    std::optional<PagewrightPDFPage> pageAtIndex(int index);
+    // Copies the page (from any document) to the end of this one.
+    bool appendPage(const PagewrightPDFPage& page);
+
+    // A new document with every page of `documents` in order, each fitted to the first page,
+    // and all their attachments (duplicates kept). None for an empty list.
+    static std::shared_ptr<PagewrightPDFDocument> documentWithDocuments(
+        const std::vector<std::shared_ptr<PagewrightPDFDocument>>& documents);
+    static std::shared_ptr<PagewrightPDFDocument> documentWithDocumentsAllowRotationAllowScaling(
+        const std::vector<std::shared_ptr<PagewrightPDFDocument>>& documents, bool allowRotation,
+        bool allowScaling);
+    // The engine's merge: every input's dataRepresentation() imported page after page.
+    static std::shared_ptr<PagewrightPDFDocument> documentWithDocumentsUsingEngine(
+        const std::vector<std::shared_ptr<PagewrightPDFDocument>>& documents);
     // True when the text of the pages, trimmed of spaces and tabs, is not empty.
     bool hasText();
 
@@ -108,11 +123,15 @@ class PagewrightPDFDocument {
     // The qpdf document underneath.
     QPDF& qpdf() { return *pdf_; }
     std::shared_ptr<QPDF> qpdfPointer() { return pdf_; }
+    // Keeps `source` open as long as this document, for objects copied from it.
+    void retainSource(std::shared_ptr<QPDF> source) { sources_.push_back(std::move(source)); }
 
   private:
     PagewrightPDFDocument();
 
     std::shared_ptr<QPDF> pdf_;
+    // Documents whose pages were copied here: qpdf reads their stream data when writing.
+    std::vector<std::shared_ptr<QPDF>> sources_;
     bool optimize_ = true;
     bool allowVariantDowngrade_ = true;
     bool convertTextToOutlines_ = false;
