@@ -1,0 +1,165 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pagewright {
+
+// The small PDF engine under the archival rebuild, on qpdf: pages of import sources go into a
+// new output document, which is edited (form fields, annotations, attachments, output intent)
+// and closed into PDF/A-3b bytes. One engine is used by one thread at a time.
+class PagewrightEngine {
+  public:
+    // Import flags. A bit set keeps that part of the source; kImportTolerant copies page by
+    // page and drops what cannot be read.
+    static constexpr uint32_t kImportAnnotations = 1u << 1;
+    static constexpr uint32_t kImportFormFields = 1u << 2;
+    static constexpr uint32_t kImportOutlines = 1u << 3;
+    static constexpr uint32_t kImportDocInfo = 1u << 4;
+    static constexpr uint32_t kImportStructure = 1u << 5;
+    static constexpr uint32_t kImportPageLabels = 1u << 6;
+    static constexpr uint32_t kImportTolerant = 1u << 31;
+    // Flags of the rebuild (bits 1 to 28), of its retry (plus bit 31) and of merging.
+    static constexpr uint32_t kImportFlagsConversion = 536870910u;
+    static constexpr uint32_t kImportFlagsConversionRetry = 2684354558u;
+    static constexpr uint32_t kImportFlagsMerge = 266338302u;
+
+    // Annotation type codes: the order of kAnnotationSubtypes; a sticky note (/Text) is 13.
+    static constexpr int kAnnotationText = 13;
+
+    // Conformance check results: which output intent the content asks for.
+    enum Conformance {
+        ConformanceNone = 0,
+        ConformanceRGB = 1,
+        ConformanceCMYK = 2,
+        ConformanceRGBAndCMYK = 3
+    };
+
+    // Version codes of the output: plain PDF/A-3b and the three e-invoice flavours.
+    static constexpr uint32_t kVersionPDFA3 = 0x16;
+    static constexpr uint32_t kVersionZUGFeRD = 0x10016;
+    static constexpr uint32_t kVersionFacturX = 0x100016;
+    static constexpr uint32_t kVersionXRechnung = 0x2000016;
+
+    // Relationship of an associated file; kRelationshipEInvoice picks what the e-invoice
+    // standards ask for: Alternative (Data for MINIMUM and BASIC WL) for the invoice XML,
+    // Supplement for everything else.
+    enum Relationship {
+        RelationshipSource = 0,
+        RelationshipData = 1,
+        RelationshipAlternative = 2,
+        RelationshipSupplement = 3,
+        RelationshipEInvoice = 4,
+        RelationshipUnspecified = 5
+    };
+
+    // Document information entries for setDocInfo().
+    enum DocInfo {
+        DocInfoAuthor = 0,
+        DocInfoCreator = 1,
+        DocInfoKeywords = 2,
+        DocInfoProducer = 3,
+        DocInfoSubject = 4,
+        DocInfoTitle = 5
+    };
+
+    // Optimisation requests.
+    static constexpr uint32_t kOptimizeScaleImages = 0x689;
+    static constexpr uint32_t kOptimizeTextToOutlines = 0x400000;
+
+    struct Annotation {
+        int page = 0;  // from 1
+        int type = -1;
+        std::string text;
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    };
+
+    // Image downsampling parameters, twenty 32-bit values: record size, then thresholds and
+    // targets in pixels per inch (colour, grey, bitonal), then the JPEG quality.
+    struct OptimizeParameters {
+        uint32_t values[20] = {80, 300, 300, 200, 300, 300, 300, 0, 0, 7, 100, 100};
+        uint32_t resolutionThreshold() const { return values[1]; }
+        uint32_t targetResolution() const { return values[3]; }
+        uint32_t jpegQuality() const { return values[10]; }
+    };
+
+    PagewrightEngine();
+    ~PagewrightEngine();
+    PagewrightEngine(const PagewrightEngine&) = delete;
+    PagewrightEngine& operator=(const PagewrightEngine&) = delete;
+
+    // A new, empty in-memory PDF/A output document (replacing any open one).
+    bool createNewPDFA();
+    bool haveOpenDocument() const;
+    void setImportFlags(uint32_t flags);
+    void setImportFlags2(uint32_t flags);
+
+    bool openImportBuffer(std::shared_ptr<const std::string> bytes);
+    // Imports every page of the open source before `destinationPage` (from 1; past the end
+    // appends). A source that cannot be imported closes the output document. Pages imported.
+    int importPDFFile(int destinationPage, double scaleX = 1.0, double scaleY = 1.0);
+    void closeImportFile();
+    int pageCount() const;
+
+    // Pages open for editing by number from 1; a result above 0 means the page is open.
+    int editPage(int page);
+    void endPage();
+
+    int fieldCount() const;
+    bool hasField(int index) const;
+    void setNeedAppearance(bool value);
+
+    int annotationCount() const;
+    std::optional<Annotation> annotation(int index) const;
+    bool deleteAnnotation(int index);
+
+    // Field creation on the page open for editing; each returns a field index or -1.
+    void setFieldBorderColor(uint32_t color);  // 0xRRGGBB, or kNoColor
+    static constexpr uint32_t kNoColor = 4294967281u;
+    int createCheckBox(const std::string& name, const std::string& exportValue, bool checked,
+                       int parent, double x, double y, double width, double height);
+    void setFieldBorderWidth(int field, double width);
+    int createSignatureField(const std::string& name, int parent, double x, double y, double width,
+                             double height);
+    int createTextField(const std::string& name, int parent, bool multiline, int maxLength,
+                        double x, double y, double width, double height);
+
+    // Looks at the colour spaces the pages use; also records in the transcript what keeps
+    // the output from conforming (fonts not embedded, forbidden actions, ...).
+    int checkConformance();
+    // Adds the PDF/A output intent with the ICC profile at `profile`.
+    bool addRenderingIntent(const std::filesystem::path& profile);
+
+    // Embeds a file; returns its handle or -1.
+    int attachFile(const std::string& data, const std::string& name, const std::string& description,
+                   bool compress, const std::string& mimeType = "");
+    // Associates an embedded file with the document (destination 1, handle -1).
+    bool associateEmbeddedFile(int destinationType, int destinationHandle, int relationship,
+                               int fileHandle);
+
+    bool optimize(uint32_t flags, const OptimizeParameters* parameters);
+    void setPDFVersion(uint32_t code);
+    // Sets or (with no value) clears an entry of the document information.
+    void setDocInfo(DocInfo entry, const std::optional<std::string>& value);
+
+    // Writes the output: PDF/A-3b with XMP metadata, file identifier, no encryption.
+    bool closeFile();
+    // The bytes of the last closed output.
+    const std::string& buffer() const;
+
+    // What the engine noticed: conformance problems, steps it could not do.
+    const std::vector<std::string>& transcript() const;
+
+    // Creation and modification time of the output, for reproducible tests.
+    void setFixedTime(std::optional<std::string> pdfDate);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace pagewright

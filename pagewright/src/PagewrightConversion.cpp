@@ -1,0 +1,187 @@
+#include <cstdio>
+#include <filesystem>
+
+#include "EInvoiceMetadata.h"
+#include "PdfSupport.h"
+#include "pagewright/PagewrightEngine.h"
+#include "pagewright/PagewrightPDFDocument.h"
+#include "platform/Log.h"
+#include "platform/Resources.h"
+#include "platform/Settings.h"
+
+namespace pagewright {
+namespace {
+
+// The ICC profile for "sRGB" or "CMYK": a copy in the resources wins, else the Debian profiles
+// (icc-profiles-free for sRGB, Ghostscript's SWOP profile from libgs-common for CMYK).
+std::optional<std::filesystem::path> iccProfile(const std::string& name) {
+    std::vector<std::filesystem::path> candidates;
+    if (auto resources = platform::resourceDirectory())
+        candidates.push_back(*resources / "icc" / (name + ".icc"));
+    if (name == "sRGB") {
+        candidates.push_back("/usr/share/color/icc/sRGB.icc");
+        candidates.push_back("/usr/share/color/icc/ghostscript/srgb.icc");
+        candidates.push_back("/usr/share/color/icc/colord/sRGB.icc");
+    } else {
+        candidates.push_back("/usr/share/color/icc/ghostscript/default_cmyk.icc");
+        candidates.push_back("/usr/share/color/icc/ghostscript/ps_cmyk.icc");
+    }
+    std::error_code ec;
+    for (auto& candidate : candidates)
+        if (std::filesystem::is_regular_file(candidate, ec)) return candidate;
+    return std::nullopt;
+}
+
+void addOutputIntent(PagewrightEngine& engine, PagewrightPDFDocument& document) {
+    int conformance = engine.checkConformance();
+    const char* profileName = nullptr;
+    if (conformance == PagewrightEngine::ConformanceRGB ||
+        conformance == PagewrightEngine::ConformanceRGBAndCMYK)
+        profileName = "sRGB";
+    else if (conformance == PagewrightEngine::ConformanceCMYK)
+        profileName = "CMYK";
+    if (!profileName) return;
+    auto profile = iccProfile(profileName);
+    if (!profile) {
+        document.addToTranscript(std::string("No ") + profileName + " ICC profile found");
+        return;
+    }
+    engine.addRenderingIntent(*profile);
+}
+
+}  // namespace
+
+std::optional<std::string> PagewrightPDFDocument::dataRepresentation(platform::Error* error) {
+    if (platform::Settings().boolValue("PagewrightDisableAll", false)) return rawData();
+    return convertedData(platformDataRepresentation(), error);
+}
+
+std::optional<std::string> PagewrightPDFDocument::convertedData(
+    const std::optional<std::string>& bytes, platform::Error* error) {
+    if (!bytes || bytes->empty()) {
+        platform::setError(error, PagewrightErrorDomain, PagewrightErrorConversionFailed,
+                           "There is no PDF to convert");
+        return std::nullopt;
+    }
+    auto& files = attachments();
+    auto source = std::make_shared<const std::string>(*bytes);
+    PagewrightEngine engine;
+    engine.createNewPDFA();
+    engine.setImportFlags(PagewrightEngine::kImportFlagsConversion);
+    engine.setImportFlags2(20);
+    if (engine.openImportBuffer(source)) engine.importPDFFile(1, 1.0, 1.0);
+    bool hasFields = engine.haveOpenDocument() && buildFormFields(engine);
+    (void)hasFields;
+    // The colour check runs whether or not the page has fields: without an output intent
+    // device colours are not PDF/A.
+    if (engine.haveOpenDocument()) addOutputIntent(engine, *this);
+    if (!engine.haveOpenDocument()) {
+        // The strict import failed: again, page by page, dropping what cannot be read.
+        engine.createNewPDFA();
+        engine.setImportFlags(PagewrightEngine::kImportFlagsConversionRetry);
+        if (engine.openImportBuffer(source)) engine.importPDFFile(1, 1.0, 1.0);
+        if (engine.haveOpenDocument()) {
+            buildFormFields(engine);
+            addOutputIntent(engine, *this);
+        }
+    }
+    for (const auto& attachment : files) {
+        const std::string mime =
+            attachment->mimeType && *attachment->mimeType != "application/octet-stream"
+                ? *attachment->mimeType
+                : "";
+        int handle = engine.attachFile(attachment->data, attachment->name,
+                                       attachment->fileDescription(), true, mime);
+        if (handle >= 0)
+            engine.associateEmbeddedFile(1, -1, PagewrightEngine::RelationshipEInvoice, handle);
+    }
+    if (scaleImages()) {
+        PagewrightEngine::OptimizeParameters parameters;
+        engine.optimize(PagewrightEngine::kOptimizeScaleImages, &parameters);
+    }
+    if (convertTextToOutlines())
+        engine.optimize(PagewrightEngine::kOptimizeTextToOutlines, nullptr);
+    uint32_t version = PagewrightEngine::kVersionPDFA3;
+    if (hasAttachmentNamed("zugferd"))
+        version = PagewrightEngine::kVersionZUGFeRD;
+    else if (hasAttachmentNamed("xrechnung"))
+        version = PagewrightEngine::kVersionXRechnung;
+    else if (hasAttachmentNamed("factur"))
+        version = PagewrightEngine::kVersionFacturX;
+    engine.setPDFVersion(version);
+    engine.setDocInfo(PagewrightEngine::DocInfoProducer, std::nullopt);
+    if (removeKeywords()) engine.setDocInfo(PagewrightEngine::DocInfoKeywords, std::nullopt);
+    engine.closeFile();
+    for (const auto& line : engine.transcript()) {
+        platform::logLine("Pagewright: " + line);
+        addToTranscript(line);
+    }
+    if (engine.buffer().empty()) {
+        platform::setError(
+            error, PagewrightErrorDomain, PagewrightErrorConversionFailed,
+            "The PDF could not be rebuilt" +
+                (engine.transcript().empty() ? std::string() : ": " + engine.transcript().back()));
+        return std::nullopt;
+    }
+    return engine.buffer();
+}
+
+bool PagewrightPDFDocument::buildFormFields(PagewrightEngine& engine) {
+    bool hasFields = false;
+    const int pages = engine.pageCount();
+    for (int page = 1; page <= pages; ++page) {
+        if (engine.editPage(page) <= 0) continue;
+        for (int i = engine.fieldCount() - 1; i >= 0; --i)
+            if (engine.hasField(i)) hasFields = true;
+        engine.setNeedAppearance(true);
+        for (int i = engine.annotationCount() - 1; i >= 0; --i) {
+            auto annotation = engine.annotation(i);
+            if (!annotation || annotation->page != page ||
+                annotation->type != PagewrightEngine::kAnnotationText || annotation->text.empty())
+                continue;
+            const double x = annotation->x1, y = annotation->y1;
+            const double width = annotation->x2 - annotation->x1;
+            const double height = annotation->y2 - annotation->y1;
+            char name[64];
+            if (annotation->text == "Checkbox") {
+                engine.deleteAnnotation(i);
+                engine.setFieldBorderColor(0);
+                std::snprintf(name, sizeof name, "Checkbox_%d", i);
+                int field = engine.createCheckBox(name, "Off", false, -1, x, y, width, height);
+                engine.setFieldBorderWidth(field, 0.25);
+            } else if (annotation->text == "Signature") {
+                engine.deleteAnnotation(i);
+                engine.setFieldBorderColor(PagewrightEngine::kNoColor);
+                std::snprintf(name, sizeof name, "Signature_%d", i);
+                engine.createSignatureField(name, -1, x, y, width, height);
+            } else if (annotation->text == "TextField") {
+                engine.deleteAnnotation(i);
+                engine.setFieldBorderColor(PagewrightEngine::kNoColor);
+                std::snprintf(name, sizeof name, "TextField_%d", i);
+                engine.createTextField(name, -1, false, 0, x, y, width, height);
+            } else {
+                continue;
+            }
+            hasFields = true;
+        }
+        engine.endPage();
+    }
+    return hasFields;
+}
+
+bool PagewrightPDFDocument::writeToURL(const std::filesystem::path& file, platform::Error* error) {
+    auto bytes = dataRepresentation(error);
+    if (!bytes || bytes->empty()) {
+        if (error && error->localizedDescription.empty())
+            platform::setError(error, PagewrightErrorDomain, PagewrightErrorWriteFailed,
+                               "There is no PDF to write to " + file.string());
+        return false;
+    }
+    std::string problem;
+    if (!writeFileAtomically(file, *bytes, &problem))
+        return platform::setError(error, PagewrightErrorDomain, PagewrightErrorWriteFailed,
+                                  file.string() + ": " + problem);
+    return true;
+}
+
+}  // namespace pagewright

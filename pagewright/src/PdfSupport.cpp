@@ -1,0 +1,187 @@
+#include "PdfSupport.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <qpdf/BufferInputSource.hh>
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include "pagewright/PagewrightPDFDocument.h"
+
+namespace pagewright {
+namespace {
+
+struct LimitExceeded : std::runtime_error {
+    LimitExceeded() : std::runtime_error("decoded data exceeds the limit") {}
+};
+
+// Collects decoded bytes and stops the decoder once the limit is passed.
+class BoundedPipeline : public Pipeline {
+  public:
+    BoundedPipeline(std::string* out, size_t limit)
+        : Pipeline("bounded", nullptr), out_(out), limit_(limit) {}
+    void write(unsigned char const* data, size_t length) override {
+        if (exceeded_ || out_->size() + length > limit_) {
+            exceeded_ = true;
+            throw LimitExceeded();
+        }
+        out_->append(reinterpret_cast<const char*>(data), length);
+    }
+    void finish() override {}
+    bool exceeded() const { return exceeded_; }
+
+  private:
+    std::string* out_;
+    size_t limit_;
+    bool exceeded_ = false;
+};
+
+// Keeps the source bytes alive as long as qpdf reads from them.
+class OwnedBufferSource : public BufferInputSource {
+  public:
+    OwnedBufferSource(std::shared_ptr<const std::string> bytes, const std::string& description)
+        : BufferInputSource(
+              description,
+              new Buffer(reinterpret_cast<unsigned char*>(const_cast<char*>(bytes->data())),
+                         bytes->size()),
+              true),
+          bytes_(std::move(bytes)) {}
+
+  private:
+    std::shared_ptr<const std::string> bytes_;
+};
+
+}  // namespace
+
+std::shared_ptr<QPDF> openPDF(std::shared_ptr<const std::string> bytes,
+                              const std::string& description, std::string* problem, int* code) {
+    *code = PagewrightErrorNotAPDF;
+    if (!bytes || bytes->empty()) {
+        *problem = "the data is empty";
+        return nullptr;
+    }
+    if (bytes->find("%PDF-") == std::string::npos) {
+        *problem = "the data is not a PDF";
+        return nullptr;
+    }
+    try {
+        auto pdf = std::make_shared<QPDF>();
+        pdf->setSuppressWarnings(true);
+        pdf->processInputSource(std::make_shared<OwnedBufferSource>(bytes, description));
+        if (!pdf->getRoot().isDictionary()) {
+            *problem = "the PDF has no document catalog";
+            return nullptr;
+        }
+        // Touch the page tree now so a broken one is reported here, not on first use.
+        QPDFPageDocumentHelper(*pdf).getAllPages();
+        return pdf;
+    } catch (const QPDFExc& e) {
+        if (e.getErrorCode() == qpdf_e_password) {
+            *code = PagewrightErrorEncrypted;
+            *problem = "the PDF is encrypted and needs a password";
+        } else {
+            *problem = "the PDF is damaged: " + e.getMessageDetail();
+        }
+    } catch (const std::exception& e) {
+        *problem = std::string("the PDF is damaged: ") + e.what();
+    }
+    return nullptr;
+}
+
+std::optional<std::string> decodeStreamBounded(QPDFObjectHandle stream, size_t limit,
+                                               std::string* problem) {
+    std::string out;
+    BoundedPipeline pipeline(&out, limit);
+    bool ok = false;
+    try {
+        ok = stream.pipeStreamData(&pipeline, 0, qpdf_dl_specialized, true);
+    } catch (const LimitExceeded&) {
+        ok = false;
+    } catch (const std::exception& e) {
+        if (!pipeline.exceeded()) {
+            *problem = std::string("its data cannot be decoded: ") + e.what();
+            return std::nullopt;
+        }
+    }
+    if (pipeline.exceeded()) {
+        *problem = "it is larger than " + std::to_string(limit >> 20) + " MiB once decoded";
+        return std::nullopt;
+    }
+    if (!ok) {
+        *problem = "its data cannot be decoded";
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::optional<std::string> readFileBounded(const std::filesystem::path& file,
+                                           std::string* problem) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        *problem = std::filesystem::exists(file, ec) ? "not a regular file" : "no such file";
+        return std::nullopt;
+    }
+    auto size = std::filesystem::file_size(file, ec);
+    if (ec) {
+        *problem = ec.message();
+        return std::nullopt;
+    }
+    if (size > kMaximumPDFFileSize) {
+        *problem = "the file is larger than " + std::to_string(kMaximumPDFFileSize >> 20) + " MiB";
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        *problem = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string bytes(size, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    return bytes;
+}
+
+bool writeFileAtomically(const std::filesystem::path& file, const std::string& bytes,
+                         std::string* problem) {
+    std::filesystem::path temp = file;
+    temp += ".tmp" + std::to_string(::getpid());
+    std::error_code ec;
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            *problem = std::strerror(errno);
+            return false;
+        }
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            *problem = "the file could not be written";
+            std::filesystem::remove(temp, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temp, file, ec);
+    if (ec) {
+        *problem = ec.message();
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+std::string writePDF(QPDF& pdf, bool deterministicID) {
+    QPDFWriter writer(pdf);
+    writer.setOutputMemory();
+    writer.setPreserveEncryption(false);
+    if (deterministicID) writer.setDeterministicID(true);
+    writer.write();
+    auto buffer = writer.getBufferSharedPointer();
+    return std::string(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
+}
+
+}  // namespace pagewright
