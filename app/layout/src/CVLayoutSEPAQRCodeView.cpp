@@ -66,6 +66,7 @@ void CVLayoutSEPAQRCodeView::drawRect(QPainter& painter, const DrawContext&) con
     const QPointF origin((box.width() - side) / 2, (box.height() - side) / 2);
     // Runs of dark modules in a row become one rectangle: a small, exact vector symbol.
     QPainterPath path;
+    path.setFillRule(Qt::WindingFill);
     for (int row = 0; row < symbol->width; ++row) {
         for (int column = 0; column < symbol->width;) {
             if (!symbol->isDark(column, row)) {
@@ -81,7 +82,7 @@ void CVLayoutSEPAQRCodeView::drawRect(QPainter& painter, const DrawContext&) con
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillPath(path.simplified(), Qt::black);
+    painter.fillPath(path, Qt::black);
     painter.restore();
 }
 
