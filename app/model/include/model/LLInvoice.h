@@ -44,6 +44,10 @@ public:
     void populateFromCIIXML(XmlNode root) override;
     void populateFromFatturaPAXML(XmlNode root) override;
     void populateFromFacturaeXML(XmlNode root) override;
+
+    std::optional<SubstitutionDictionary> substitutionDictionary() const override;
+    // Values of the prepayment rows; none without a prepaid amount.
+    std::optional<SubstitutionDictionary> prepaidDictionary() const;
 };
 
 }  // namespace model

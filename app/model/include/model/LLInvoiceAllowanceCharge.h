@@ -15,6 +15,9 @@ public:
 
     void populateFromUBLXML(XmlNode element) override;
     void populateFromCIIXML(XmlNode element) override;
+
+    // The row values; `net` is the invoice's sum of line amounts, computed by the caller.
+    SubstitutionDictionary substitutionDictionaryWithNet(const Decimal& net) const;
 };
 
 }  // namespace model

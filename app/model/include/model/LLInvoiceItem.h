@@ -28,6 +28,9 @@ public:
     void populateFromCIIXML(XmlNode element) override;
     void populateFromFatturaPAXML(XmlNode element) override;
     void populateFromFacturaeXML(XmlNode element) override;
+
+    std::optional<SubstitutionDictionary> substitutionDictionary() const override;
+    std::string description() const override;
 };
 
 }  // namespace model

@@ -9,6 +9,8 @@ public:
     std::optional<std::string> note;
 
     void populateFromCIIXML(XmlNode element) override;
+
+    std::optional<SubstitutionDictionary> substitutionDictionary() const override;
 };
 
 }  // namespace model

@@ -16,6 +16,8 @@ public:
     void populateFromCIIXML(XmlNode element) override;
     void populateFromFatturaPAXML(XmlNode element) override;
     void populateFromFacturaeXML(XmlNode element) override;
+
+    std::optional<SubstitutionDictionary> substitutionDictionary() const override;
 };
 
 }  // namespace model

@@ -27,6 +27,11 @@ public:
     void populateFromCIIXML(XmlNode element) override;
     void populateFromFatturaPAXML(XmlNode element) override;
     void populateFromFacturaeXML(XmlNode element) override;
+
+    std::optional<SubstitutionDictionary> substitutionDictionary() const override;
+    std::string description() const override;
+    // Name, street lines, postcode and city, then the country's name in the user's language.
+    std::string formattedAddress() const;
 };
 
 }  // namespace model

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "layout/LayoutTemplate.h"
+#include "model/LLInvoice.h"
+
+namespace layout {
+
+class SFLayoutPageView;
+class SFLayoutTableSectionView;
+
+// Turns an invoice into pages of its layout template and those pages into one PDF: a filled
+// section per line, note, allowance or charge and tax, then the totals, stacked into the table
+// areas of a first page and as many following pages as needed.
+class LLInvoiceRenderer {
+public:
+    struct Section {
+        std::string identifier;
+        std::shared_ptr<SFLayoutTableSectionView> view;
+    };
+    struct Page {
+        std::string name;  // "firstpage" or "middlepage"
+        std::shared_ptr<SFLayoutPageView> view;
+        std::vector<std::string> sectionIdentifiers;  // in the order they stand on the page
+    };
+
+    explicit LLInvoiceRenderer(LayoutTemplate layoutTemplate);
+
+    // The filled sections of the invoice, in layout order; sections the template lacks are
+    // skipped (and logged once).
+    std::vector<Section> sectionsForInvoice(const model::LLInvoice& invoice) const;
+    // The laid-out pages: a header on every page, the lead before it on the first.
+    std::vector<Page> layoutPages(const model::LLInvoice& invoice, bool drawBackdrop) const;
+    // The whole document as PDF bytes; empty with `error` set when nothing could be laid out.
+    QByteArray buildPDFWithBackDrop(const model::LLInvoice& invoice, bool drawBackdrop,
+                                    std::string* error = nullptr) const;
+
+    // A letterhead PDF that replaces the backdrops of the template's pages.
+    void setBackdropOverride(QByteArray pdf) { backdropOverride_ = std::move(pdf); }
+
+    // Draws the pages into one vector PDF with embedded fonts; backdrops of pages that draw
+    // them are placed under the page content as vector forms.
+    static QByteArray renderPDF(const std::vector<Page>& pages, const std::string& title,
+                                std::string* error = nullptr);
+
+private:
+    std::shared_ptr<SFLayoutTableSectionView> filledSection(
+        const std::string& identifier, const std::optional<model::SubstitutionDictionary>& values) const;
+
+    LayoutTemplate template_;
+    QByteArray backdropOverride_;
+};
+
+}  // namespace layout

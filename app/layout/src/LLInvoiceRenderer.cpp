@@ -1,0 +1,230 @@
+#include "layout/LLInvoiceRenderer.h"
+
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <QBuffer>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <map>
+#include <set>
+
+#include "layout/SFLayoutPageView.h"
+#include "layout/SFLayoutTablePreviewView.h"
+#include "layout/SFLayoutTableSectionView.h"
+#include "platform/Log.h"
+
+namespace layout {
+namespace {
+
+using model::LLInvoice;
+using model::SubstitutionDictionary;
+
+void fail(std::string* error, const std::string& message) {
+    if (error) *error = message;
+}
+
+QPageSize pageSizeOf(const SFLayoutPageView& page) {
+    return QPageSize(page.frame().size(), QPageSize::Point, QString(), QPageSize::ExactMatch);
+}
+
+// Places the first page of each backdrop PDF under the content of its page, as a form XObject.
+QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByteArray>& backdrops,
+                             std::string* error) {
+    try {
+        QPDF output;
+        output.processMemoryFile("rendered", rendered.constData(), size_t(rendered.size()));
+        std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(output).getAllPages();
+        std::map<QByteArray, std::shared_ptr<QPDF>> sources;  // kept alive until written
+        std::map<QByteArray, QPDFObjectHandle> forms;
+        for (size_t i = 0; i < pages.size() && i < backdrops.size(); ++i) {
+            const QByteArray& backdrop = backdrops[i];
+            if (backdrop.isEmpty()) continue;
+            if (!forms.count(backdrop)) {
+                auto source = std::make_shared<QPDF>();
+                source->setSuppressWarnings(true);
+                source->processMemoryFile("backdrop", backdrop.constData(), size_t(backdrop.size()));
+                auto sourcePages = QPDFPageDocumentHelper(*source).getAllPages();
+                if (sourcePages.empty()) continue;
+                forms[backdrop] = output.copyForeignObject(sourcePages.front().getFormXObjectForPage());
+                sources[backdrop] = source;
+            }
+            QPDFPageObjectHelper& page = pages[i];
+            QPDFObjectHandle resources = page.getAttribute("/Resources", true);
+            if (!resources.hasKey("/XObject"))
+                resources.replaceKey("/XObject", QPDFObjectHandle::newDictionary());
+            int suffix = 0;
+            std::string name = resources.getUniqueResourceName("/Fx", suffix);
+            resources.getKey("/XObject").replaceKey(name, forms[backdrop]);
+            std::string content = page.placeFormXObject(
+                forms[backdrop], name, page.getMediaBox().getArrayAsRectangle(), true, true, true);
+            page.addPageContents(QPDFObjectHandle::newStream(&output, "q\n" + content + "\nQ\n"),
+                                 true);
+        }
+        QPDFWriter writer(output);
+        writer.setOutputMemory();
+        writer.write();
+        auto buffer = writer.getBufferSharedPointer();
+        return QByteArray(reinterpret_cast<const char*>(buffer->getBuffer()),
+                          qsizetype(buffer->getSize()));
+    } catch (const std::exception& e) {
+        fail(error, std::string("cannot place the backdrop: ") + e.what());
+        return {};
+    }
+}
+
+}  // namespace
+
+LLInvoiceRenderer::LLInvoiceRenderer(LayoutTemplate layoutTemplate)
+    : template_(std::move(layoutTemplate)) {}
+
+std::shared_ptr<SFLayoutTableSectionView> LLInvoiceRenderer::filledSection(
+    const std::string& identifier, const std::optional<SubstitutionDictionary>& values) const {
+    auto section = template_.tableSectionWithIdentifier(identifier);
+    if (!section) {
+        platform::logLine("Layout template has no section \"" + identifier + "\"; skipped");
+        return nullptr;
+    }
+    section->substituteValues(values ? *values : SubstitutionDictionary{});
+    return section;
+}
+
+std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
+    const LLInvoice& invoice) const {
+    std::vector<Section> sections;
+    auto add = [&](const std::string& identifier,
+                   const std::optional<SubstitutionDictionary>& values) {
+        if (auto section = filledSection(identifier, values))
+            sections.push_back({identifier, std::move(section)});
+    };
+    const std::optional<SubstitutionDictionary> document = invoice.substitutionDictionary();
+    if (invoice.items)
+        for (const auto& item : *invoice.items) add("item", item->substitutionDictionary());
+    if (invoice.notes)
+        for (const auto& note : *invoice.notes) add("notes", note->substitutionDictionary());
+    if (invoice.allowancesCharges && !invoice.allowancesCharges->empty()) {
+        // Allowance rows show the sum of the lines, not the invoice's net amount.
+        platform::Decimal net(0);
+        if (invoice.items)
+            for (const auto& item : *invoice.items)
+                if (item->lineTotalAmount) net += *item->lineTotalAmount;
+        for (const auto& allowance : *invoice.allowancesCharges)
+            add("discount", allowance->substitutionDictionaryWithNet(net));
+    }
+    add("net", document);
+    if (invoice.taxes)
+        for (const auto& tax : *invoice.taxes) add("tax", tax->substitutionDictionary());
+    if (invoice.prepaidAmount && static_cast<float>(invoice.prepaidAmount->toDouble()) != 0.0f) {
+        add("totalBeforePayments", invoice.prepaidDictionary());
+        add("payment", invoice.prepaidDictionary());
+    }
+    add("total", document);
+    if (invoice.conditions && !invoice.conditions->empty()) add("footer", document);
+    return sections;
+}
+
+std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvoice& invoice,
+                                                                    bool drawBackdrop) const {
+    std::vector<Page> pages;
+    std::vector<Section> sections = sectionsForInvoice(invoice);
+    if (sections.empty()) return pages;
+    const std::optional<SubstitutionDictionary> document = invoice.substitutionDictionary();
+    std::map<const SFLayoutTableSectionView*, std::string> identifiers;
+    for (const auto& section : sections) identifiers[section.view.get()] = section.identifier;
+
+    SectionList pending;
+    for (const auto& section : sections) pending.push_back(section.view);
+    std::string pageName = "firstpage";
+    while (true) {
+        if (auto header = template_.tableSectionWithIdentifier("header")) {
+            identifiers[header.get()] = "header";
+            pending.insert(pending.begin(), header);
+        }
+        if (pageName == "firstpage" && invoice.lead) {
+            if (auto lead = filledSection("lead", document)) {
+                identifiers[lead.get()] = "lead";
+                pending.insert(pending.begin(), lead);
+            }
+        }
+        auto page = template_.tablePageWithIdentifier(pageName);
+        if (!page) {
+            platform::logLine("Layout template has no page \"" + pageName + "\"");
+            break;
+        }
+        page->substituteValues(document ? *document : SubstitutionDictionary{});
+        std::optional<SectionList> remainder = page->populateItems(pending);
+        if (!backdropOverride_.isEmpty()) {
+            page->pdfData = backdropOverride_;
+            page->updateBackdrop();
+        }
+        page->drawBackdrop = drawBackdrop;
+        Page laidOut{pageName, page, {}};
+        if (auto table = page->tableView())
+            for (const auto& placed : table->subviews())
+                laidOut.sectionIdentifiers.push_back(
+                    identifiers[dynamic_cast<const SFLayoutTableSectionView*>(placed.get())]);
+        pages.push_back(std::move(laidOut));
+        pageName = "middlepage";
+        if (!remainder || remainder->empty()) break;
+        pending = *remainder;
+    }
+    return pages;
+}
+
+QByteArray LLInvoiceRenderer::renderPDF(const std::vector<Page>& pages, const std::string& title,
+                                        std::string* error) {
+    if (pages.empty()) {
+        fail(error, "nothing to lay out");
+        return {};
+    }
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter writer(&buffer);
+        writer.setResolution(72);  // one device unit is one point, like the layout
+        writer.setCreator(QStringLiteral("Ledgerlens"));
+        writer.setTitle(QString::fromStdString(title));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        writer.setPageSize(pageSizeOf(*pages.front().view));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            fail(error, "cannot start the PDF writer");
+            return {};
+        }
+        const DrawContext context{false};
+        for (size_t i = 0; i < pages.size(); ++i) {
+            if (i > 0) {
+                writer.setPageSize(pageSizeOf(*pages[i].view));
+                writer.newPage();
+            }
+            pages[i].view->display(painter, context);
+        }
+        painter.end();
+    }
+    std::vector<QByteArray> backdrops;
+    bool anyBackdrop = false;
+    for (const auto& page : pages) {
+        backdrops.push_back(page.view->drawBackdrop ? page.view->image : QByteArray());
+        anyBackdrop = anyBackdrop || !backdrops.back().isEmpty();
+    }
+    if (!anyBackdrop) return bytes;
+    return underlayBackdrops(bytes, backdrops, error);
+}
+
+QByteArray LLInvoiceRenderer::buildPDFWithBackDrop(const LLInvoice& invoice, bool drawBackdrop,
+                                                   std::string* error) const {
+    std::vector<Page> pages = layoutPages(invoice, drawBackdrop);
+    if (pages.empty()) {
+        fail(error, "the layout template gives no pages for this invoice");
+        return {};
+    }
+    std::string title = "Invoice";
+    if (invoice.number) title += " " + *invoice.number;
+    return renderPDF(pages, title, error);
+}
+
+}  // namespace layout
