@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "pagewright/PagewrightPDFDocument.h"
 #include "platform/JsonWriter.h"
 #include "platform/Resources.h"
 #include "ruleweave/RWSchematronValidator.h"
@@ -87,6 +88,40 @@ std::string normalizeSpace(const std::string& s) {
     return out;
 }
 
+// The invoice among a PDF's embedded files: CII before UBL before the older CII generation.
+std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::string& reason) {
+    platform::Error error;
+    auto pdf = pagewright::PagewrightPDFDocument::initWithData(bytes, &error);
+    if (!pdf) {
+        reason = error.localizedDescription.empty() ? "not a readable PDF" : error.localizedDescription;
+        return std::nullopt;
+    }
+    std::optional<std::string> best;
+    std::string unreadable;
+    int bestRank = 99;
+    for (const auto& attachment : pdf->attachments()) {
+        if (!attachment) continue;
+        platform::Error parseError;
+        auto doc = platform::XmlDocument::parse(attachment->data, &parseError);
+        if (!doc || !doc->root()) {
+            if (attachment->name.size() > 4 && attachment->name.substr(attachment->name.size() - 4) == ".xml")
+                unreadable = "the embedded " + attachment->name + " is not readable: " + parseError.localizedDescription;
+            continue;
+        }
+        std::string local = doc->root().localName(), uri = doc->root().namespaceURI();
+        int rank = local == "CrossIndustryInvoice" ? 0
+                   : (local == "Invoice" || local == "CreditNote") && uri.find("urn:oasis:names:specification:ubl") == 0 ? 1
+                   : local == "CrossIndustryDocument" ? 2
+                                                      : 9;
+        if (rank < bestRank) {
+            bestRank = rank;
+            best = attachment->data;
+        }
+    }
+    if (!best) reason = unreadable.empty() ? "the PDF carries no invoice XML" : unreadable;
+    return best;
+}
+
 FileReport validateFile(RWSchematronValidator& validator, const std::string& path, const std::string& format) {
     FileReport report;
     std::ifstream in(path, std::ios::binary);
@@ -95,10 +130,21 @@ FileReport validateFile(RWSchematronValidator& validator, const std::string& pat
         report.output = "ruleweave: " + path + ": cannot read the file\n";
         return report;
     }
-    std::stringstream bytes;
-    bytes << in.rdbuf();
+    std::stringstream stream;
+    stream << in.rdbuf();
+    std::string bytes = stream.str();
+    if (bytes.rfind("%PDF-", 0) == 0 || bytes.find("%PDF-") < 1024) {
+        std::string reason;
+        auto xml = invoiceXMLFromPDF(bytes, reason);
+        if (!xml) {
+            report.status = 3;
+            report.output = "ruleweave: " + path + ": " + reason + "\n";
+            return report;
+        }
+        bytes = std::move(*xml);
+    }
     platform::Error error;
-    auto result = validator.validateXMLWithAutoDetection(bytes.str(), &error);
+    auto result = validator.validateXMLWithAutoDetection(bytes, &error);
     if (!result) {
         report.status = 3;
         report.output = "ruleweave: " + path + ": " +

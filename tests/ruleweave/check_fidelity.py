@@ -27,7 +27,7 @@ def main():
     ap.add_argument("--corpus", required=True)
     ap.add_argument("--rules", required=True)
     ap.add_argument("--jobs", default="2")
-    ap.add_argument("--include-pdf", action="store_true")
+    ap.add_argument("--xml-only", action="store_true")
     ap.add_argument("--verbose", action="store_true")
     args = ap.parse_args()
 
@@ -52,7 +52,7 @@ def main():
         rel = ref["file"]
         prefix = "shared/corpus/"
         path = os.path.join(args.corpus, rel[len(prefix):] if rel.startswith(prefix) else rel)
-        if path.lower().endswith(".pdf") and not args.include_pdf:
+        if path.lower().endswith(".pdf") and args.xml_only:
             skipped_pdf += 1
             continue
         fired = {(f["id"], f["flag"]) for f in ref["failed"]}
