@@ -1,5 +1,6 @@
 #include "platform/Resources.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace platform {
@@ -29,6 +30,37 @@ std::optional<std::filesystem::path> resourceDirectory() {
         dir = dir.parent_path();
     }
     return std::nullopt;
+}
+
+namespace {
+std::vector<std::filesystem::path> sortedTree(const std::filesystem::path& base) {
+    std::vector<std::filesystem::path> files;
+    std::error_code ec;
+    for (std::filesystem::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec)) files.push_back(it->path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+}  // namespace
+
+std::optional<std::filesystem::path> pathForResource(const std::string& name, const std::string& type,
+                                                     const std::string& directory) {
+    auto base = resourceDirectory();
+    if (!base) return std::nullopt;
+    std::filesystem::path root = directory.empty() ? *base : *base / directory;
+    std::string target = type.empty() ? name : name + "." + type;
+    for (const auto& file : sortedTree(root))
+        if (file.filename() == target) return file;
+    return std::nullopt;
+}
+
+std::vector<std::filesystem::path> pathsForResources(const std::string& type, const std::string& directory) {
+    std::vector<std::filesystem::path> result;
+    auto base = resourceDirectory();
+    if (!base) return result;
+    for (const auto& file : sortedTree(directory.empty() ? *base : *base / directory))
+        if (file.extension() == "." + type) result.push_back(file);
+    return result;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/Resources.h"
 #include "platform/SFLocalizeHelper.h"
 
 using platform::SFLocalizeHelper;
@@ -122,4 +123,25 @@ TEST(ShippedStrings, EveryLanguageTranslatesTheTaxCodes) {
             EXPECT_NE(helper.localizedString("Invoice"), "Invoice") << lang;
         }
     }
+}
+
+TEST(Resources, FindsFilesRecursivelyBelowTheResourceFolder) {
+    auto dir = std::filesystem::temp_directory_path() / "ll-resources-test";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir / "l10n");
+    std::filesystem::create_directories(dir / "rules" / "a" / "b");
+    std::ofstream(dir / "l10n" / "en.json") << "{}";
+    std::ofstream(dir / "rules" / "a" / "b" / "x.sch") << "<schema/>";
+    std::ofstream(dir / "rules" / "a" / "y.sch") << "<schema/>";
+    const char* saved = std::getenv("LEDGERLENS_RESOURCES");
+    std::string keep = saved ? saved : "";
+    ::setenv("LEDGERLENS_RESOURCES", dir.c_str(), 1);
+    EXPECT_EQ(platform::pathForResource("x", "sch", "rules"), dir / "rules" / "a" / "b" / "x.sch");
+    EXPECT_EQ(platform::pathForResource("en.json", "", ""), dir / "l10n" / "en.json");
+    EXPECT_FALSE(platform::pathForResource("z", "sch", "rules"));
+    EXPECT_EQ(platform::pathsForResources("sch", "rules").size(), 2u);
+    EXPECT_TRUE(platform::pathsForResources("sch", "missing").empty());
+    if (saved) ::setenv("LEDGERLENS_RESOURCES", keep.c_str(), 1);
+    else ::unsetenv("LEDGERLENS_RESOURCES");
+    std::filesystem::remove_all(dir);
 }

@@ -243,3 +243,13 @@ TEST(XSD, RemoteImportsResolveThroughTheCatalogOffline) {
     ASSERT_TRUE(failing);
     EXPECT_FALSE(failing->valid);
 }
+
+TEST(SchematronDocument, ValidatesItselfAgainstTextOrFile) {
+    auto doc = platform::XmlDocument::parse(kDoc);
+    auto result = validateWithSchematron(*doc, schema(R"SCH(<pattern id="p"><rule context="/ubl:Invoice/cbc:ID"><assert id="X" test=". = 'B-2'">id</assert></rule></pattern>)SCH"));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(ids(*result), (std::vector<std::string>{"X@/Invoice[1]/cbc:ID[1]"}));
+    platform::Error error;
+    EXPECT_FALSE(validateWithSchematronFile(*doc, "/nonexistent.sch", &error));
+    EXPECT_EQ(error.domain, kRuleweaveErrorDomain);
+}

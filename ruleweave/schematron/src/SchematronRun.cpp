@@ -233,3 +233,28 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithSchema(c
 }
 
 }  // namespace ruleweave
+
+namespace ruleweave {
+
+std::optional<RWValidationResult> validateWithSchematron(const platform::XmlDocument& document,
+                                                         const std::string& schemaText, platform::Error* error) {
+    std::string xml = document.serialize(true);
+    if (xml.empty()) {
+        platform::setError(error, kRuleweaveDocumentErrorDomain, 1, "Failed to serialize XML document");
+        return std::nullopt;
+    }
+    RWSchematronValidator validator;
+    return validator.validateXMLWithSchema(xml, schemaText, error);
+}
+
+std::optional<RWValidationResult> validateWithSchematronFile(const platform::XmlDocument& document,
+                                                             const std::filesystem::path& schemaFile,
+                                                             platform::Error* error) {
+    // Unlike schema text, a file keeps its folder, so its includes are expanded.
+    RWSchematronValidator validator;
+    auto schema = validator.schemaForFile(schemaFile, error);
+    if (!schema) return std::nullopt;
+    return validator.validateDocument(document, *schema, error);
+}
+
+}  // namespace ruleweave

@@ -90,3 +90,18 @@ private:
 std::optional<std::string> documentCustomizationID(xmlDocPtr doc);
 
 }  // namespace ruleweave
+
+namespace ruleweave {
+
+inline constexpr const char* kRuleweaveDocumentErrorDomain = "RuleweaveErrorDomain";
+
+// Document operations: validate a parsed document against schema text or a schema file (the
+// file's includes resolve against its folder).
+std::optional<RWValidationResult> validateWithSchematron(const platform::XmlDocument& document,
+                                                         const std::string& schemaText,
+                                                         platform::Error* error = nullptr);
+std::optional<RWValidationResult> validateWithSchematronFile(const platform::XmlDocument& document,
+                                                             const std::filesystem::path& schemaFile,
+                                                             platform::Error* error = nullptr);
+
+}  // namespace ruleweave
