@@ -5,18 +5,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/FileData.h"
 #include "ruleweave/RWSchematronValidator.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+std::string readFile(const fs::path& path) { return platform::readFileData(path).value_or(""); }
 
 const fs::path kInvoice = fs::path(LEDGERLENS_BENCH_CORPUS) / "en16931-examples/ubl/ubl-tc434-example2.xml";
 const fs::path kSchema = fs::path(LEDGERLENS_BENCH_RULES) / "Schematron/EN16931/ubl/EN16931-UBL-validation.sch";

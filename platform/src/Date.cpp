@@ -34,8 +34,9 @@ bool isTimeZoneSuffix(std::string_view rest) {
 
 std::unique_ptr<icu::TimeZone> zoneFor(std::string_view id) {
     if (id.empty()) return std::unique_ptr<icu::TimeZone>(icu::TimeZone::createDefault());
-    return std::unique_ptr<icu::TimeZone>(icu::TimeZone::createTimeZone(
-        icu::UnicodeString::fromUTF8(icu::StringPiece(id.data(), static_cast<int32_t>(id.size())))));
+    return std::unique_ptr<icu::TimeZone>(
+        icu::TimeZone::createTimeZone(icu::UnicodeString::fromUTF8(
+            icu::StringPiece(id.data(), static_cast<int32_t>(id.size())))));
 }
 
 }  // namespace
@@ -109,7 +110,8 @@ Date Date::fromInstant(double millis, std::string_view timeZoneId) {
     UErrorCode status = U_ZERO_ERROR;
     icu::GregorianCalendar calendar(zoneFor(timeZoneId).release(), status);
     calendar.setTime(millis, status);
-    if (U_FAILURE(status)) return fromDaysSinceEpoch(static_cast<std::int64_t>(millis / 86400000.0));
+    if (U_FAILURE(status))
+        return fromDaysSinceEpoch(static_cast<std::int64_t>(millis / 86400000.0));
     Date d{calendar.get(UCAL_YEAR, status), calendar.get(UCAL_MONTH, status) + 1,
            calendar.get(UCAL_DATE, status)};
     if (calendar.get(UCAL_ERA, status) == 0) d.year = 1 - d.year;

@@ -36,14 +36,26 @@ Integer roundShift(const Integer& coefficient, std::int64_t shift, RoundingMode 
     Integer twice = rest * 2;
     if (twice < 0) twice = -twice;
     const int half = twice.compare(divisor);  // <0 below half, 0 exactly half, >0 above
-    bool away = false;                         // away from zero
+    bool away = false;                        // away from zero
     switch (mode) {
-        case RoundingMode::Down: away = false; break;
-        case RoundingMode::Floor: away = sign < 0; break;
-        case RoundingMode::Ceiling: away = sign > 0; break;
-        case RoundingMode::HalfUp: away = half >= 0; break;
-        case RoundingMode::HalfDown: away = half > 0; break;
-        case RoundingMode::HalfCeiling: away = half > 0 || (half == 0 && sign > 0); break;
+        case RoundingMode::Down:
+            away = false;
+            break;
+        case RoundingMode::Floor:
+            away = sign < 0;
+            break;
+        case RoundingMode::Ceiling:
+            away = sign > 0;
+            break;
+        case RoundingMode::HalfUp:
+            away = half >= 0;
+            break;
+        case RoundingMode::HalfDown:
+            away = half > 0;
+            break;
+        case RoundingMode::HalfCeiling:
+            away = half > 0 || (half == 0 && sign > 0);
+            break;
         case RoundingMode::HalfEven:
             away = half > 0 || (half == 0 && (quotient & 1) != 0);
             break;

@@ -53,11 +53,10 @@ std::string Formatting::formatDecimal(const Decimal& value, int minFractionDigit
     if (maxFractionDigits < minFractionDigits) maxFractionDigits = minFractionDigits;
     UErrorCode status = U_ZERO_ERROR;
     std::string text = value.toScaledString();
-    auto formatter =
-        NumberFormatter::withLocale(localeFor(locale))
-            .precision(Precision::minMaxFraction(minFractionDigits, maxFractionDigits))
-            .roundingMode(UNUM_ROUND_HALFUP)
-            .grouping(grouping ? UNUM_GROUPING_AUTO : UNUM_GROUPING_OFF);
+    auto formatter = NumberFormatter::withLocale(localeFor(locale))
+                         .precision(Precision::minMaxFraction(minFractionDigits, maxFractionDigits))
+                         .roundingMode(UNUM_ROUND_HALFUP)
+                         .grouping(grouping ? UNUM_GROUPING_AUTO : UNUM_GROUPING_OFF);
     FormattedNumber formatted = formatter.formatDecimal(icu::StringPiece(text), status);
     if (U_FAILURE(status)) return value.toString();
     icu::UnicodeString result = formatted.toString(status);

@@ -36,14 +36,16 @@ namespace {
 std::vector<std::filesystem::path> sortedTree(const std::filesystem::path& base) {
     std::vector<std::filesystem::path> files;
     std::error_code ec;
-    for (std::filesystem::recursive_directory_iterator it(base, ec), end; !ec && it != end; it.increment(ec))
+    for (std::filesystem::recursive_directory_iterator it(base, ec), end; !ec && it != end;
+         it.increment(ec))
         if (it->is_regular_file(ec)) files.push_back(it->path());
     std::sort(files.begin(), files.end());
     return files;
 }
 }  // namespace
 
-std::optional<std::filesystem::path> pathForResource(const std::string& name, const std::string& type,
+std::optional<std::filesystem::path> pathForResource(const std::string& name,
+                                                     const std::string& type,
                                                      const std::string& directory) {
     auto base = resourceDirectory();
     if (!base) return std::nullopt;
@@ -54,7 +56,8 @@ std::optional<std::filesystem::path> pathForResource(const std::string& name, co
     return std::nullopt;
 }
 
-std::vector<std::filesystem::path> pathsForResources(const std::string& type, const std::string& directory) {
+std::vector<std::filesystem::path> pathsForResources(const std::string& type,
+                                                     const std::string& directory) {
     std::vector<std::filesystem::path> result;
     auto base = resourceDirectory();
     if (!base) return result;

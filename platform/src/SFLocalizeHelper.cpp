@@ -3,9 +3,9 @@
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -189,8 +189,8 @@ std::string localizedString(std::string_view text, const SFLocalizeHelper& helpe
     else
         return helper.localizedString(text);
     std::string_view rest = text.substr(0, text.size() - mark.size());
-    bool wantsBlank = (mark == kEllipsis && helper.isSetTo("de")) ||
-                      (mark == ":" && helper.isSetTo("fr"));
+    bool wantsBlank =
+        (mark == kEllipsis && helper.isSetTo("de")) || (mark == ":" && helper.isSetTo("fr"));
     std::string blankMark = " " + std::string(mark);
     if (text.find(blankMark) != std::string_view::npos) wantsBlank = false;
     return helper.localizedString(rest) + (wantsBlank ? " " : "") + std::string(mark);
@@ -203,8 +203,8 @@ std::string localizedKeyPath(std::string_view text, const SFLocalizeHelper& help
     size_t start = 0;
     for (;;) {
         size_t dot = text.find('.', start);
-        std::string_view component =
-            text.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        std::string_view component = text.substr(
+            start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
         result += localizedString(component, helper);
         if (dot == std::string_view::npos) break;
         result.push_back('.');

@@ -1,10 +1,11 @@
 #include "platform/Settings.h"
 
+#include <unistd.h>
+
 #include <boost/property_tree/ini_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstdlib>
 #include <fstream>
-#include <unistd.h>
 
 namespace platform {
 namespace {
@@ -91,9 +92,8 @@ bool Settings::setValue(std::string_view key, std::string_view value, Error* err
     auto [group, name] = splitKey(key);
     pt::ptree tree = readTree(file_);
     auto found = tree.find(group);
-    pt::ptree& section = found == tree.not_found()
-                             ? tree.push_back({group, pt::ptree()})->second
-                             : found->second;
+    pt::ptree& section =
+        found == tree.not_found() ? tree.push_back({group, pt::ptree()})->second : found->second;
     auto entry = section.find(name);
     if (entry == section.not_found())
         section.push_back({name, pt::ptree(std::string(value))});

@@ -60,7 +60,8 @@ std::optional<XPathResult> XPathContext::evaluate(std::string_view expression, X
             break;
         case XPATH_STRING:
             result.kind = XPathResult::Kind::String;
-            result.string = object->stringval ? reinterpret_cast<const char*>(object->stringval) : "";
+            result.string =
+                object->stringval ? reinterpret_cast<const char*>(object->stringval) : "";
             break;
         default:
             return std::nullopt;

@@ -87,7 +87,8 @@ EntityScan scanEntities(xmlDocPtr doc) {
 std::shared_ptr<XmlDocument> XmlDocument::parse(std::string_view bytes, Error* error,
                                                 std::string_view baseURL) {
     if (bytes.size() > kMaxInputBytes || bytes.size() > static_cast<size_t>(INT_MAX)) {
-        setError(error, kXmlErrorDomain, XmlErrorTooLarge, "the file is too large to be an invoice");
+        setError(error, kXmlErrorDomain, XmlErrorTooLarge,
+                 "the file is too large to be an invoice");
         return nullptr;
     }
     // Entities stay unexpanded in the first pass, so nothing external is read while we look.
@@ -145,9 +146,9 @@ std::string XmlDocument::serialize(bool pretty) const {
         xmlDocDumpFormatMemoryEnc(compact, &memory, &size, "UTF-8", 1);
         xmlFreeDoc(compact);
     }
-    std::string result = memory ? std::string(reinterpret_cast<const char*>(memory),
-                                              static_cast<size_t>(size))
-                                : std::string();
+    std::string result =
+        memory ? std::string(reinterpret_cast<const char*>(memory), static_cast<size_t>(size))
+               : std::string();
     xmlFree(memory);
     return result;
 }

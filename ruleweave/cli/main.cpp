@@ -29,7 +29,8 @@ constexpr const char* kUsage =
     "  --format F      text (default), json (one object per line and file) or svrl\n"
     "  -j N            validate N files in parallel\n"
     "\n"
-    "Exit status: 0 valid, 1 warnings only, 2 errors, 3 a file could not be read or matched no schema.\n";
+    "Exit status: 0 valid, 1 warnings only, 2 errors, 3 a file could not be read or matched no "
+    "schema.\n";
 
 struct FileReport {
     std::string output;
@@ -40,11 +41,20 @@ std::string escapeXml(const std::string& s) {
     std::string out;
     for (char c : s) {
         switch (c) {
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            default: out.push_back(c);
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out.push_back(c);
         }
     }
     return out;
@@ -71,7 +81,9 @@ void writeFinding(platform::JsonWriter& json, const RWValidationError& e) {
     json.endObject();
 }
 
-std::string statusWord(int status) { return status == 1 ? "valid" : status == 2 ? "valid with warnings" : "invalid"; }
+std::string statusWord(int status) {
+    return status == 1 ? "valid" : status == 2 ? "valid with warnings" : "invalid";
+}
 
 std::string normalizeSpace(const std::string& s) {
     std::string out;
@@ -93,7 +105,8 @@ std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::stri
     platform::Error error;
     auto pdf = pagewright::PagewrightPDFDocument::initWithData(bytes, &error);
     if (!pdf) {
-        reason = error.localizedDescription.empty() ? "not a readable PDF" : error.localizedDescription;
+        reason =
+            error.localizedDescription.empty() ? "not a readable PDF" : error.localizedDescription;
         return std::nullopt;
     }
     std::optional<std::string> best;
@@ -104,13 +117,17 @@ std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::stri
         platform::Error parseError;
         auto doc = platform::XmlDocument::parse(attachment->data, &parseError);
         if (!doc || !doc->root()) {
-            if (attachment->name.size() > 4 && attachment->name.substr(attachment->name.size() - 4) == ".xml")
-                unreadable = "the embedded " + attachment->name + " is not readable: " + parseError.localizedDescription;
+            if (attachment->name.size() > 4 &&
+                attachment->name.substr(attachment->name.size() - 4) == ".xml")
+                unreadable = "the embedded " + attachment->name +
+                             " is not readable: " + parseError.localizedDescription;
             continue;
         }
         std::string local = doc->root().localName(), uri = doc->root().namespaceURI();
         int rank = local == "CrossIndustryInvoice" ? 0
-                   : (local == "Invoice" || local == "CreditNote") && uri.find("urn:oasis:names:specification:ubl") == 0 ? 1
+                   : (local == "Invoice" || local == "CreditNote") &&
+                           uri.find("urn:oasis:names:specification:ubl") == 0
+                       ? 1
                    : local == "CrossIndustryDocument" ? 2
                                                       : 9;
         if (rank < bestRank) {
@@ -122,7 +139,8 @@ std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::stri
     return best;
 }
 
-FileReport validateFile(RWSchematronValidator& validator, const std::string& path, const std::string& format) {
+FileReport validateFile(RWSchematronValidator& validator, const std::string& path,
+                        const std::string& format) {
     FileReport report;
     std::ifstream in(path, std::ios::binary);
     if (!in) {
@@ -148,7 +166,9 @@ FileReport validateFile(RWSchematronValidator& validator, const std::string& pat
     if (!result) {
         report.status = 3;
         report.output = "ruleweave: " + path + ": " +
-                        (error.localizedDescription.empty() ? "cannot be validated" : error.localizedDescription) + "\n";
+                        (error.localizedDescription.empty() ? "cannot be validated"
+                                                            : error.localizedDescription) +
+                        "\n";
         return report;
     }
     int status = result->status();
@@ -160,7 +180,8 @@ FileReport validateFile(RWSchematronValidator& validator, const std::string& pat
         json.key("file").string(path);
         json.key("status").rawNumber(std::to_string(status));
         json.key("schemaFiles").beginArray();
-        for (const auto& s : result->schemaFiles.value_or(std::vector<std::string>{})) json.string(s);
+        for (const auto& s : result->schemaFiles.value_or(std::vector<std::string>{}))
+            json.string(s);
         json.endArray();
         json.key("errors").beginArray();
         for (const auto& e : result->errors) writeFinding(json, e);
@@ -172,12 +193,16 @@ FileReport validateFile(RWSchematronValidator& validator, const std::string& pat
         out << json.text() << "\n";
     } else if (format == "svrl") {
         out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            << "<svrl:schematron-output xmlns:svrl=\"http://purl.oclc.org/dsdl/svrl\" title=\"" << escapeXml(path) << "\">\n";
+            << "<svrl:schematron-output xmlns:svrl=\"http://purl.oclc.org/dsdl/svrl\" title=\""
+            << escapeXml(path) << "\">\n";
         for (const auto& s : result->schemaFiles.value_or(std::vector<std::string>{}))
-            out << "  <svrl:active-pattern document=\"" << escapeXml(path) << "\" name=\"" << escapeXml(s) << "\"/>\n";
+            out << "  <svrl:active-pattern document=\"" << escapeXml(path) << "\" name=\""
+                << escapeXml(s) << "\"/>\n";
         for (const auto* list : {&result->errors, &result->warnings}) {
             for (const auto& e : *list) {
-                std::string element = e.type == std::optional<std::string>("report") ? "svrl:successful-report" : "svrl:failed-assert";
+                std::string element = e.type == std::optional<std::string>("report")
+                                          ? "svrl:successful-report"
+                                          : "svrl:failed-assert";
                 out << "  <" << element;
                 if (e.assertionId) out << " id=\"" << escapeXml(*e.assertionId) << "\"";
                 if (e.flag) out << " flag=\"" << escapeXml(*e.flag) << "\"";
@@ -195,8 +220,8 @@ FileReport validateFile(RWSchematronValidator& validator, const std::string& pat
             out << "  schema: " << s << "\n";
         for (const auto* list : {&result->errors, &result->warnings})
             for (const auto& e : *list)
-                out << "  " << e.severity() << "  " << e.assertionId.value_or(e.type.value_or("-")) << "  "
-                    << (e.location && !e.location->empty() ? *e.location : "-") << "  "
+                out << "  " << e.severity() << "  " << e.assertionId.value_or(e.type.value_or("-"))
+                    << "  " << (e.location && !e.location->empty() ? *e.location : "-") << "  "
                     << normalizeSpace(e.message.value_or("")) << "\n";
     }
     report.output = out.str();
@@ -250,7 +275,8 @@ int validateCommand(const std::vector<std::string>& args) {
     if (schemaDirs.empty()) {
         auto resources = platform::resourceDirectory();
         if (!resources || !fs::is_directory(*resources / "rules")) {
-            std::cerr << "ruleweave: no rules folder found; run scripts/fetch-rules or pass --schemas DIR\n";
+            std::cerr << "ruleweave: no rules folder found; run scripts/fetch-rules or pass "
+                         "--schemas DIR\n";
             return 3;
         }
         schemaDirs.push_back(*resources / "rules");
@@ -260,10 +286,12 @@ int validateCommand(const std::vector<std::string>& args) {
     auto worker = [&] {
         RWSchematronValidator validator;  // one per worker: validators are single-threaded
         for (const auto& dir : schemaDirs) validator.addSchemaDirectory(dir);
-        for (size_t i; (i = next++) < files.size();) reports[i] = validateFile(validator, files[i], format);
+        for (size_t i; (i = next++) < files.size();)
+            reports[i] = validateFile(validator, files[i], format);
     };
     std::vector<std::thread> threads;
-    for (unsigned t = 1; t < std::min<size_t>(jobs, files.size()); ++t) threads.emplace_back(worker);
+    for (unsigned t = 1; t < std::min<size_t>(jobs, files.size()); ++t)
+        threads.emplace_back(worker);
     worker();
     for (auto& t : threads) t.join();
     int status = 0;

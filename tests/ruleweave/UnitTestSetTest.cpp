@@ -5,18 +5,14 @@
 #include <sstream>
 
 #include "platform/XPathContext.h"
+#include "platform/FileData.h"
 #include "ruleweave/RWSchematronValidator.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
+std::string readFile(const fs::path& path) { return platform::readFileData(path).value_or(""); }
 
 // The instance of one test as a document of its own; namespace declarations inherited from the
 // test set are carried onto its root.

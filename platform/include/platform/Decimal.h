@@ -10,11 +10,11 @@
 namespace platform {
 
 enum class RoundingMode {
-    HalfEven,  // banker's rounding
-    HalfUp,    // half away from zero
-    HalfDown,  // half towards zero
+    HalfEven,     // banker's rounding
+    HalfUp,       // half away from zero
+    HalfDown,     // half towards zero
     HalfCeiling,  // half towards positive infinity (XPath round())
-    Down,      // towards zero
+    Down,         // towards zero
     Floor,
     Ceiling,
 };
@@ -22,11 +22,12 @@ enum class RoundingMode {
 // An exact decimal number: coefficient × 10^exponent with an unbounded coefficient.
 // Amounts never pass through binary floating point.
 class Decimal {
-public:
+  public:
     using Integer = boost::multiprecision::cpp_int;
 
     Decimal() = default;
-    Decimal(std::int64_t value) : coefficient_(value) {}  // NOLINT: implicit like an integer literal
+    Decimal(std::int64_t value)
+        : coefficient_(value) {}  // NOLINT: implicit like an integer literal
     Decimal(Integer coefficient, std::int32_t exponent);
 
     // Parses an XML numeral: optional sign, digits with an optional point, optional exponent.
@@ -80,7 +81,7 @@ public:
     std::string toScaledString() const;
     double toDouble() const;
 
-private:
+  private:
     Integer coefficient_ = 0;
     std::int32_t exponent_ = 0;
 };

@@ -8,7 +8,7 @@ namespace platform {
 
 // Streams JSON text; values and keys are written in call order. Strings are UTF-8 and escaped.
 class JsonWriter {
-public:
+  public:
     explicit JsonWriter(bool pretty = true) : pretty_(pretty) {}
 
     JsonWriter& beginObject();
@@ -25,7 +25,7 @@ public:
     const std::string& text() const { return out_; }
     static std::string quote(std::string_view value);
 
-private:
+  private:
     void beforeValue();
     void newline();
 

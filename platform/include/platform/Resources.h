@@ -14,9 +14,11 @@ std::optional<std::filesystem::path> resourceDirectory();
 
 // The first file below the resource folder (or its `directory` subfolder) named "name.type"
 // ("name" when the type is empty), searched recursively; none when nothing matches.
-std::optional<std::filesystem::path> pathForResource(const std::string& name, const std::string& type,
+std::optional<std::filesystem::path> pathForResource(const std::string& name,
+                                                     const std::string& type,
                                                      const std::string& directory = {});
 // Every file below the resource folder (or its `directory` subfolder) with extension `type`.
-std::vector<std::filesystem::path> pathsForResources(const std::string& type, const std::string& directory = {});
+std::vector<std::filesystem::path> pathsForResources(const std::string& type,
+                                                     const std::string& directory = {});
 
 }  // namespace platform

@@ -13,7 +13,7 @@ namespace platform {
 // Run-time translation of the English interface texts: string tables per language under
 // resources/l10n/<language>.json, an optional substitutes table, and a fallback to English.
 class SFLocalizeHelper {
-public:
+  public:
     // The shared helper over the program's resources in the user's language.
     static SFLocalizeHelper& sharedHelper();
 
@@ -38,7 +38,7 @@ public:
     static std::vector<std::string> preferredLanguages();
     std::vector<std::string> availableLanguages() const;
 
-private:
+  private:
     using Table = std::unordered_map<std::string, std::string>;
     const Table& tableFor(const std::string& language) const;  // caller holds mutex_
     std::string lookup(const std::string& language, const std::string& key) const;

@@ -13,7 +13,7 @@ namespace platform {
 // file). Values are read from disk on every call so a change by another process is seen at once.
 // Keys without a slash live in [General]; "Group/Key" lives in [Group].
 class Settings {
-public:
+  public:
     explicit Settings(std::filesystem::path file = defaultPath());
     // $XDG_CONFIG_HOME/Ledgerlens/Ledgerlens.conf (~/.config when the variable is unset).
     static std::filesystem::path defaultPath();
@@ -26,7 +26,7 @@ public:
     bool setValue(std::string_view key, std::string_view value, Error* error = nullptr);
     bool remove(std::string_view key, Error* error = nullptr);
 
-private:
+  private:
     std::filesystem::path file_;
 };
 

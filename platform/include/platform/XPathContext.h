@@ -23,7 +23,7 @@ struct XPathResult {
 
 // An XPath 1.0 evaluation context over one document, with its own namespace bindings.
 class XPathContext {
-public:
+  public:
     explicit XPathContext(xmlDocPtr doc);
     ~XPathContext();
     XPathContext(const XPathContext&) = delete;
@@ -42,7 +42,7 @@ public:
 
     xmlXPathContextPtr raw() const { return ctx_; }
 
-private:
+  private:
     xmlDocPtr doc_;
     xmlXPathContextPtr ctx_;
 };

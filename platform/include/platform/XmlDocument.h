@@ -17,7 +17,7 @@ enum XmlErrorCode { XmlErrorNotWellFormed = 1, XmlErrorUnsafe = 2, XmlErrorTooLa
 // An owned libxml2 document parsed from memory. Parsing never loads DTDs or external entities,
 // never touches the network and refuses entity expansion bombs.
 class XmlDocument {
-public:
+  public:
     // Bytes beyond this are not an invoice; refusing them early bounds memory.
     static constexpr size_t kMaxInputBytes = 512u * 1024u * 1024u;
 
@@ -33,7 +33,7 @@ public:
     XmlNode root() const;
     std::string serialize(bool pretty = false) const;
 
-private:
+  private:
     xmlDocPtr doc_;
 };
 

@@ -13,7 +13,7 @@ using NamespaceBindings = std::vector<std::pair<std::string, std::string>>;  // 
 
 // A non-owning view of a node in an XmlDocument; valid while its document lives.
 class XmlNode {
-public:
+  public:
     XmlNode() = default;
     explicit XmlNode(xmlNodePtr node) : node_(node) {}
 
@@ -46,7 +46,7 @@ public:
     // The node and its subtree as XML text.
     std::string serialize(bool pretty = false) const;
 
-private:
+  private:
     xmlNodePtr node_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <regex>
 #include <sstream>
 
+#include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/XPathContext.h"
 #include "ruleweave/RWSchematronValidator.h"
@@ -12,14 +13,6 @@
 namespace ruleweave {
 namespace fs = std::filesystem;
 namespace {
-
-std::optional<std::string> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::string lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -37,17 +30,20 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
     std::error_code ec;
     fs::directory_iterator it(directory, ec);
     if (ec) {
-        platform::logLine("Error reading schema directory " + directory.string() + ": " + ec.message());
+        platform::logLine("Error reading schema directory " + directory.string() + ": " +
+                          ec.message());
         return;
     }
     std::vector<fs::directory_entry> entries(it, fs::directory_iterator());
-    std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) { return a.path() < b.path(); });
+    std::sort(entries.begin(), entries.end(),
+              [](const auto& a, const auto& b) { return a.path() < b.path(); });
     for (const auto& entry : entries) {
         const fs::path& path = entry.path();
         if (entry.is_directory(ec)) {
             addSchemaDirectory(path);
         } else if (path.extension() == ".sch") {
-            if (path.filename().string().find("-preprocessed") == std::string::npos) catalogSchemaFile(path);
+            if (path.filename().string().find("-preprocessed") == std::string::npos)
+                catalogSchemaFile(path);
         } else if (path.extension() == ".xsd") {
             catalogXSDFile(path);
         } else if (path.filename() == "catalog.xml") {
@@ -58,7 +54,7 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
 }
 
 void RWSchematronValidator::catalogSchemaFile(const fs::path& path) {
-    auto text = readFile(path);
+    auto text = platform::readFileData(path);
     if (!text) {
         platform::logLine("Error reading schema file " + path.string() + ": cannot open");
         return;
@@ -66,7 +62,8 @@ void RWSchematronValidator::catalogSchemaFile(const fs::path& path) {
     platform::Error error;
     auto doc = platform::XmlDocument::parse(*text, &error);
     if (!doc) {
-        platform::logLine("Error parsing schema file " + path.string() + ": " + error.localizedDescription);
+        platform::logLine("Error parsing schema file " + path.string() + ": " +
+                          error.localizedDescription);
         return;
     }
     platform::XmlNode root = doc->root();
@@ -86,7 +83,7 @@ void RWSchematronValidator::catalogSchemaFile(const fs::path& path) {
 }
 
 void RWSchematronValidator::catalogXSDFile(const fs::path& path) {
-    auto text = readFile(path);
+    auto text = platform::readFileData(path);
     if (!text) {
         platform::logLine("Error reading XSD file " + path.string() + ": cannot open");
         return;
@@ -94,7 +91,8 @@ void RWSchematronValidator::catalogXSDFile(const fs::path& path) {
     platform::Error error;
     auto doc = platform::XmlDocument::parse(*text, &error);
     if (!doc) {
-        platform::logLine("Error parsing XSD file " + path.string() + ": " + error.localizedDescription);
+        platform::logLine("Error parsing XSD file " + path.string() + ": " +
+                          error.localizedDescription);
         return;
     }
     platform::XmlNode root = doc->root();
@@ -104,7 +102,8 @@ void RWSchematronValidator::catalogXSDFile(const fs::path& path) {
     entry.title = path.stem().string();
     entry.namespaces["target"] = root.attribute("targetNamespace");
     for (auto child : root.childElements())
-        if (child.localName() == "element" && child.hasAttribute("name")) entry.globalElements.insert(child.attribute("name"));
+        if (child.localName() == "element" && child.hasAttribute("name"))
+            entry.globalElements.insert(child.attribute("name"));
     catalog_[fs::absolute(path).lexically_normal().string()] = entry;
 }
 
@@ -124,15 +123,19 @@ std::optional<std::string> RWSchematronValidator::extractEN16931CustomizationIDR
     for (auto let : xpath.nodes("//*[local-name()='let']")) {
         if (!let.hasAttribute("name") || !let.hasAttribute("value")) continue;
         std::string name = lower(let.attribute("name"));
-        if (name.find("cius") == std::string::npos && name.find("customizationid") == std::string::npos) continue;
+        if (name.find("cius") == std::string::npos &&
+            name.find("customizationid") == std::string::npos)
+            continue;
         std::string value = let.attribute("value"), joined;
-        for (std::sregex_iterator it(value.begin(), value.end(), quoted), end; it != end; ++it) joined += (*it)[1].str();
+        for (std::sregex_iterator it(value.begin(), value.end(), quoted), end; it != end; ++it)
+            joined += (*it)[1].str();
         if (!joined.empty()) return joined;
     }
     return std::nullopt;
 }
 
-void RWSchematronValidator::collectNamespacesFromElement(xmlNodePtr element, std::set<std::string>& uris) {
+void RWSchematronValidator::collectNamespacesFromElement(xmlNodePtr element,
+                                                         std::set<std::string>& uris) {
     for (xmlNodePtr n = element; n; n = n->next) {
         if (n->type != XML_ELEMENT_NODE) continue;
         if (n->ns && n->ns->href) uris.insert(reinterpret_cast<const char*>(n->ns->href));
@@ -140,8 +143,8 @@ void RWSchematronValidator::collectNamespacesFromElement(xmlNodePtr element, std
     }
 }
 
-std::optional<std::vector<std::string>> RWSchematronValidator::findMatchingSchemasForXML(const std::string& xml,
-                                                                                       platform::Error* error) {
+std::optional<std::vector<std::string>> RWSchematronValidator::findMatchingSchemasForXML(
+    const std::string& xml, platform::Error* error) {
     auto doc = platform::XmlDocument::parse(xml, error);
     if (!doc || !doc->root()) return std::nullopt;
     auto identifier = documentCustomizationID(doc->raw());
@@ -163,12 +166,14 @@ std::optional<std::vector<std::string>> RWSchematronValidator::findMatchingSchem
             if (entry.isXSD) {
                 // An XSD runs only when it declares the document's root; schemas that merely
                 // share a namespace are components of another schema.
-                if (entry.namespaces.at("target") == rootURI && entry.globalElements.count(rootLocal))
+                if (entry.namespaces.at("target") == rootURI &&
+                    entry.globalElements.count(rootLocal))
                     matches.push_back(path);
                 continue;
             }
             bool candidate = false;
-            for (const auto& [prefix, uri] : entry.namespaces) candidate = candidate || uris.count(uri);
+            for (const auto& [prefix, uri] : entry.namespaces)
+                candidate = candidate || uris.count(uri);
             if (!candidate) continue;
             bool fits = !identifier || !entry.customizationID ||
                         identifier->find(*entry.customizationID) != std::string::npos;
@@ -176,20 +181,21 @@ std::optional<std::vector<std::string>> RWSchematronValidator::findMatchingSchem
             // validation scenarios configure them.
             if (!fits && entry.customizationID) {
                 std::string requirement = lower(*entry.customizationID), id = lower(*identifier);
-                fits = requirement.find("xrechnung") != std::string::npos && id.find("xrechnung") != std::string::npos;
+                fits = requirement.find("xrechnung") != std::string::npos &&
+                       id.find("xrechnung") != std::string::npos;
             }
             if (fits) matches.push_back(path);
         }
         matchingCache_[key] = matches;
     }
     if (matches.empty())
-        platform::setError(error, kRuleweaveErrorDomain, 404, "No matching Schematron schema found for this XML document");
+        platform::setError(error, kRuleweaveErrorDomain, 404,
+                           "No matching Schematron schema found for this XML document");
     return matches;
 }
 
-std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(const std::string& xml,
-                                                                               const fs::path& xsdFile,
-                                                                               platform::Error* error) {
+std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
+    const std::string& xml, const fs::path& xsdFile, platform::Error* error) {
     auto doc = platform::XmlDocument::parse(xml, error);
     if (!doc) return std::nullopt;
     std::string key = fs::absolute(xsdFile).lexically_normal().string();
@@ -220,22 +226,26 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
     return result;
 }
 
-std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithAutoDetection(const std::string& xml,
-                                                                                     platform::Error* error) {
+std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithAutoDetection(
+    const std::string& xml, platform::Error* error) {
     auto paths = findMatchingSchemasForXML(xml, error);
     if (!paths || paths->empty()) return std::nullopt;
     RWValidationResult merged;
     merged.patterns = std::vector<std::string>();
     // Schematron schemas first, then XSDs, each in path order.
     std::vector<std::string> ordered = *paths;
-    std::stable_partition(ordered.begin(), ordered.end(), [this](const std::string& p) { return !catalog_.at(p).isXSD; });
+    std::stable_partition(ordered.begin(), ordered.end(),
+                          [this](const std::string& p) { return !catalog_.at(p).isXSD; });
     for (const auto& path : ordered) {
-        std::optional<RWValidationResult> run = catalog_.at(path).isXSD ? validateXMLWithXSDFile(xml, path, error)
-                                                                        : validateXMLWithSchemaFile(xml, path, error);
+        std::optional<RWValidationResult> run = catalog_.at(path).isXSD
+                                                    ? validateXMLWithXSDFile(xml, path, error)
+                                                    : validateXMLWithSchemaFile(xml, path, error);
         if (!run) continue;
         merged.errors.insert(merged.errors.end(), run->errors.begin(), run->errors.end());
         merged.warnings.insert(merged.warnings.end(), run->warnings.begin(), run->warnings.end());
-        if (run->patterns) merged.patterns->insert(merged.patterns->end(), run->patterns->begin(), run->patterns->end());
+        if (run->patterns)
+            merged.patterns->insert(merged.patterns->end(), run->patterns->begin(),
+                                    run->patterns->end());
     }
     merged.valid = merged.errors.empty();
     merged.schemaFiles = ordered;

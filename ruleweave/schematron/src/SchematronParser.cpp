@@ -4,6 +4,7 @@
 #include <set>
 #include <sstream>
 
+#include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/XPathContext.h"
 #include "ruleweave/RWSchematronValidator.h"
@@ -31,17 +32,10 @@ std::vector<xmlNodePtr> elementChildren(xmlNodePtr n) {
     return children;
 }
 
-std::optional<std::string> readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 // Replaces each include with the included content; nested includes resolve against their own
 // file's folder. `open` guards against include cycles.
-void expandIncludes(xmlDocPtr doc, xmlNodePtr node, const fs::path& base, std::set<std::string>& open) {
+void expandIncludes(xmlDocPtr doc, xmlNodePtr node, const fs::path& base,
+                    std::set<std::string>& open) {
     for (xmlNodePtr child : elementChildren(node)) {
         if (!isElement(child, "include")) {
             expandIncludes(doc, child, base, open);
@@ -56,7 +50,7 @@ void expandIncludes(xmlDocPtr doc, xmlNodePtr node, const fs::path& base, std::s
             xmlFreeNode(child);
             continue;
         }
-        auto text = readFile(path);
+        auto text = platform::readFileData(path);
         if (!text) {
             platform::logLine("Warning: Could not load included file: " + path.string());
             continue;
@@ -72,8 +66,8 @@ void expandIncludes(xmlDocPtr doc, xmlNodePtr node, const fs::path& base, std::s
         open.erase(path.string());
         // A whole schema contributes its children; any other Schematron element stands in for
         // the include itself.
-        std::vector<xmlNodePtr> content = isElement(root, "schema") ? elementChildren(root)
-                                                                    : std::vector<xmlNodePtr>{root};
+        std::vector<xmlNodePtr> content =
+            isElement(root, "schema") ? elementChildren(root) : std::vector<xmlNodePtr>{root};
         for (xmlNodePtr item : content) {
             xmlNodePtr copy = xmlDocCopyNode(item, doc, 1);
             if (copy) xmlAddPrevSibling(child, copy);
@@ -84,7 +78,8 @@ void expandIncludes(xmlDocPtr doc, xmlNodePtr node, const fs::path& base, std::s
 }
 
 // "$name" → value in every attribute of the subtree, longest parameter names first.
-void substituteParameters(xmlNodePtr node, const std::vector<std::pair<std::string, std::string>>& params) {
+void substituteParameters(xmlNodePtr node,
+                          const std::vector<std::pair<std::string, std::string>>& params) {
     for (xmlAttrPtr a = node->properties; a; a = a->next) {
         xmlChar* raw = xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(a));
         std::string value = raw ? reinterpret_cast<const char*>(raw) : "";
@@ -137,8 +132,9 @@ void instantiateAbstractPatterns(xmlDocPtr doc) {
             xmlUnlinkNode(child);
             xmlFreeNode(child);
         }
-        std::stable_sort(params.begin(), params.end(),
-                         [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
+        std::stable_sort(params.begin(), params.end(), [](const auto& a, const auto& b) {
+            return a.first.size() > b.first.size();
+        });
         for (xmlNodePtr item : elementChildren(found->second)) {
             xmlNodePtr copy = xmlDocCopyNode(item, doc, 1);
             if (!copy) continue;
@@ -148,12 +144,14 @@ void instantiateAbstractPatterns(xmlDocPtr doc) {
     }
 }
 
-SchematronLet readLet(xmlNodePtr n) { return SchematronLet{attribute(n, "name"), attribute(n, "value")}; }
+SchematronLet readLet(xmlNodePtr n) {
+    return SchematronLet{attribute(n, "name"), attribute(n, "value")};
+}
 
 }  // namespace
 
-std::string RWSchematronValidator::processIncludes(const std::string& text, const fs::path& basePath,
-                                                   platform::Error*) {
+std::string RWSchematronValidator::processIncludes(const std::string& text,
+                                                   const fs::path& basePath, platform::Error*) {
     auto document = platform::XmlDocument::parse(text);
     if (!document || !document->root()) return text;
     std::set<std::string> open;
@@ -161,9 +159,8 @@ std::string RWSchematronValidator::processIncludes(const std::string& text, cons
     return document->serialize();
 }
 
-std::optional<SchematronSchema> RWSchematronValidator::parseSchema(const std::string& text,
-                                                                   const std::optional<fs::path>& basePath,
-                                                                   platform::Error* error) {
+std::optional<SchematronSchema> RWSchematronValidator::parseSchema(
+    const std::string& text, const std::optional<fs::path>& basePath, platform::Error* error) {
     auto document = platform::XmlDocument::parse(text, error);
     if (!document || !document->root()) return std::nullopt;
     xmlDocPtr doc = document->raw();
@@ -203,10 +200,13 @@ std::optional<SchematronSchema> RWSchematronValidator::parseSchema(const std::st
     }
     xmlNodePtr root = document->root().raw();
     for (xmlNodePtr child : elementChildren(root)) {
-        if (isElement(child, "title") && !schema.title) schema.title = platform::XmlNode(child).stringValue();
+        if (isElement(child, "title") && !schema.title)
+            schema.title = platform::XmlNode(child).stringValue();
     }
-    for (auto let : xpath.nodes("//*[local-name()='schema']/*[local-name()='let'] | "
-                                "//*[local-name()='schema']/*[local-name()='pattern'][@id='variable-pattern']/*[local-name()='let']"))
+    for (auto let :
+         xpath.nodes("//*[local-name()='schema']/*[local-name()='let'] | "
+                     "//*[local-name()='schema']/*[local-name()='pattern'][@id='variable-pattern']/"
+                     "*[local-name()='let']"))
         schema.lets.push_back(readLet(let.raw()));
 
     for (auto p : xpath.nodes("//*[local-name()='pattern']")) {
@@ -248,14 +248,15 @@ std::optional<SchematronSchema> RWSchematronValidator::parseSchema(const std::st
     return schema;
 }
 
-std::shared_ptr<const SchematronSchema> RWSchematronValidator::schemaForFile(const fs::path& path,
-                                                                             platform::Error* error) {
+std::shared_ptr<const SchematronSchema> RWSchematronValidator::schemaForFile(
+    const fs::path& path, platform::Error* error) {
     std::string key = fs::absolute(path).lexically_normal().string();
     auto cached = parsedSchemas_.find(key);
     if (cached != parsedSchemas_.end()) return cached->second;
-    auto text = readFile(path);
+    auto text = platform::readFileData(path);
     if (!text) {
-        platform::setError(error, kRuleweaveErrorDomain, 2, "The schema file " + path.string() + " cannot be read.");
+        platform::setError(error, kRuleweaveErrorDomain, 2,
+                           "The schema file " + path.string() + " cannot be read.");
         return nullptr;
     }
     auto schema = parseSchema(*text, path.parent_path(), error);

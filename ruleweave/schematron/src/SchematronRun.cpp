@@ -41,7 +41,8 @@ std::vector<std::string> patternBranches(const std::string& pattern) {
 
 // The nodes a rule context matches, as an XSLT match pattern does: a relative pattern matches
 // wherever it stands in the document.
-RWXPValue matchedNodes(RWXPath2Evaluator& evaluator, const std::string& context, xmlNodePtr documentNode) {
+RWXPValue matchedNodes(RWXPath2Evaluator& evaluator, const std::string& context,
+                       xmlNodePtr documentNode) {
     RWXPValue nodes;
     for (const auto& branch : patternBranches(context)) {
         if (branch.empty()) continue;
@@ -54,10 +55,12 @@ RWXPValue matchedNodes(RWXPath2Evaluator& evaluator, const std::string& context,
     return nodes;
 }
 
-void bindLets(RWXPath2Evaluator& evaluator, const std::vector<SchematronLet>& lets, xmlNodePtr context) {
+void bindLets(RWXPath2Evaluator& evaluator, const std::vector<SchematronLet>& lets,
+              xmlNodePtr context) {
     for (const auto& let : lets) {
         if (!let.name) continue;
-        evaluator.setVariable(*let.name, let.value ? evaluator.evaluate(*let.value, context) : RWXPValue());
+        evaluator.setVariable(*let.name,
+                              let.value ? evaluator.evaluate(*let.value, context) : RWXPValue());
     }
 }
 
@@ -65,16 +68,19 @@ bool inXRechnungContext(xmlDocPtr doc) {
     auto id = documentCustomizationID(doc);
     if (!id) return false;
     std::string lower = *id;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    return lower.find("xeinkauf") != std::string::npos || lower.find("xrechnung") != std::string::npos;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    return lower.find("xeinkauf") != std::string::npos ||
+           lower.find("xrechnung") != std::string::npos;
 }
 
 }  // namespace
 
 std::optional<std::string> documentCustomizationID(xmlDocPtr doc) {
     platform::XPathContext xpath(doc);
-    for (const char* query : {"//*[local-name()='CustomizationID']",
-                              "//*[local-name()='GuidelineSpecifiedDocumentContextParameter']/*[local-name()='ID']"}) {
+    for (const char* query :
+         {"//*[local-name()='CustomizationID']",
+          "//*[local-name()='GuidelineSpecifiedDocumentContextParameter']/*[local-name()='ID']"}) {
         platform::XmlNode node = xpath.firstNode(query);
         if (node) {
             std::string value = node.stringValue();
@@ -108,18 +114,23 @@ std::string RWSchematronValidator::getNodePath(xmlNodePtr node) {
 
 std::string RWSchematronValidator::evaluateMessageWithValueOf(xmlNodePtr messageElement,
                                                               RWXPath2Evaluator& evaluator,
-                                                              xmlNodePtr contextNode, platform::Error*) {
+                                                              xmlNodePtr contextNode,
+                                                              platform::Error*) {
     std::string message;
-    for (xmlNodePtr child = messageElement ? messageElement->children : nullptr; child; child = child->next) {
+    for (xmlNodePtr child = messageElement ? messageElement->children : nullptr; child;
+         child = child->next) {
         if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) {
             if (child->content) message += reinterpret_cast<const char*>(child->content);
-        } else if (child->type == XML_ELEMENT_NODE && xmlStrEqual(child->name, BAD_CAST "value-of")) {
+        } else if (child->type == XML_ELEMENT_NODE &&
+                   xmlStrEqual(child->name, BAD_CAST "value-of")) {
             xmlChar* select = xmlGetNoNsProp(child, BAD_CAST "select");
             if (!select) continue;
-            RWXPValue value = evaluator.evaluate(reinterpret_cast<const char*>(select), contextNode);
+            RWXPValue value =
+                evaluator.evaluate(reinterpret_cast<const char*>(select), contextNode);
             xmlFree(select);
             // As XSLT's value-of: every item, separated by a blank.
-            for (size_t i = 0; i < value.size(); ++i) message += (i ? " " : "") + xdm::stringOf(value[i]);
+            for (size_t i = 0; i < value.size(); ++i)
+                message += (i ? " " : "") + xdm::stringOf(value[i]);
         } else if (child->type == XML_ELEMENT_NODE && xmlStrEqual(child->name, BAD_CAST "name")) {
             if (contextNode && contextNode->type == XML_ELEMENT_NODE && contextNode->name)
                 message += reinterpret_cast<const char*>(contextNode->name);
@@ -129,7 +140,8 @@ std::string RWSchematronValidator::evaluateMessageWithValueOf(xmlNodePtr message
 }
 
 RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDocument& document,
-                                                           const SchematronSchema& schema, platform::Error*) {
+                                                           const SchematronSchema& schema,
+                                                           platform::Error*) {
     auto& slot = evaluators_[&schema];
     if (!slot) {
         slot = std::make_unique<RWXPath2Evaluator>(
@@ -147,9 +159,12 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
         std::unordered_map<const SchematronSchema*, std::unique_ptr<RWXPath2Evaluator>>& map;
         const SchematronSchema* key;
         bool cached;
-        ~Forget() { if (!cached) map.erase(key); }
+        ~Forget() {
+            if (!cached) map.erase(key);
+        }
     } forget{evaluators_, &schema, false};
-    for (const auto& [path, cachedSchema] : parsedSchemas_) forget.cached = forget.cached || cachedSchema.get() == &schema;
+    for (const auto& [path, cachedSchema] : parsedSchemas_)
+        forget.cached = forget.cached || cachedSchema.get() == &schema;
     xmlDocPtr doc = document.raw();
     xmlNodePtr documentNode = reinterpret_cast<xmlNodePtr>(doc);
     bindLets(evaluator, schema.lets, documentNode);
@@ -175,9 +190,10 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
             std::vector<std::pair<std::string, std::optional<RWXPValue>>> shadowed;
             for (const auto& let : rule->lets)
                 if (let.name)
-                    shadowed.emplace_back(*let.name, evaluator.hasVariable(*let.name)
-                                                         ? std::optional<RWXPValue>(evaluator.getVariable(*let.name))
-                                                         : std::nullopt);
+                    shadowed.emplace_back(
+                        *let.name, evaluator.hasVariable(*let.name)
+                                       ? std::optional<RWXPValue>(evaluator.getVariable(*let.name))
+                                       : std::nullopt);
             bindLets(evaluator, rule->lets, node);
             for (const auto& assertion : rule->assertions) {
                 bool value = assertion.test && toBoolean(evaluator.evaluate(*assertion.test, node));
@@ -191,20 +207,25 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
                 finding.flag = assertion.flag;
                 if (assertion.role) {
                     finding.role = assertion.role;
-                } else if (xrechnung && assertion.assertionId && assertion.assertionId->rfind("PEPPOL-", 0) == 0) {
+                } else if (xrechnung && assertion.assertionId &&
+                           assertion.assertionId->rfind("PEPPOL-", 0) == 0) {
                     finding.role = "warning";
                 } else {
                     finding.role = assertion.type == "assert" ? "error" : "info";
                 }
-                finding.message = assertion.messageElement
-                                      ? evaluateMessageWithValueOf(assertion.messageElement, evaluator, node)
-                                      : assertion.message;
+                finding.message =
+                    assertion.messageElement
+                        ? evaluateMessageWithValueOf(assertion.messageElement, evaluator, node)
+                        : assertion.message;
                 finding.location = getNodePath(node);
-                (finding.severity() == "Error" ? result.errors : result.warnings).push_back(std::move(finding));
+                (finding.severity() == "Error" ? result.errors : result.warnings)
+                    .push_back(std::move(finding));
             }
             for (auto& [name, old] : shadowed) {
-                if (old) evaluator.setVariable(name, std::move(*old));
-                else evaluator.removeVariable(name);
+                if (old)
+                    evaluator.setVariable(name, std::move(*old));
+                else
+                    evaluator.removeVariable(name);
             }
         }
     }
@@ -212,9 +233,8 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
     return result;
 }
 
-std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithSchemaFile(const std::string& xml,
-                                                                                  const std::filesystem::path& schemaFile,
-                                                                                  platform::Error* error) {
+std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithSchemaFile(
+    const std::string& xml, const std::filesystem::path& schemaFile, platform::Error* error) {
     auto schema = schemaForFile(schemaFile, error);
     if (!schema) return std::nullopt;
     auto document = platform::XmlDocument::parse(xml, error);
@@ -222,9 +242,8 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithSchemaFi
     return validateDocument(*document, *schema, error);
 }
 
-std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithSchema(const std::string& xml,
-                                                                              const std::string& schemaText,
-                                                                              platform::Error* error) {
+std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithSchema(
+    const std::string& xml, const std::string& schemaText, platform::Error* error) {
     auto schema = parseSchema(schemaText, error);
     if (!schema) return std::nullopt;
     auto document = platform::XmlDocument::parse(xml, error);
@@ -237,19 +256,21 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithSchema(c
 namespace ruleweave {
 
 std::optional<RWValidationResult> validateWithSchematron(const platform::XmlDocument& document,
-                                                         const std::string& schemaText, platform::Error* error) {
+                                                         const std::string& schemaText,
+                                                         platform::Error* error) {
     std::string xml = document.serialize(true);
     if (xml.empty()) {
-        platform::setError(error, kRuleweaveDocumentErrorDomain, 1, "Failed to serialize XML document");
+        platform::setError(error, kRuleweaveDocumentErrorDomain, 1,
+                           "Failed to serialize XML document");
         return std::nullopt;
     }
     RWSchematronValidator validator;
     return validator.validateXMLWithSchema(xml, schemaText, error);
 }
 
-std::optional<RWValidationResult> validateWithSchematronFile(const platform::XmlDocument& document,
-                                                             const std::filesystem::path& schemaFile,
-                                                             platform::Error* error) {
+std::optional<RWValidationResult> validateWithSchematronFile(
+    const platform::XmlDocument& document, const std::filesystem::path& schemaFile,
+    platform::Error* error) {
     // Unlike schema text, a file keeps its folder, so its includes are expanded.
     RWSchematronValidator validator;
     auto schema = validator.schemaForFile(schemaFile, error);

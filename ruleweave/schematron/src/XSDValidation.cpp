@@ -27,7 +27,8 @@ std::map<std::string, std::string>& catalogMap() {
 }
 
 bool isRemote(const char* url) {
-    return url && (!strncmp(url, "http://", 7) || !strncmp(url, "https://", 8) || !strncmp(url, "ftp://", 6));
+    return url && (!strncmp(url, "http://", 7) || !strncmp(url, "https://", 8) ||
+                   !strncmp(url, "ftp://", 6));
 }
 
 xmlParserInputPtr localOnlyLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
@@ -79,12 +80,14 @@ void registerXMLCatalog(const fs::path& catalogFile) {
         if (remote.empty()) remote = entry.attribute("systemId");
         std::string local = entry.attribute("uri");
         if (remote.empty() || local.empty()) continue;
-        fs::path resolved = fs::path(local).is_absolute() ? fs::path(local) : catalogFile.parent_path() / local;
+        fs::path resolved =
+            fs::path(local).is_absolute() ? fs::path(local) : catalogFile.parent_path() / local;
         catalogMap()[remote] = resolved.lexically_normal().string();
     }
 }
 
-std::shared_ptr<xmlSchema> XSDSchemaCache::schemaFor(const fs::path& xsd, std::vector<std::string>* messages) {
+std::shared_ptr<xmlSchema> XSDSchemaCache::schemaFor(const fs::path& xsd,
+                                                     std::vector<std::string>* messages) {
     installLoaderOnce();
     std::string key = fs::absolute(xsd).lexically_normal().string();
     std::lock_guard lock(mutex_);
@@ -104,8 +107,9 @@ std::shared_ptr<xmlSchema> XSDSchemaCache::schemaFor(const fs::path& xsd, std::v
     return schema;
 }
 
-std::optional<std::string> validateWithXSD(const platform::XmlDocument& document, const fs::path& xsd,
-                                           platform::Error* error, XSDSchemaCache* cache) {
+std::optional<std::string> validateWithXSD(const platform::XmlDocument& document,
+                                           const fs::path& xsd, platform::Error* error,
+                                           XSDSchemaCache* cache) {
     if (!document.raw()) {
         platform::setError(error, kXSDErrorDomain, -1, "Failed to parse XML.");
         return std::nullopt;
@@ -133,7 +137,8 @@ std::optional<std::string> validateWithXSD(const platform::XmlDocument& document
     return xsd.stem().string();
 }
 
-std::optional<std::string> validateWithXSDs(const platform::XmlDocument& document, const std::vector<fs::path>& xsds,
+std::optional<std::string> validateWithXSDs(const platform::XmlDocument& document,
+                                            const std::vector<fs::path>& xsds,
                                             platform::Error* error, XSDSchemaCache* cache) {
     std::vector<platform::Error> kept;
     for (const auto& xsd : xsds) {
@@ -150,10 +155,12 @@ std::optional<std::string> validateWithXSDs(const platform::XmlDocument& documen
             auto it = e.userInfo.find("ValidationErrorsLength");
             return it == e.userInfo.end() ? 0ul : std::stoul(it->second);
         };
-        std::stable_sort(kept.begin(), kept.end(), [&](const auto& a, const auto& b) { return length(a) < length(b); });
+        std::stable_sort(kept.begin(), kept.end(),
+                         [&](const auto& a, const auto& b) { return length(a) < length(b); });
         *error = kept.front();
         std::string others;
-        for (size_t i = 1; i < kept.size(); ++i) others += (i > 1 ? "\n" : "") + kept[i].localizedDescription;
+        for (size_t i = 1; i < kept.size(); ++i)
+            others += (i > 1 ? "\n" : "") + kept[i].localizedDescription;
         error->userInfo["NSUnderlyingError"] = others;
     }
     return std::nullopt;

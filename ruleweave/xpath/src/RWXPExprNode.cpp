@@ -8,6 +8,28 @@
 namespace ruleweave {
 namespace {
 
+// A variable bound for the length of a scope; an outer binding of the same name comes back.
+class ScopedBinding {
+  public:
+    ScopedBinding(RWXPath2Evaluator& e, const std::string& name)
+        : e_(e), name_(name), hadOuter_(e.hasVariable(name)) {
+        if (hadOuter_) outer_ = e.getVariable(name);
+    }
+    ~ScopedBinding() {
+        if (hadOuter_)
+            e_.setVariable(name_, std::move(outer_));
+        else
+            e_.removeVariable(name_);
+    }
+    void bind(const RWXPItem& item) { e_.setVariable(name_, xdm::single(item)); }
+
+  private:
+    RWXPath2Evaluator& e_;
+    const std::string& name_;
+    bool hadOuter_;
+    RWXPValue outer_;
+};
+
 std::string literalText(const RWXPValue& value) {
     if (value.size() != 1) return "[Array count=" + std::to_string(value.size()) + "]";
     const RWXPItem& item = value.front();
@@ -80,8 +102,10 @@ RWXPValue RWXPUnaryOpNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     if (item.kind == RWXPItem::Kind::Untyped) item = xdm::castToDouble(item);
     if (!item.isNumeric()) throw RWXPDynamicError("a sign needs a number");
     if (op == RWXPTokenMinus) {
-        if (item.kind == RWXPItem::Kind::Double) item.number = -item.number;
-        else item.decimal = -item.decimal;
+        if (item.kind == RWXPItem::Kind::Double)
+            item.number = -item.number;
+        else
+            item.decimal = -item.decimal;
     }
     return xdm::single(std::move(item));
 }
@@ -104,7 +128,9 @@ xmlXPathCompExprPtr RWXPPathNode::compiled() const {
     return compiled_;
 }
 
-RWXPValue RWXPPathNode::evaluateWithContext(RWXPath2Evaluator& e) const { return e.evaluatePath(*this); }
+RWXPValue RWXPPathNode::evaluateWithContext(RWXPath2Evaluator& e) const {
+    return e.evaluatePath(*this);
+}
 
 RWXPValue RWXPIfThenElseNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     bool test = condition && RWXPath2Evaluator::toBoolean(condition->evaluateWithContext(e));
@@ -113,13 +139,15 @@ RWXPValue RWXPIfThenElseNode::evaluateWithContext(RWXPath2Evaluator& e) const {
 }
 
 RWXPValue RWXPFilteredPathNode::evaluateWithContext(RWXPath2Evaluator& e) const {
-    RWXPValue base = previousFilter ? previousFilter->evaluateWithContext(e) : e.evaluatePath(basePath);
+    RWXPValue base =
+        previousFilter ? previousFilter->evaluateWithContext(e) : e.evaluatePath(basePath);
     RWXPValue current = predicate ? e.filterNodes(base, *predicate) : base;
     if (nextStep) {
         RWXPValue next;
         for (const auto& item : current) {
             if (!item.isNode()) continue;
-            RWXPValue v = e.withContextNode(item.node, [&] { return nextStep->evaluateWithContext(e); });
+            RWXPValue v =
+                e.withContextNode(item.node, [&] { return nextStep->evaluateWithContext(e); });
             next.insert(next.end(), v.begin(), v.end());
         }
         current = std::move(next);
@@ -138,7 +166,8 @@ RWXPValue RWXPFilteredPathNode::evaluateWithContext(RWXPath2Evaluator& e) const 
         for (const auto& item : current) {
             if (!item.isNode()) continue;
             RWXPValue v = e.withContextNode(item.node, [&] {
-                std::vector<RWXPValue> args = e.evaluateArguments(functionArgs.value_or(std::vector<RWXPNodePtr>{}));
+                std::vector<RWXPValue> args =
+                    e.evaluateArguments(functionArgs.value_or(std::vector<RWXPNodePtr>{}));
                 return e.evaluateFunction(*functionName, args);
             });
             next.insert(next.end(), v.begin(), v.end());
@@ -151,7 +180,8 @@ RWXPValue RWXPFilteredPathNode::evaluateWithContext(RWXPath2Evaluator& e) const 
 RWXPValue RWXPQuantifiedExprNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     const bool every = quantifier == RWXPTokenEvery;
     const bool tracing = e.traceEnabled();
-    std::string label = std::string("QuantifiedExpr(") + (every ? "every" : "some") + " $" + variableName + ")";
+    std::string label =
+        std::string("QuantifiedExpr(") + (every ? "every" : "some") + " $" + variableName + ")";
     if (tracing) {
         e.traceEnter(label);
         e.addTrace("Evaluating 'in' expression...");
@@ -161,14 +191,12 @@ RWXPValue RWXPQuantifiedExprNode::evaluateWithContext(RWXPath2Evaluator& e) cons
         e.addTrace("'in' expression result: " + RWXPath2Evaluator::renderForTrace(domain));
         e.addTrace("Sequence count: " + std::to_string(domain.size()));
     }
-    // The variable is scoped to the expression: an outer binding of the same name comes back.
-    bool hadOuter = e.hasVariable(variableName);
-    RWXPValue outer = hadOuter ? e.getVariable(variableName) : RWXPValue();
+    ScopedBinding binding(e, variableName);
     bool result = every;
     long iteration = 0;
     for (const auto& item : domain) {
         ++iteration;
-        e.setVariable(variableName, xdm::single(item));
+        binding.bind(item);
         if (tracing) {
             e.addTrace("--- Iteration " + std::to_string(iteration) + ": Setting $" + variableName +
                        " = " + RWXPath2Evaluator::renderForTrace(xdm::single(item)) + " ---");
@@ -190,13 +218,12 @@ RWXPValue RWXPQuantifiedExprNode::evaluateWithContext(RWXPath2Evaluator& e) cons
             break;
         }
     }
-    if (hadOuter) e.setVariable(variableName, outer);
-    else e.removeVariable(variableName);
     RWXPValue value = xdm::booleanValue(result);
     if (tracing) {
-        if (iteration == static_cast<long>(domain.size()) &&
-            !(every && !result) && !(!every && result))
-            e.addTrace("All iterations complete, returning " + RWXPath2Evaluator::renderForTrace(value));
+        if (iteration == static_cast<long>(domain.size()) && !(every && !result) &&
+            !(!every && result))
+            e.addTrace("All iterations complete, returning " +
+                       RWXPath2Evaluator::renderForTrace(value));
         e.traceExit(label, value);
     }
     return value;
@@ -211,25 +238,26 @@ RWXPValue RWXPForExprNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     RWXPValue domain = inExpr ? inExpr->evaluateWithContext(e) : RWXPValue();
     if (tracing) e.addTrace("Sequence count: " + std::to_string(domain.size()));
     RWXPValue result;
-    bool hadOuter = e.hasVariable(variableName);
-    RWXPValue outer = hadOuter ? e.getVariable(variableName) : RWXPValue();
     long iteration = 0;
-    for (const auto& item : domain) {
-        ++iteration;
-        e.setVariable(variableName, xdm::single(item));
-        if (tracing) {
-            e.addTrace("--- Iteration " + std::to_string(iteration) + ": Setting $" + variableName +
-                       " = " + RWXPath2Evaluator::renderForTrace(xdm::single(item)) + " ---");
-            e.addTrace("Evaluating 'return' expression...");
+    {
+        ScopedBinding binding(e, variableName);
+        for (const auto& item : domain) {
+            ++iteration;
+            binding.bind(item);
+            if (tracing) {
+                e.addTrace("--- Iteration " + std::to_string(iteration) + ": Setting $" +
+                           variableName + " = " +
+                           RWXPath2Evaluator::renderForTrace(xdm::single(item)) + " ---");
+                e.addTrace("Evaluating 'return' expression...");
+            }
+            RWXPValue v = returnExpr ? returnExpr->evaluateWithContext(e) : RWXPValue();
+            if (tracing) e.addTrace("'return' result: " + RWXPath2Evaluator::renderForTrace(v));
+            result.insert(result.end(), v.begin(), v.end());
         }
-        RWXPValue v = returnExpr ? returnExpr->evaluateWithContext(e) : RWXPValue();
-        if (tracing) e.addTrace("'return' result: " + RWXPath2Evaluator::renderForTrace(v));
-        result.insert(result.end(), v.begin(), v.end());
     }
-    if (hadOuter) e.setVariable(variableName, outer);
-    else e.removeVariable(variableName);
     if (tracing) {
-        e.addTrace("All iterations complete, returning " + std::to_string(result.size()) + " results");
+        e.addTrace("All iterations complete, returning " + std::to_string(result.size()) +
+                   " results");
         e.traceExit("ForExpr", result);
     }
     return result;
@@ -279,14 +307,22 @@ RWXPValue RWXPPathWithFunctionNode::evaluateWithContext(RWXPath2Evaluator& e) co
 bool RWXPAxisNode::matches(xmlNodePtr n) const {
     using T = Test;
     switch (test) {
-        case T::AnyKind: return true;
-        case T::Text: return n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE;
-        case T::Comment: return n->type == XML_COMMENT_NODE;
-        case T::ProcessingInstruction: return n->type == XML_PI_NODE;
-        case T::Element: return n->type == XML_ELEMENT_NODE;
-        case T::Attribute: return n->type == XML_ATTRIBUTE_NODE;
-        case T::DocumentNode: return n->type == XML_DOCUMENT_NODE;
-        case T::Name: break;
+        case T::AnyKind:
+            return true;
+        case T::Text:
+            return n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE;
+        case T::Comment:
+            return n->type == XML_COMMENT_NODE;
+        case T::ProcessingInstruction:
+            return n->type == XML_PI_NODE;
+        case T::Element:
+            return n->type == XML_ELEMENT_NODE;
+        case T::Attribute:
+            return n->type == XML_ATTRIBUTE_NODE;
+        case T::DocumentNode:
+            return n->type == XML_DOCUMENT_NODE;
+        case T::Name:
+            break;
     }
     xmlElementType principal = axis == "attribute" ? XML_ATTRIBUTE_NODE : XML_ELEMENT_NODE;
     if (n->type != principal) return false;
@@ -338,7 +374,8 @@ RWXPValue RWXPAxisNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     } else if (axis == "following-sibling" || axis == "preceding-sibling") {
         if (n->type != XML_ATTRIBUTE_NODE) {
             bool forward = axis == "following-sibling";
-            for (xmlNodePtr s = forward ? n->next : n->prev; s; s = forward ? s->next : s->prev) add(s);
+            for (xmlNodePtr s = forward ? n->next : n->prev; s; s = forward ? s->next : s->prev)
+                add(s);
         }
     } else if (axis == "following" || axis == "preceding") {
         bool forward = axis == "following";
@@ -374,11 +411,16 @@ RWXPValue RWXPTypeNode::evaluateWithContext(RWXPath2Evaluator& e) const {
             t == "xs:positiveInteger")
             return xdm::castToInteger(item);
         if (t == "xs:double" || t == "xs:float") return xdm::castToDouble(item);
-        if (t == "xs:string" || t == "xs:normalizedString" || t == "xs:token") return xdm::castToString(item);
+        if (t == "xs:string" || t == "xs:normalizedString" || t == "xs:token")
+            return xdm::castToString(item);
         if (t == "xs:boolean") return xdm::castToBoolean(item);
         if (t == "xs:date") return xdm::castToDate(item);
         if (t == "xs:untypedAtomic") return RWXPItem::makeUntyped(xdm::stringOf(item));
-        if (t == "xs:anyURI") { RWXPItem u = RWXPItem::makeString(xdm::stringOf(item)); u.kind = RWXPItem::Kind::AnyURI; return u; }
+        if (t == "xs:anyURI") {
+            RWXPItem u = RWXPItem::makeString(xdm::stringOf(item));
+            u.kind = RWXPItem::Kind::AnyURI;
+            return u;
+        }
         throw RWXPDynamicError("unsupported type " + t);
     };
     auto instance = [this](const RWXPItem& item) {
@@ -404,7 +446,8 @@ RWXPValue RWXPTypeNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     bool allowsMany = occurrence == '*' || occurrence == '+';
     switch (kind) {
         case Kind::InstanceOf: {
-            if (value.empty()) return xdm::booleanValue(allowsEmpty || typeName == "empty-sequence()");
+            if (value.empty())
+                return xdm::booleanValue(allowsEmpty || typeName == "empty-sequence()");
             if (value.size() > 1 && !allowsMany) return xdm::booleanValue(false);
             for (const auto& item : value)
                 if (!instance(item)) return xdm::booleanValue(false);
@@ -446,7 +489,8 @@ std::string RWXPSequenceNode::descriptionWithIndent(int level) const {
     std::string text = indentStringForLevel(level) + "Sequence(\n";
     for (size_t i = 0; i < items.size(); ++i) {
         if (i) text += ",\n";
-        text += items[i] ? items[i]->descriptionWithIndent(level + 1) : indentStringForLevel(level + 1) + "nil";
+        text += items[i] ? items[i]->descriptionWithIndent(level + 1)
+                         : indentStringForLevel(level + 1) + "nil";
     }
     return text + "\n" + indentStringForLevel(level) + ")";
 }
@@ -459,7 +503,8 @@ namespace {
 std::string child(const RWXPNodePtr& node, int level, const RWXPExprNode& owner) {
     return node ? node->descriptionWithIndent(level) : owner.indentStringForLevel(level) + "nil";
 }
-std::string argumentList(const std::vector<RWXPNodePtr>& args, int level, const RWXPExprNode& owner) {
+std::string argumentList(const std::vector<RWXPNodePtr>& args, int level,
+                         const RWXPExprNode& owner) {
     std::string text;
     for (size_t i = 0; i < args.size(); ++i) {
         if (i) text += "\n";
@@ -524,7 +569,8 @@ std::string RWXPQuantifiedExprNode::descriptionWithIndent(int level) const {
 std::string RWXPForExprNode::descriptionWithIndent(int level) const {
     std::string in = indentStringForLevel(level);
     return in + "ForExpr(for $" + variableName + " in)\n" + in + "  in:\n" +
-           child(inExpr, level + 2, *this) + "\n" + in + "  return:\n" + child(returnExpr, level + 2, *this);
+           child(inExpr, level + 2, *this) + "\n" + in + "  return:\n" +
+           child(returnExpr, level + 2, *this);
 }
 
 std::string RWXPPathWithFunctionNode::descriptionWithIndent(int level) const {
@@ -536,7 +582,8 @@ std::string RWXPPathWithFunctionNode::descriptionWithIndent(int level) const {
 
 std::string RWXPAxisNode::descriptionWithIndent(int level) const {
     std::string text = indentStringForLevel(level) + "Axis(" + axis + "::" + elementName + ")";
-    for (const auto& p : predicates) text += "\n" + indentStringForLevel(level) + "  predicate:\n" + child(p, level + 2, *this);
+    for (const auto& p : predicates)
+        text += "\n" + indentStringForLevel(level) + "  predicate:\n" + child(p, level + 2, *this);
     return text;
 }
 

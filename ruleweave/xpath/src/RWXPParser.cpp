@@ -8,13 +8,22 @@
 namespace ruleweave {
 namespace {
 
-const std::set<std::string> kKindTests = {"node", "text", "comment", "processing-instruction",
-                                          "element", "attribute", "document-node",
-                                          "schema-element", "schema-attribute"};
-const std::set<std::string> kAxes = {"child", "descendant", "attribute", "self",
-                                     "descendant-or-self", "following-sibling", "following",
-                                     "namespace", "parent", "ancestor", "preceding-sibling",
-                                     "preceding", "ancestor-or-self"};
+const std::set<std::string> kKindTests = {
+    "node",      "text",          "comment",        "processing-instruction", "element",
+    "attribute", "document-node", "schema-element", "schema-attribute"};
+const std::set<std::string> kAxes = {"child",
+                                     "descendant",
+                                     "attribute",
+                                     "self",
+                                     "descendant-or-self",
+                                     "following-sibling",
+                                     "following",
+                                     "namespace",
+                                     "parent",
+                                     "ancestor",
+                                     "preceding-sibling",
+                                     "preceding",
+                                     "ancestor-or-self"};
 
 RWXPValue literalNumber(const std::string& text) {
     if (text.find_first_of("eE") != std::string::npos) {
@@ -69,7 +78,8 @@ bool RWXPParser::atIdent(const char* word, size_t ahead) const {
 }
 
 RWXPNodePtr RWXPParser::malformed(const std::string& what) {
-    diagnostics.push_back(what + " at token " + std::to_string(index_) + " (" + peek().description() + ")");
+    diagnostics.push_back(what + " at token " + std::to_string(index_) + " (" +
+                          peek().description() + ")");
     return emptySequenceLiteral();
 }
 
@@ -114,7 +124,8 @@ RWXPNodePtr RWXPParser::parseExpr() {
 RWXPNodePtr RWXPParser::parseExprSingle() {
     const RWXPToken& t = peek();
     bool binding = peek(1).type == RWXPTokenDollar;
-    if ((t.type == RWXPTokenSome || t.type == RWXPTokenEvery || t.type == RWXPTokenFor) && binding) {
+    if ((t.type == RWXPTokenSome || t.type == RWXPTokenEvery || t.type == RWXPTokenFor) &&
+        binding) {
         int keyword = consume().type;
         struct Binding {
             std::string name;
@@ -131,7 +142,9 @@ RWXPNodePtr RWXPParser::parseExprSingle() {
             bindings.push_back({*name, domain});
         } while (match(RWXPTokenComma));
         int closer = keyword == RWXPTokenFor ? RWXPTokenReturn : RWXPTokenSatisfies;
-        if (!match(closer)) return malformed(keyword == RWXPTokenFor ? "expected 'return'" : "expected 'satisfies'");
+        if (!match(closer))
+            return malformed(keyword == RWXPTokenFor ? "expected 'return'"
+                                                     : "expected 'satisfies'");
         RWXPNodePtr body = parseExprSingle();
         if (!body) return malformed("missing body");
         // Several bindings nest, innermost last.
@@ -163,7 +176,8 @@ RWXPNodePtr RWXPParser::parseExprSingle() {
         node->thenExpr = parseExprSingle();
         if (!match(RWXPTokenElse)) return malformed("expected 'else'");
         node->elseExpr = parseExprSingle();
-        if (!node->condition || !node->thenExpr || !node->elseExpr) return malformed("incomplete conditional");
+        if (!node->condition || !node->thenExpr || !node->elseExpr)
+            return malformed("incomplete conditional");
         return node;
     }
     return parseOrNode();
@@ -196,9 +210,14 @@ RWXPNodePtr RWXPParser::parseComparisonNode() {
     if (!left) return left;
     int op = -1;
     switch (peek().type) {
-        case RWXPTokenLessEqual: case RWXPTokenGreaterEqual: case RWXPTokenNotEqual:
-        case RWXPTokenLess: case RWXPTokenGreater: case RWXPTokenEqual:
-        case RWXPTokenPrecedes: case RWXPTokenFollows:
+        case RWXPTokenLessEqual:
+        case RWXPTokenGreaterEqual:
+        case RWXPTokenNotEqual:
+        case RWXPTokenLess:
+        case RWXPTokenGreater:
+        case RWXPTokenEqual:
+        case RWXPTokenPrecedes:
+        case RWXPTokenFollows:
             op = peek().type;
             break;
         default: {
@@ -243,10 +262,14 @@ RWXPNodePtr RWXPParser::parseMultiplicativeNode() {
     RWXPNodePtr left = parseUnionNode();
     while (left) {
         int op = -1;
-        if (peek().type == RWXPTokenStar) op = RWXPTokenStar;
-        else if (peek().type == RWXPTokenDiv) op = RWXPTokenDiv;
-        else if (peek().type == RWXPTokenIdent && peek().value == "idiv") op = RWXPOpIdiv;
-        else if (peek().type == RWXPTokenIdent && peek().value == "mod") op = RWXPOpMod;
+        if (peek().type == RWXPTokenStar)
+            op = RWXPTokenStar;
+        else if (peek().type == RWXPTokenDiv)
+            op = RWXPTokenDiv;
+        else if (peek().type == RWXPTokenIdent && peek().value == "idiv")
+            op = RWXPOpIdiv;
+        else if (peek().type == RWXPTokenIdent && peek().value == "mod")
+            op = RWXPOpMod;
         if (op < 0) break;
         consume();
         RWXPNodePtr right = parseUnionNode();
@@ -285,11 +308,16 @@ RWXPNodePtr RWXPParser::parseTypeNode() {
     if (!operand) return operand;
     for (;;) {
         RWXPTypeNode::Kind kind;
-        if (atIdent("cast") && atIdent("as", 1)) kind = RWXPTypeNode::Kind::CastAs;
-        else if (atIdent("castable") && atIdent("as", 1)) kind = RWXPTypeNode::Kind::CastableAs;
-        else if (atIdent("instance") && atIdent("of", 1)) kind = RWXPTypeNode::Kind::InstanceOf;
-        else if (atIdent("treat") && atIdent("as", 1)) kind = RWXPTypeNode::Kind::TreatAs;
-        else return operand;
+        if (atIdent("cast") && atIdent("as", 1))
+            kind = RWXPTypeNode::Kind::CastAs;
+        else if (atIdent("castable") && atIdent("as", 1))
+            kind = RWXPTypeNode::Kind::CastableAs;
+        else if (atIdent("instance") && atIdent("of", 1))
+            kind = RWXPTypeNode::Kind::InstanceOf;
+        else if (atIdent("treat") && atIdent("as", 1))
+            kind = RWXPTypeNode::Kind::TreatAs;
+        else
+            return operand;
         consume();
         consume();
         auto node = std::make_shared<RWXPTypeNode>();
@@ -345,8 +373,14 @@ namespace {
 
 bool canStartStep(const RWXPToken& t) {
     switch (t.type) {
-        case RWXPTokenIdent: case RWXPTokenAt: case RWXPTokenStar: case RWXPTokenDot:
-        case RWXPTokenDotDot: case RWXPTokenLParen: case RWXPTokenDollar: case RWXPTokenString:
+        case RWXPTokenIdent:
+        case RWXPTokenAt:
+        case RWXPTokenStar:
+        case RWXPTokenDot:
+        case RWXPTokenDotDot:
+        case RWXPTokenLParen:
+        case RWXPTokenDollar:
+        case RWXPTokenString:
         case RWXPTokenNumber:
             return true;
         default:
@@ -373,9 +407,12 @@ RWXPNodePtr RWXPParser::parsePathNode() {
             std::string joined;
             for (const auto& alternative : step.alternatives) {
                 std::string branch;
-                if (!haveText) branch = alternative;
-                else if ((text == "/" || text == "//") && sep.empty()) branch = text + alternative;
-                else branch = text + sep + alternative;
+                if (!haveText)
+                    branch = alternative;
+                else if ((text == "/" || text == "//") && sep.empty())
+                    branch = text + alternative;
+                else
+                    branch = text + sep + alternative;
                 joined += (joined.empty() ? "" : " | ") + branch;
             }
             text = "(" + joined + ")";
@@ -384,7 +421,8 @@ RWXPNodePtr RWXPParser::parsePathNode() {
         }
         if (step.text) {
             if (haveText) {
-                text += (text == "/" || text == "//") && sep.empty() ? *step.text : sep + *step.text;
+                text +=
+                    (text == "/" || text == "//") && sep.empty() ? *step.text : sep + *step.text;
             } else {
                 text = node && sep == "//" ? ".//" + *step.text : *step.text;
                 haveText = true;
@@ -392,8 +430,10 @@ RWXPNodePtr RWXPParser::parsePathNode() {
             return;
         }
         if (haveText) {
-            if (text == "//") text = "/descendant-or-self::node()";
-            else if (sep == "//") text += text == "/" ? "descendant-or-self::node()" : "/descendant-or-self::node()";
+            if (text == "//")
+                text = "/descendant-or-self::node()";
+            else if (sep == "//")
+                text += text == "/" ? "descendant-or-self::node()" : "/descendant-or-self::node()";
             flush();
         } else if (node && sep == "//") {
             node = slash(node, std::make_shared<RWXPPathNode>("descendant-or-self::node()"));
@@ -470,11 +510,11 @@ bool RWXPParser::parseNodeTest(const std::string& axis, RWXPAxisNode& node) {
             if (type == RWXPTokenRParen) --depth;
         }
         using Test = RWXPAxisNode::Test;
-        node.test = first == "node" ? Test::AnyKind
-                    : first == "text" ? Test::Text
-                    : first == "comment" ? Test::Comment
+        node.test = first == "node"                     ? Test::AnyKind
+                    : first == "text"                   ? Test::Text
+                    : first == "comment"                ? Test::Comment
                     : first == "processing-instruction" ? Test::ProcessingInstruction
-                    : first == "document-node" ? Test::DocumentNode
+                    : first == "document-node"          ? Test::DocumentNode
                     : first == "attribute" || first == "schema-attribute" ? Test::Attribute
                                                                           : Test::Element;
         node.elementName = first + "()";
@@ -531,7 +571,8 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
             return Step{emptySequenceLiteral(), std::nullopt, {}};
         }
     } else if (t.type == RWXPTokenStar ||
-               (isNameToken(t) && !(peek(1).type == RWXPTokenLParen && !kKindTests.count(*t.value)) &&
+               (isNameToken(t) &&
+                !(peek(1).type == RWXPTokenLParen && !kKindTests.count(*t.value)) &&
                 !(peek(1).type == RWXPTokenColon && isNameToken(peek(2)) &&
                   peek(3).type == RWXPTokenLParen))) {
         parseNodeTest("child", *axisNode);
@@ -542,7 +583,8 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
         if (!primary) return std::nullopt;
         auto predicates = parsePredicates();
         auto* path = dynamic_cast<const RWXPPathNode*>(primary.get());
-        if (predicates.empty() && path && path->path == ".") return Step{nullptr, std::string("."), {}};
+        if (predicates.empty() && path && path->path == ".")
+            return Step{nullptr, std::string("."), {}};
         if (predicates.empty()) {
             std::vector<std::string> alternatives;
             std::function<bool(const RWXPExprNode*)> collect = [&](const RWXPExprNode* n) {
@@ -552,7 +594,8 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
                     return true;
                 }
                 auto* b = dynamic_cast<const RWXPBinaryOpNode*>(n);
-                return b && b->op == RWXPTokenPipe && collect(b->left.get()) && collect(b->right.get());
+                return b && b->op == RWXPTokenPipe && collect(b->left.get()) &&
+                       collect(b->right.get());
             };
             if (dynamic_cast<const RWXPBinaryOpNode*>(primary.get()) && collect(primary.get()))
                 return Step{primary, std::nullopt, alternatives};
@@ -572,8 +615,7 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
                    axisNode->test != RWXPAxisNode::Test::Element &&
                    axisNode->test != RWXPAxisNode::Test::Attribute &&
                    axisNode->test != RWXPAxisNode::Test::DocumentNode &&
-                   axisNode->axis != "namespace" &&
-                   axisNode->namespaceURI != "\x01undeclared";
+                   axisNode->axis != "namespace" && axisNode->namespaceURI != "\x01undeclared";
     std::string text;
     if (textual) {
         if (axisNode->axis == "parent" && axisNode->test == RWXPAxisNode::Test::AnyKind)
@@ -603,7 +645,8 @@ RWXPNodePtr RWXPParser::parsePrimaryNode() {
         case RWXPTokenNumber:
             return std::make_shared<RWXPLiteralNode>(literalNumber(*consume().value));
         case RWXPTokenString:
-            return std::make_shared<RWXPLiteralNode>(xdm::single(RWXPItem::makeString(*consume().value)));
+            return std::make_shared<RWXPLiteralNode>(
+                xdm::single(RWXPItem::makeString(*consume().value)));
         case RWXPTokenDollar: {
             consume();
             auto name = parseQName();
@@ -643,12 +686,14 @@ RWXPNodePtr RWXPParser::parseFunction(const std::string& name) {
             if (!argument) return malformed("malformed argument of " + name + "()");
             call->arguments.push_back(argument);
             if (match(RWXPTokenComma)) continue;
-            if (!match(RWXPTokenRParen)) return malformed("expected ')' after the arguments of " + name + "()");
+            if (!match(RWXPTokenRParen))
+                return malformed("expected ')' after the arguments of " + name + "()");
             break;
         }
     }
     if (!evaluator_.isKnownFunction(name, call->arguments.size()))
-        diagnostics.push_back("unknown function " + name + "#" + std::to_string(call->arguments.size()));
+        diagnostics.push_back("unknown function " + name + "#" +
+                              std::to_string(call->arguments.size()));
     return call;
 }
 
@@ -657,7 +702,8 @@ RWXPNodePtr RWXPParser::parseFunction(const std::string& name) {
 std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode* node) {
     using K = XPath1Kind;
     if (!node) return std::nullopt;
-    if (auto* path = dynamic_cast<const RWXPPathNode*>(node)) return std::make_pair(path->path, K::NodeSet);
+    if (auto* path = dynamic_cast<const RWXPPathNode*>(node))
+        return std::make_pair(path->path, K::NodeSet);
     if (auto* literal = dynamic_cast<const RWXPLiteralNode*>(node)) {
         if (literal->value.size() != 1) return std::nullopt;
         const RWXPItem& item = literal->value.front();
@@ -673,7 +719,8 @@ std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode*
     }
     if (auto* unary = dynamic_cast<const RWXPUnaryOpNode*>(node)) {
         auto operand = xpath1Text(unary->operand.get());
-        if (!operand || operand->second != K::Number || unary->op != RWXPTokenMinus) return std::nullopt;
+        if (!operand || operand->second != K::Number || unary->op != RWXPTokenMinus)
+            return std::nullopt;
         return std::make_pair("-" + operand->first, K::Number);
     }
     if (auto* binary = dynamic_cast<const RWXPBinaryOpNode*>(node)) {
@@ -683,19 +730,26 @@ std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode*
         K a = left->second, b = right->second;
         std::string op = tokenTypeToString(binary->op);
         switch (binary->op) {
-            case RWXPTokenAnd: case RWXPTokenOr:
-                return std::make_pair("(" + left->first + " " + op + " " + right->first + ")", K::Boolean);
+            case RWXPTokenAnd:
+            case RWXPTokenOr:
+                return std::make_pair("(" + left->first + " " + op + " " + right->first + ")",
+                                      K::Boolean);
             case RWXPTokenPipe:
                 if (a != K::NodeSet || b != K::NodeSet) return std::nullopt;
                 return std::make_pair("(" + left->first + " | " + right->first + ")", K::NodeSet);
-            case RWXPTokenEqual: case RWXPTokenNotEqual: {
-                bool textual = (a == K::NodeSet || a == K::String) && (b == K::NodeSet || b == K::String);
+            case RWXPTokenEqual:
+            case RWXPTokenNotEqual: {
+                bool textual =
+                    (a == K::NodeSet || a == K::String) && (b == K::NodeSet || b == K::String);
                 bool numeric = (a == K::Number && (b == K::Number || b == K::NodeSet)) ||
                                (b == K::Number && a == K::NodeSet);
                 if (!textual && !numeric) return std::nullopt;
                 return std::make_pair(left->first + " " + op + " " + right->first, K::Boolean);
             }
-            case RWXPTokenLess: case RWXPTokenLessEqual: case RWXPTokenGreater: case RWXPTokenGreaterEqual: {
+            case RWXPTokenLess:
+            case RWXPTokenLessEqual:
+            case RWXPTokenGreater:
+            case RWXPTokenGreaterEqual: {
                 bool numeric = (a == K::Number && (b == K::Number || b == K::NodeSet)) ||
                                (b == K::Number && a == K::NodeSet);
                 if (!numeric) return std::nullopt;
@@ -713,15 +767,24 @@ std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode*
             K result;
         };
         static const Rule kRules[] = {
-            {"not", 1, 1, false, K::Boolean},           {"true", 0, 0, false, K::Boolean},
-            {"false", 0, 0, false, K::Boolean},         {"normalize-space", 0, 1, false, K::String},
-            {"string", 0, 1, false, K::String},         {"string-length", 0, 1, false, K::Number},
-            {"contains", 2, 2, false, K::Boolean},      {"starts-with", 2, 2, false, K::Boolean},
-            {"concat", 2, 64, false, K::String},        {"substring-before", 2, 2, false, K::String},
-            {"substring-after", 2, 2, false, K::String}, {"translate", 3, 3, false, K::String},
-            {"count", 1, 1, true, K::Number},           {"position", 0, 0, false, K::Number},
-            {"last", 0, 0, false, K::Number},           {"local-name", 0, 1, true, K::String},
-            {"name", 0, 1, true, K::String},            {"boolean", 1, 1, false, K::Boolean},
+            {"not", 1, 1, false, K::Boolean},
+            {"true", 0, 0, false, K::Boolean},
+            {"false", 0, 0, false, K::Boolean},
+            {"normalize-space", 0, 1, false, K::String},
+            {"string", 0, 1, false, K::String},
+            {"string-length", 0, 1, false, K::Number},
+            {"contains", 2, 2, false, K::Boolean},
+            {"starts-with", 2, 2, false, K::Boolean},
+            {"concat", 2, 64, false, K::String},
+            {"substring-before", 2, 2, false, K::String},
+            {"substring-after", 2, 2, false, K::String},
+            {"translate", 3, 3, false, K::String},
+            {"count", 1, 1, true, K::Number},
+            {"position", 0, 0, false, K::Number},
+            {"last", 0, 0, false, K::Number},
+            {"local-name", 0, 1, true, K::String},
+            {"name", 0, 1, true, K::String},
+            {"boolean", 1, 1, false, K::Boolean},
         };
         for (const auto& rule : kRules) {
             if (call->name != rule.name) continue;
@@ -731,10 +794,11 @@ std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode*
             for (size_t i = 0; i < n; ++i) {
                 auto arg = xpath1Text(call->arguments[i].get());
                 if (!arg) return std::nullopt;
-                bool allowed = rule.nodeSetOnly ? arg->second == K::NodeSet
-                               : call->name == std::string("not") || call->name == std::string("boolean")
-                                   ? true
-                                   : (arg->second == K::NodeSet || arg->second == K::String);
+                bool allowed =
+                    rule.nodeSetOnly ? arg->second == K::NodeSet
+                    : call->name == std::string("not") || call->name == std::string("boolean")
+                        ? true
+                        : (arg->second == K::NodeSet || arg->second == K::String);
                 if (!allowed) return std::nullopt;
                 text += (i ? ", " : "") + arg->first;
             }

@@ -16,7 +16,7 @@ class RWXPath2Evaluator;
 // recorded in `diagnostics`. Location paths that XPath 1.0 evaluates with the same meaning are
 // kept as text for libxml2; everything else becomes engine nodes.
 class RWXPParser {
-public:
+  public:
     RWXPParser(const RWXPath2Evaluator& evaluator, std::vector<RWXPToken> tokens);
 
     // The whole expression; leftover tokens are reported.
@@ -43,10 +43,10 @@ public:
     RWXPToken consume();
     bool match(int type);
 
-private:
+  private:
     struct Step {
-        RWXPNodePtr engine;               // set when the engine evaluates the step
-        std::optional<std::string> text;  // set when libxml2 can
+        RWXPNodePtr engine;                     // set when the engine evaluates the step
+        std::optional<std::string> text;        // set when libxml2 can
         std::vector<std::string> alternatives;  // a union of plain paths, "(a | b)" as a step
     };
     std::optional<Step> parseStep();

@@ -10,21 +10,20 @@
 namespace ruleweave {
 namespace {
 
-const char* const kPrintedNames[] = {
-    "NUMBER", "STRING", "IDENT", "(",  ")",  "[",  "]",  "/",  "//", "@",   ":",   ",",  ".",
-    "..",     "$",      "|",     "<=", ">=", "!=", "<",  ">",  "=",  "+",   "-",   "*",  "OR",
-    "AND",    "DIV",    "IF",    "THEN", "ELSE"};
+const char* const kPrintedNames[] = {"NUMBER", "STRING", "IDENT", "(",   ")",  "[",    "]",   "/",
+                                     "//",     "@",      ":",     ",",   ".",  "..",   "$",   "|",
+                                     "<=",     ">=",     "!=",    "<",   ">",  "=",    "+",   "-",
+                                     "*",      "OR",     "AND",   "DIV", "IF", "THEN", "ELSE"};
 
 struct Keyword {
     const char* text;
     int type;
 };
-const Keyword kKeywords[] = {{"or", RWXPTokenOr},         {"and", RWXPTokenAnd},
-                             {"div", RWXPTokenDiv},       {"if", RWXPTokenIf},
-                             {"then", RWXPTokenThen},     {"else", RWXPTokenElse},
-                             {"every", RWXPTokenEvery},   {"some", RWXPTokenSome},
-                             {"for", RWXPTokenFor},       {"return", RWXPTokenReturn},
-                             {"in", RWXPTokenIn},         {"satisfies", RWXPTokenSatisfies}};
+const Keyword kKeywords[] = {
+    {"or", RWXPTokenOr},         {"and", RWXPTokenAnd},   {"div", RWXPTokenDiv},
+    {"if", RWXPTokenIf},         {"then", RWXPTokenThen}, {"else", RWXPTokenElse},
+    {"every", RWXPTokenEvery},   {"some", RWXPTokenSome}, {"for", RWXPTokenFor},
+    {"return", RWXPTokenReturn}, {"in", RWXPTokenIn},     {"satisfies", RWXPTokenSatisfies}};
 
 bool isNameStart(UChar32 c) { return c == '_' || u_isalpha(c); }
 // XML name characters: letters, digits, '.', '-', '_' and combining marks.
@@ -47,34 +46,62 @@ std::string RWXPToken::description() const {
 
 std::string tokenTypeToString(int type) {
     switch (type) {
-        case RWXPTokenPipe: return "|";
-        case RWXPTokenLessEqual: return "<=";
-        case RWXPTokenGreaterEqual: return ">=";
-        case RWXPTokenNotEqual: return "!=";
-        case RWXPTokenLess: return "<";
-        case RWXPTokenGreater: return ">";
-        case RWXPTokenEqual: return "=";
-        case RWXPTokenPlus: return "+";
-        case RWXPTokenMinus: return "-";
-        case RWXPTokenStar: return "*";
-        case RWXPTokenOr: return "or";
-        case RWXPTokenAnd: return "and";
-        case RWXPTokenDiv: return "div";
-        case RWXPOpMod: return "mod";
-        case RWXPOpIdiv: return "idiv";
-        case RWXPOpValueEq: return "eq";
-        case RWXPOpValueNe: return "ne";
-        case RWXPOpValueLt: return "lt";
-        case RWXPOpValueLe: return "le";
-        case RWXPOpValueGt: return "gt";
-        case RWXPOpValueGe: return "ge";
-        case RWXPOpTo: return "to";
-        case RWXPOpIntersect: return "intersect";
-        case RWXPOpExcept: return "except";
-        case RWXPOpIs: return "is";
-        case RWXPTokenPrecedes: return "<<";
-        case RWXPTokenFollows: return ">>";
-        default: return "Token(" + std::to_string(type) + ")";
+        case RWXPTokenPipe:
+            return "|";
+        case RWXPTokenLessEqual:
+            return "<=";
+        case RWXPTokenGreaterEqual:
+            return ">=";
+        case RWXPTokenNotEqual:
+            return "!=";
+        case RWXPTokenLess:
+            return "<";
+        case RWXPTokenGreater:
+            return ">";
+        case RWXPTokenEqual:
+            return "=";
+        case RWXPTokenPlus:
+            return "+";
+        case RWXPTokenMinus:
+            return "-";
+        case RWXPTokenStar:
+            return "*";
+        case RWXPTokenOr:
+            return "or";
+        case RWXPTokenAnd:
+            return "and";
+        case RWXPTokenDiv:
+            return "div";
+        case RWXPOpMod:
+            return "mod";
+        case RWXPOpIdiv:
+            return "idiv";
+        case RWXPOpValueEq:
+            return "eq";
+        case RWXPOpValueNe:
+            return "ne";
+        case RWXPOpValueLt:
+            return "lt";
+        case RWXPOpValueLe:
+            return "le";
+        case RWXPOpValueGt:
+            return "gt";
+        case RWXPOpValueGe:
+            return "ge";
+        case RWXPOpTo:
+            return "to";
+        case RWXPOpIntersect:
+            return "intersect";
+        case RWXPOpExcept:
+            return "except";
+        case RWXPOpIs:
+            return "is";
+        case RWXPTokenPrecedes:
+            return "<<";
+        case RWXPTokenFollows:
+            return ">>";
+        default:
+            return "Token(" + std::to_string(type) + ")";
     }
 }
 
@@ -148,18 +175,46 @@ std::vector<RWXPToken> tokenize(const std::string& expression) {
                     i = save;
                 }
             }
-            add(RWXPTokenNumber, expression.substr(static_cast<size_t>(start),
-                                                    static_cast<size_t>(i - start)));
+            add(RWXPTokenNumber,
+                expression.substr(static_cast<size_t>(start), static_cast<size_t>(i - start)));
             continue;
         }
         auto two = [&](char a, char b) { return c == a && at(i + 1) == b; };
-        if (two('/', '/')) { add(RWXPTokenDoubleSlash, "//"); i += 2; continue; }
-        if (two('.', '.')) { add(RWXPTokenDotDot, ".."); i += 2; continue; }
-        if (two('<', '=')) { add(RWXPTokenLessEqual, "<="); i += 2; continue; }
-        if (two('>', '=')) { add(RWXPTokenGreaterEqual, ">="); i += 2; continue; }
-        if (two('!', '=')) { add(RWXPTokenNotEqual, "!="); i += 2; continue; }
-        if (two('<', '<')) { add(RWXPTokenPrecedes, "<<"); i += 2; continue; }
-        if (two('>', '>')) { add(RWXPTokenFollows, ">>"); i += 2; continue; }
+        if (two('/', '/')) {
+            add(RWXPTokenDoubleSlash, "//");
+            i += 2;
+            continue;
+        }
+        if (two('.', '.')) {
+            add(RWXPTokenDotDot, "..");
+            i += 2;
+            continue;
+        }
+        if (two('<', '=')) {
+            add(RWXPTokenLessEqual, "<=");
+            i += 2;
+            continue;
+        }
+        if (two('>', '=')) {
+            add(RWXPTokenGreaterEqual, ">=");
+            i += 2;
+            continue;
+        }
+        if (two('!', '=')) {
+            add(RWXPTokenNotEqual, "!=");
+            i += 2;
+            continue;
+        }
+        if (two('<', '<')) {
+            add(RWXPTokenPrecedes, "<<");
+            i += 2;
+            continue;
+        }
+        if (two('>', '>')) {
+            add(RWXPTokenFollows, ">>");
+            i += 2;
+            continue;
+        }
 
         UChar32 cp;
         int32_t next = i;
@@ -176,8 +231,8 @@ std::vector<RWXPToken> tokenize(const std::string& expression) {
                 // in XPath 2.0, as in "$x-1".
                 i = after;
             }
-            std::string name = expression.substr(static_cast<size_t>(start),
-                                                 static_cast<size_t>(i - start));
+            std::string name =
+                expression.substr(static_cast<size_t>(start), static_cast<size_t>(i - start));
             int type = RWXPTokenIdent;
             for (const auto& keyword : kKeywords)
                 if (name == keyword.text) type = keyword.type;
@@ -186,25 +241,62 @@ std::vector<RWXPToken> tokenize(const std::string& expression) {
         }
         int type = -1;
         switch (c) {
-            case '(': type = RWXPTokenLParen; break;
-            case ')': type = RWXPTokenRParen; break;
-            case '[': type = RWXPTokenLBracket; break;
-            case ']': type = RWXPTokenRBracket; break;
-            case '/': type = RWXPTokenSlash; break;
-            case '@': type = RWXPTokenAt; break;
-            case ':': type = RWXPTokenColon; break;
-            case ',': type = RWXPTokenComma; break;
-            case '.': type = RWXPTokenDot; break;
-            case '$': type = RWXPTokenDollar; break;
-            case '|': type = RWXPTokenPipe; break;
-            case '<': type = RWXPTokenLess; break;
-            case '>': type = RWXPTokenGreater; break;
-            case '=': type = RWXPTokenEqual; break;
-            case '+': type = RWXPTokenPlus; break;
-            case '-': type = RWXPTokenMinus; break;
-            case '*': type = RWXPTokenStar; break;
-            case '?': type = RWXPTokenQuestion; break;
-            default: break;
+            case '(':
+                type = RWXPTokenLParen;
+                break;
+            case ')':
+                type = RWXPTokenRParen;
+                break;
+            case '[':
+                type = RWXPTokenLBracket;
+                break;
+            case ']':
+                type = RWXPTokenRBracket;
+                break;
+            case '/':
+                type = RWXPTokenSlash;
+                break;
+            case '@':
+                type = RWXPTokenAt;
+                break;
+            case ':':
+                type = RWXPTokenColon;
+                break;
+            case ',':
+                type = RWXPTokenComma;
+                break;
+            case '.':
+                type = RWXPTokenDot;
+                break;
+            case '$':
+                type = RWXPTokenDollar;
+                break;
+            case '|':
+                type = RWXPTokenPipe;
+                break;
+            case '<':
+                type = RWXPTokenLess;
+                break;
+            case '>':
+                type = RWXPTokenGreater;
+                break;
+            case '=':
+                type = RWXPTokenEqual;
+                break;
+            case '+':
+                type = RWXPTokenPlus;
+                break;
+            case '-':
+                type = RWXPTokenMinus;
+                break;
+            case '*':
+                type = RWXPTokenStar;
+                break;
+            case '?':
+                type = RWXPTokenQuestion;
+                break;
+            default:
+                break;
         }
         if (type >= 0) {
             add(type, std::string(1, c));
@@ -213,10 +305,10 @@ std::vector<RWXPToken> tokenize(const std::string& expression) {
         }
         // Anything else: report it and move on by one whole character.
         char buffer[64];
-        std::string character = expression.substr(static_cast<size_t>(i),
-                                                  static_cast<size_t>(std::max(next - i, 1)));
-        std::snprintf(buffer, sizeof buffer, " (0x%04x)", cp < 0 ? static_cast<unsigned>(s[i])
-                                                                  : static_cast<unsigned>(cp));
+        std::string character =
+            expression.substr(static_cast<size_t>(i), static_cast<size_t>(std::max(next - i, 1)));
+        std::snprintf(buffer, sizeof buffer, " (0x%04x)",
+                      cp < 0 ? static_cast<unsigned>(s[i]) : static_cast<unsigned>(cp));
         platform::logLine("Unknown character: " + character + buffer);
         i = std::max(next, i + 1);
     }

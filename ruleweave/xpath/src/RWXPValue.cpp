@@ -42,13 +42,26 @@ int compareDoubles(double a, double b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 bool applyOrder(int op, int cmp) {
     switch (op) {
-        case RWXPTokenEqual: case RWXPOpValueEq: return cmp == 0;
-        case RWXPTokenNotEqual: case RWXPOpValueNe: return cmp != 0;
-        case RWXPTokenLess: case RWXPOpValueLt: return cmp < 0;
-        case RWXPTokenLessEqual: case RWXPOpValueLe: return cmp <= 0;
-        case RWXPTokenGreater: case RWXPOpValueGt: return cmp > 0;
-        case RWXPTokenGreaterEqual: case RWXPOpValueGe: return cmp >= 0;
-        default: return false;
+        case RWXPTokenEqual:
+        case RWXPOpValueEq:
+            return cmp == 0;
+        case RWXPTokenNotEqual:
+        case RWXPOpValueNe:
+            return cmp != 0;
+        case RWXPTokenLess:
+        case RWXPOpValueLt:
+            return cmp < 0;
+        case RWXPTokenLessEqual:
+        case RWXPOpValueLe:
+            return cmp <= 0;
+        case RWXPTokenGreater:
+        case RWXPOpValueGt:
+            return cmp > 0;
+        case RWXPTokenGreaterEqual:
+        case RWXPOpValueGe:
+            return cmp >= 0;
+        default:
+            return false;
     }
 }
 
@@ -102,11 +115,19 @@ bool effectiveBooleanValue(const RWXPValue& value) {
     if (first.isNode()) return true;
     if (value.size() > 1) fail("effective boolean value of a sequence of several atomic values");
     switch (first.kind) {
-        case Kind::Boolean: return first.boolean;
-        case Kind::String: case Kind::Untyped: case Kind::AnyURI: return !first.text.empty();
-        case Kind::Integer: case Kind::Decimal: return !first.decimal.isZero();
-        case Kind::Double: return first.number != 0 && !std::isnan(first.number);
-        default: fail("no effective boolean value for a date");
+        case Kind::Boolean:
+            return first.boolean;
+        case Kind::String:
+        case Kind::Untyped:
+        case Kind::AnyURI:
+            return !first.text.empty();
+        case Kind::Integer:
+        case Kind::Decimal:
+            return !first.decimal.isZero();
+        case Kind::Double:
+            return first.number != 0 && !std::isnan(first.number);
+        default:
+            fail("no effective boolean value for a date");
     }
 }
 
@@ -125,7 +146,8 @@ std::string doubleToString(double d) {
         }
         return text;
     }
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
+    auto [end, ec] =
+        std::to_chars(buffer, buffer + sizeof buffer, d, std::chars_format::scientific);
     std::string text(buffer, end);  // e.g. 1.5e+07
     auto e = text.find('e');
     std::string mantissa = text.substr(0, e);
@@ -136,12 +158,20 @@ std::string doubleToString(double d) {
 
 std::string stringOf(const RWXPItem& item) {
     switch (item.kind) {
-        case Kind::Node: return nodeStringValue(item.node);
-        case Kind::String: case Kind::Untyped: case Kind::AnyURI: return item.text;
-        case Kind::Boolean: return item.boolean ? "true" : "false";
-        case Kind::Integer: return item.decimal.toString();
-        case Kind::Decimal: return item.decimal.toString();
-        case Kind::Double: return doubleToString(item.number);
+        case Kind::Node:
+            return nodeStringValue(item.node);
+        case Kind::String:
+        case Kind::Untyped:
+        case Kind::AnyURI:
+            return item.text;
+        case Kind::Boolean:
+            return item.boolean ? "true" : "false";
+        case Kind::Integer:
+            return item.decimal.toString();
+        case Kind::Decimal:
+            return item.decimal.toString();
+        case Kind::Double:
+            return doubleToString(item.number);
         case Kind::Date: {
             std::string text = platform::Date::fromDaysSinceEpoch(item.days).toIsoString();
             if (item.hasTimeZone) {
@@ -169,8 +199,10 @@ bool parseXsDecimal(std::string_view text, Decimal& out) {
     bool digits = false;
     for (; i < text.size(); ++i) {
         char c = text[i];
-        if (c >= '0' && c <= '9') digits = true;
-        else if (c != '.') return false;
+        if (c >= '0' && c <= '9')
+            digits = true;
+        else if (c != '.')
+            return false;
     }
     if (!digits || std::count(text.begin(), text.end(), '.') > 1) return false;
     auto parsed = Decimal::parse(text);
@@ -181,9 +213,18 @@ bool parseXsDecimal(std::string_view text, Decimal& out) {
 
 bool parseXsDouble(std::string_view text, double& out) {
     text = trimXml(text);
-    if (text == "INF" || text == "+INF") { out = std::numeric_limits<double>::infinity(); return true; }
-    if (text == "-INF") { out = -std::numeric_limits<double>::infinity(); return true; }
-    if (text == "NaN") { out = std::numeric_limits<double>::quiet_NaN(); return true; }
+    if (text == "INF" || text == "+INF") {
+        out = std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (text == "-INF") {
+        out = -std::numeric_limits<double>::infinity();
+        return true;
+    }
+    if (text == "NaN") {
+        out = std::numeric_limits<double>::quiet_NaN();
+        return true;
+    }
     if (text.empty()) return false;
     for (char c : text)
         if (!((c >= '0' && c <= '9') || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-'))
@@ -198,10 +239,15 @@ bool parseXsDouble(std::string_view text, double& out) {
 
 double numberOf(const RWXPItem& item) {
     switch (item.kind) {
-        case Kind::Boolean: return item.boolean ? 1 : 0;
-        case Kind::Integer: case Kind::Decimal: return item.decimal.toDouble();
-        case Kind::Double: return item.number;
-        case Kind::Date: return std::numeric_limits<double>::quiet_NaN();
+        case Kind::Boolean:
+            return item.boolean ? 1 : 0;
+        case Kind::Integer:
+        case Kind::Decimal:
+            return item.decimal.toDouble();
+        case Kind::Double:
+            return item.number;
+        case Kind::Date:
+            return std::numeric_limits<double>::quiet_NaN();
         default: {
             double d;
             if (parseXsDouble(stringOf(item), d)) return d;
@@ -217,16 +263,22 @@ double numberOf(const RWXPValue& value) {
 RWXPItem castToDecimal(const RWXPItem& in) {
     RWXPItem item = atomize(in);
     switch (item.kind) {
-        case Kind::Integer: case Kind::Decimal: return RWXPItem::makeDecimal(item.decimal);
+        case Kind::Integer:
+        case Kind::Decimal:
+            return RWXPItem::makeDecimal(item.decimal);
         case Kind::Double: {
-            if (std::isnan(item.number) || std::isinf(item.number)) fail("cannot cast NaN or INF to xs:decimal");
+            if (std::isnan(item.number) || std::isinf(item.number))
+                fail("cannot cast NaN or INF to xs:decimal");
             return RWXPItem::makeDecimal(*Decimal::fromDouble(item.number));
         }
-        case Kind::Boolean: return RWXPItem::makeDecimal(Decimal(item.boolean ? 1 : 0));
-        case Kind::Date: fail("cannot cast xs:date to xs:decimal");
+        case Kind::Boolean:
+            return RWXPItem::makeDecimal(Decimal(item.boolean ? 1 : 0));
+        case Kind::Date:
+            fail("cannot cast xs:date to xs:decimal");
         default: {
             Decimal d;
-            if (!parseXsDecimal(item.text, d)) fail("\"" + item.text + "\" is not a valid xs:decimal");
+            if (!parseXsDecimal(item.text, d))
+                fail("\"" + item.text + "\" is not a valid xs:decimal");
             return RWXPItem::makeDecimal(d);
         }
     }
@@ -235,20 +287,27 @@ RWXPItem castToDecimal(const RWXPItem& in) {
 RWXPItem castToInteger(const RWXPItem& in) {
     RWXPItem item = atomize(in);
     switch (item.kind) {
-        case Kind::Integer: return item;
-        case Kind::Decimal: return RWXPItem::makeInteger(Decimal(item.decimal.truncatedInteger(), 0));
+        case Kind::Integer:
+            return item;
+        case Kind::Decimal:
+            return RWXPItem::makeInteger(Decimal(item.decimal.truncatedInteger(), 0));
         case Kind::Double: {
-            if (std::isnan(item.number) || std::isinf(item.number)) fail("cannot cast NaN or INF to xs:integer");
-            return RWXPItem::makeInteger(Decimal(Decimal::fromDouble(std::trunc(item.number))->truncatedInteger(), 0));
+            if (std::isnan(item.number) || std::isinf(item.number))
+                fail("cannot cast NaN or INF to xs:integer");
+            return RWXPItem::makeInteger(
+                Decimal(Decimal::fromDouble(std::trunc(item.number))->truncatedInteger(), 0));
         }
-        case Kind::Boolean: return RWXPItem::makeInteger(item.boolean ? 1 : 0);
-        case Kind::Date: fail("cannot cast xs:date to xs:integer");
+        case Kind::Boolean:
+            return RWXPItem::makeInteger(item.boolean ? 1 : 0);
+        case Kind::Date:
+            fail("cannot cast xs:date to xs:integer");
         default: {
             std::string_view t = trimXml(item.text);
             size_t i = (!t.empty() && (t[0] == '+' || t[0] == '-')) ? 1 : 0;
             if (i >= t.size()) fail("\"" + item.text + "\" is not a valid xs:integer");
             for (size_t k = i; k < t.size(); ++k)
-                if (t[k] < '0' || t[k] > '9') fail("\"" + item.text + "\" is not a valid xs:integer");
+                if (t[k] < '0' || t[k] > '9')
+                    fail("\"" + item.text + "\" is not a valid xs:integer");
             return RWXPItem::makeInteger(*Decimal::parse(t));
         }
     }
@@ -257,13 +316,19 @@ RWXPItem castToInteger(const RWXPItem& in) {
 RWXPItem castToDouble(const RWXPItem& in) {
     RWXPItem item = atomize(in);
     switch (item.kind) {
-        case Kind::Double: return item;
-        case Kind::Integer: case Kind::Decimal: return RWXPItem::makeDouble(item.decimal.toDouble());
-        case Kind::Boolean: return RWXPItem::makeDouble(item.boolean ? 1 : 0);
-        case Kind::Date: fail("cannot cast xs:date to xs:double");
+        case Kind::Double:
+            return item;
+        case Kind::Integer:
+        case Kind::Decimal:
+            return RWXPItem::makeDouble(item.decimal.toDouble());
+        case Kind::Boolean:
+            return RWXPItem::makeDouble(item.boolean ? 1 : 0);
+        case Kind::Date:
+            fail("cannot cast xs:date to xs:double");
         default: {
             double d;
-            if (!parseXsDouble(item.text, d)) fail("\"" + item.text + "\" is not a valid xs:double");
+            if (!parseXsDouble(item.text, d))
+                fail("\"" + item.text + "\" is not a valid xs:double");
             return RWXPItem::makeDouble(d);
         }
     }
@@ -274,10 +339,15 @@ RWXPItem castToString(const RWXPItem& item) { return RWXPItem::makeString(string
 RWXPItem castToBoolean(const RWXPItem& in) {
     RWXPItem item = atomize(in);
     switch (item.kind) {
-        case Kind::Boolean: return item;
-        case Kind::Integer: case Kind::Decimal: return RWXPItem::makeBoolean(!item.decimal.isZero());
-        case Kind::Double: return RWXPItem::makeBoolean(item.number != 0 && !std::isnan(item.number));
-        case Kind::Date: fail("cannot cast xs:date to xs:boolean");
+        case Kind::Boolean:
+            return item;
+        case Kind::Integer:
+        case Kind::Decimal:
+            return RWXPItem::makeBoolean(!item.decimal.isZero());
+        case Kind::Double:
+            return RWXPItem::makeBoolean(item.number != 0 && !std::isnan(item.number));
+        case Kind::Date:
+            fail("cannot cast xs:date to xs:boolean");
         default: {
             std::string_view t = trimXml(item.text);
             if (t == "true" || t == "1") return RWXPItem::makeBoolean(true);
@@ -335,11 +405,16 @@ bool compareAtomic(int op, const RWXPItem& leftIn, const RWXPItem& rightIn, bool
         RWXPItem& a = pass == 0 ? left : right;
         const RWXPItem& b = pass == 0 ? right : left;
         if (a.kind != Kind::Untyped) continue;
-        if (!generalRules || b.isStringLike()) a.kind = Kind::String;
-        else if (b.isNumeric()) a = castToDouble(a);
-        else if (b.kind == Kind::Boolean) a = castToBoolean(a);
-        else if (b.kind == Kind::Date) a = castToDate(a);
-        else a.kind = Kind::String;
+        if (!generalRules || b.isStringLike())
+            a.kind = Kind::String;
+        else if (b.isNumeric())
+            a = castToDouble(a);
+        else if (b.kind == Kind::Boolean)
+            a = castToBoolean(a);
+        else if (b.kind == Kind::Date)
+            a = castToDate(a);
+        else
+            a.kind = Kind::String;
     }
     if (left.isStringLike() && right.isStringLike()) {
         int c = left.text.compare(right.text);
@@ -348,7 +423,8 @@ bool compareAtomic(int op, const RWXPItem& leftIn, const RWXPItem& rightIn, bool
     if (left.isNumeric() && right.isNumeric()) {
         if (left.kind == Kind::Double || right.kind == Kind::Double) {
             double a = numberOf(left), b = numberOf(right);
-            if (std::isnan(a) || std::isnan(b)) return op == RWXPTokenNotEqual || op == RWXPOpValueNe;
+            if (std::isnan(a) || std::isnan(b))
+                return op == RWXPTokenNotEqual || op == RWXPOpValueNe;
             return applyOrder(op, compareDoubles(a, b));
         }
         auto order = left.decimal <=> right.decimal;
@@ -382,12 +458,18 @@ RWXPItem numericOperand(const RWXPItem& in) {
 
 double doubleArithmetic(int op, double a, double b) {
     switch (op) {
-        case RWXPTokenPlus: return a + b;
-        case RWXPTokenMinus: return a - b;
-        case RWXPTokenStar: return a * b;
-        case RWXPTokenDiv: return a / b;
-        case RWXPOpMod: return std::fmod(a, b);
-        default: return std::numeric_limits<double>::quiet_NaN();
+        case RWXPTokenPlus:
+            return a + b;
+        case RWXPTokenMinus:
+            return a - b;
+        case RWXPTokenStar:
+            return a * b;
+        case RWXPTokenDiv:
+            return a / b;
+        case RWXPOpMod:
+            return std::fmod(a, b);
+        default:
+            return std::numeric_limits<double>::quiet_NaN();
     }
 }
 
@@ -398,8 +480,10 @@ RWXPItem arithmetic(int op, const RWXPItem& leftIn, const RWXPItem& rightIn) {
     if (a.kind == Kind::Double || b.kind == Kind::Double) {
         double x = numberOf(a), y = numberOf(b);
         if (op == RWXPOpIdiv) {
-            if (y == 0 || std::isnan(x) || std::isnan(y) || std::isinf(x)) fail("integer division by zero");
-            return RWXPItem::makeInteger(Decimal(Decimal::fromDouble(std::trunc(x / y))->truncatedInteger(), 0));
+            if (y == 0 || std::isnan(x) || std::isnan(y) || std::isinf(x))
+                fail("integer division by zero");
+            return RWXPItem::makeInteger(
+                Decimal(Decimal::fromDouble(std::trunc(x / y))->truncatedInteger(), 0));
         }
         return RWXPItem::makeDouble(doubleArithmetic(op, x, y));
     }
@@ -418,7 +502,8 @@ RWXPItem arithmetic(int op, const RWXPItem& leftIn, const RWXPItem& rightIn) {
             return integers ? RWXPItem::makeInteger(r) : RWXPItem::makeDecimal(r);
         }
         case RWXPTokenDiv: {
-            std::int32_t digits = std::max<std::int32_t>(18, std::max(a.decimal.scale(), b.decimal.scale()));
+            std::int32_t digits =
+                std::max<std::int32_t>(18, std::max(a.decimal.scale(), b.decimal.scale()));
             auto q = a.decimal.divide(b.decimal, digits, platform::RoundingMode::HalfDown);
             if (!q) fail("decimal division by zero");
             return RWXPItem::makeDecimal(q->normalized());
@@ -433,7 +518,8 @@ RWXPItem arithmetic(int op, const RWXPItem& leftIn, const RWXPItem& rightIn) {
             if (!r) fail("modulus by zero");
             return integers ? RWXPItem::makeInteger(*r) : RWXPItem::makeDecimal(*r);
         }
-        default: fail("unknown arithmetic operator");
+        default:
+            fail("unknown arithmetic operator");
     }
 }
 
@@ -442,7 +528,8 @@ bool deepEqualAtomic(const RWXPItem& left, const RWXPItem& right) {
         RWXPItem a = atomize(left), b = atomize(right);
         if (a.kind == Kind::Untyped) a.kind = Kind::String;
         if (b.kind == Kind::Untyped) b.kind = Kind::String;
-        if (a.kind == Kind::Double && b.kind == Kind::Double && std::isnan(a.number) && std::isnan(b.number))
+        if (a.kind == Kind::Double && b.kind == Kind::Double && std::isnan(a.number) &&
+            std::isnan(b.number))
             return true;
         return compareAtomic(RWXPOpValueEq, a, b, false);
     } catch (const RWXPDynamicError&) {
@@ -458,8 +545,9 @@ bool nodeBefore(xmlNodePtr a, xmlNodePtr b) {
 
 void sortDocumentOrder(RWXPValue& nodes) {
     if (nodes.size() < 2) return;
-    std::stable_sort(nodes.begin(), nodes.end(),
-                     [](const RWXPItem& x, const RWXPItem& y) { return nodeBefore(x.node, y.node); });
+    std::stable_sort(nodes.begin(), nodes.end(), [](const RWXPItem& x, const RWXPItem& y) {
+        return nodeBefore(x.node, y.node);
+    });
     nodes.erase(std::unique(nodes.begin(), nodes.end(),
                             [](const RWXPItem& x, const RWXPItem& y) { return x.node == y.node; }),
                 nodes.end());

@@ -13,7 +13,8 @@ void ignoreXPathError(void*, xmlErrorPtr) {}
 
 }  // namespace
 
-RWXPath2Evaluator::RWXPath2Evaluator(NamespaceMap namespaces) : namespaces_(std::move(namespaces)) {}
+RWXPath2Evaluator::RWXPath2Evaluator(NamespaceMap namespaces)
+    : namespaces_(std::move(namespaces)) {}
 
 RWXPath2Evaluator::~RWXPath2Evaluator() {
     if (xpathContext_) xmlXPathFreeContext(xpathContext_);
@@ -46,13 +47,16 @@ const RWXPath2Evaluator::CacheEntry& RWXPath2Evaluator::parseEntry(const std::st
     return cache_.emplace(expression, std::move(entry)).first->second;
 }
 
-RWXPNodePtr RWXPath2Evaluator::parse(const std::string& expression) { return parseEntry(expression).tree; }
+RWXPNodePtr RWXPath2Evaluator::parse(const std::string& expression) {
+    return parseEntry(expression).tree;
+}
 
 std::vector<std::string> RWXPath2Evaluator::parseDiagnostics(const std::string& expression) {
     return parseEntry(expression).diagnostics;
 }
 
-std::optional<std::string> RWXPath2Evaluator::dumpAST(const std::string& expression, platform::Error* error) {
+std::optional<std::string> RWXPath2Evaluator::dumpAST(const std::string& expression,
+                                                      platform::Error* error) {
     RWXPNodePtr tree = parse(expression);
     if (!tree) {
         platform::setError(error, kErrorDomain, 1, "Failed to parse XPath expression");
@@ -75,7 +79,9 @@ RWXPValue RWXPath2Evaluator::evaluate(const std::string& expression, xmlNodePtr 
     }
 }
 
-RWXPValue RWXPath2Evaluator::evaluateTree(const RWXPExprNode& tree) { return tree.evaluateWithContext(*this); }
+RWXPValue RWXPath2Evaluator::evaluateTree(const RWXPExprNode& tree) {
+    return tree.evaluateWithContext(*this);
+}
 
 void RWXPath2Evaluator::setContextNode(xmlNodePtr node) {
     ownContextItem_ = RWXPItem::makeNode(node);
@@ -95,12 +101,15 @@ RWXPValue RWXPath2Evaluator::getVariable(const std::string& name) const {
     return it->second;
 }
 
-bool RWXPath2Evaluator::hasVariable(const std::string& name) const { return variables_.count(name) > 0; }
+bool RWXPath2Evaluator::hasVariable(const std::string& name) const {
+    return variables_.count(name) > 0;
+}
 
-void RWXPath2Evaluator::registerFunction(const std::string& name, std::vector<std::string> parameters,
-                                         std::string body,
+void RWXPath2Evaluator::registerFunction(const std::string& name,
+                                         std::vector<std::string> parameters, std::string body,
                                          std::vector<RWXPCustomFunction::LocalVariable> variables) {
-    customFunctions_[name] = RWXPCustomFunction{std::move(parameters), std::move(body), std::move(variables)};
+    customFunctions_[name] =
+        RWXPCustomFunction{std::move(parameters), std::move(body), std::move(variables)};
 }
 
 bool RWXPath2Evaluator::hasCustomFunction(const std::string& name) const {
@@ -117,7 +126,8 @@ xmlXPathContextPtr RWXPath2Evaluator::xpathContextFor(xmlNodePtr node) {
     xpathContext_ = xmlXPathNewContext(doc);
     xpathContext_->error = ignoreXPathError;
     for (const auto& [prefix, uri] : namespaces_)
-        if (!prefix.empty()) xmlXPathRegisterNs(xpathContext_, BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
+        if (!prefix.empty())
+            xmlXPathRegisterNs(xpathContext_, BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
     return xpathContext_;
 }
 
@@ -141,12 +151,18 @@ RWXPValue runCompiled(xmlXPathContextPtr ctx, xmlXPathCompExprPtr compiled, xmlN
                 }
             }
             break;
-        case XPATH_BOOLEAN: result.push_back(RWXPItem::makeBoolean(object->boolval)); break;
-        case XPATH_NUMBER: result.push_back(RWXPItem::makeDouble(object->floatval)); break;
-        case XPATH_STRING:
-            result.push_back(RWXPItem::makeString(object->stringval ? reinterpret_cast<char*>(object->stringval) : ""));
+        case XPATH_BOOLEAN:
+            result.push_back(RWXPItem::makeBoolean(object->boolval));
             break;
-        default: break;
+        case XPATH_NUMBER:
+            result.push_back(RWXPItem::makeDouble(object->floatval));
+            break;
+        case XPATH_STRING:
+            result.push_back(RWXPItem::makeString(
+                object->stringval ? reinterpret_cast<char*>(object->stringval) : ""));
+            break;
+        default:
+            break;
     }
     xmlXPathFreeObject(object);
     return result;
@@ -197,8 +213,10 @@ std::string RWXPath2Evaluator::rewriteNamespacePrefixes(const std::string& path)
             int depth = 1;
             size_t j = i + 1;
             while (j < path.size() && depth > 0) {
-                if (path[j] == '[') ++depth;
-                else if (path[j] == ']') --depth;
+                if (path[j] == '[')
+                    ++depth;
+                else if (path[j] == ']')
+                    --depth;
                 if (depth > 0) ++j;
             }
             out += "[" + rewriteNamespacePrefixes(path.substr(i + 1, j - i - 1)) + "]";
@@ -216,8 +234,10 @@ std::string RWXPath2Evaluator::rewriteNamespacePrefixes(const std::string& path)
                 size_t k = j + 1;
                 while (k < path.size() && isWordChar(path[k])) ++k;
                 std::string second = path.substr(j + 1, k - j - 1);
-                if (namespaces_.count(first)) out += "*[local-name()='" + second + "']";
-                else out += first + ":" + second;
+                if (namespaces_.count(first))
+                    out += "*[local-name()='" + second + "']";
+                else
+                    out += first + ":" + second;
                 i = k;
             } else {
                 out += first;
@@ -237,12 +257,13 @@ RWXPValue RWXPath2Evaluator::filterNodes(const RWXPValue& list, const RWXPExprNo
     long position = 0;
     for (const auto& item : list) {
         ++position;
-        RWXPValue v = withFocus(item, position, size, [&] { return predicate.evaluateWithContext(*this); });
+        RWXPValue v =
+            withFocus(item, position, size, [&] { return predicate.evaluateWithContext(*this); });
         bool keep;
         if (v.size() == 1 && v.front().isNumeric()) {
             const RWXPItem& n = v.front();
             keep = n.kind == RWXPItem::Kind::Double ? n.number == double(position)
-                                                   : n.decimal == Decimal(position);
+                                                    : n.decimal == Decimal(position);
         } else {
             keep = xdm::effectiveBooleanValue(v);
         }
@@ -251,7 +272,8 @@ RWXPValue RWXPath2Evaluator::filterNodes(const RWXPValue& list, const RWXPExprNo
     return kept;
 }
 
-std::vector<RWXPValue> RWXPath2Evaluator::evaluateArguments(const std::vector<RWXPNodePtr>& arguments) {
+std::vector<RWXPValue> RWXPath2Evaluator::evaluateArguments(
+    const std::vector<RWXPNodePtr>& arguments) {
     std::vector<RWXPValue> values;
     values.reserve(arguments.size());
     for (const auto& argument : arguments)
@@ -267,20 +289,34 @@ bool RWXPath2Evaluator::isEqual(const RWXPValue& left, const RWXPValue& right) {
     }
 }
 
-RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left, const RWXPValue& right) {
+RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left,
+                                              const RWXPValue& right) {
     switch (op) {
-        case RWXPTokenEqual: case RWXPTokenNotEqual: case RWXPTokenLess: case RWXPTokenLessEqual:
-        case RWXPTokenGreater: case RWXPTokenGreaterEqual:
+        case RWXPTokenEqual:
+        case RWXPTokenNotEqual:
+        case RWXPTokenLess:
+        case RWXPTokenLessEqual:
+        case RWXPTokenGreater:
+        case RWXPTokenGreaterEqual:
             return xdm::booleanValue(xdm::generalCompare(op, left, right));
-        case RWXPOpValueEq: case RWXPOpValueNe: case RWXPOpValueLt: case RWXPOpValueLe:
-        case RWXPOpValueGt: case RWXPOpValueGe: {
+        case RWXPOpValueEq:
+        case RWXPOpValueNe:
+        case RWXPOpValueLt:
+        case RWXPOpValueLe:
+        case RWXPOpValueGt:
+        case RWXPOpValueGe: {
             RWXPValue a = xdm::atomize(left), b = xdm::atomize(right);
             if (a.empty() || b.empty()) return {};
-            if (a.size() > 1 || b.size() > 1) throw RWXPDynamicError("value comparison of a sequence");
+            if (a.size() > 1 || b.size() > 1)
+                throw RWXPDynamicError("value comparison of a sequence");
             return xdm::booleanValue(xdm::compareAtomic(op, a.front(), b.front(), false));
         }
-        case RWXPTokenPlus: case RWXPTokenMinus: case RWXPTokenStar: case RWXPTokenDiv:
-        case RWXPOpIdiv: case RWXPOpMod: {
+        case RWXPTokenPlus:
+        case RWXPTokenMinus:
+        case RWXPTokenStar:
+        case RWXPTokenDiv:
+        case RWXPOpIdiv:
+        case RWXPOpMod: {
             RWXPValue a = xdm::atomize(left), b = xdm::atomize(right);
             if (a.empty() || b.empty()) return {};
             if (a.size() > 1 || b.size() > 1) throw RWXPDynamicError("arithmetic on a sequence");
@@ -291,11 +327,15 @@ RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left, con
             if (a.empty() || b.empty()) return {};
             RWXPItem from = xdm::castToInteger(a.front()), to = xdm::castToInteger(b.front());
             RWXPValue range;
-            if (to.decimal - from.decimal > Decimal(10000000)) throw RWXPDynamicError("range too large");
-            for (Decimal i = from.decimal; i <= to.decimal; i += Decimal(1)) range.push_back(RWXPItem::makeInteger(i));
+            if (to.decimal - from.decimal > Decimal(10000000))
+                throw RWXPDynamicError("range too large");
+            for (Decimal i = from.decimal; i <= to.decimal; i += Decimal(1))
+                range.push_back(RWXPItem::makeInteger(i));
             return range;
         }
-        case RWXPTokenPipe: case RWXPOpIntersect: case RWXPOpExcept: {
+        case RWXPTokenPipe:
+        case RWXPOpIntersect:
+        case RWXPOpExcept: {
             for (const auto* side : {&left, &right})
                 for (const auto& item : *side)
                     if (!item.isNode()) throw RWXPDynamicError("set operators need nodes");
@@ -307,18 +347,26 @@ RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left, con
                 for (const auto& item : left) {
                     bool inRight = false;
                     for (const auto& r : right)
-                        if (r.node == item.node) { inRight = true; break; }
+                        if (r.node == item.node) {
+                            inRight = true;
+                            break;
+                        }
                     if (inRight == (op == RWXPOpIntersect)) result.push_back(item);
                 }
             }
             xdm::sortDocumentOrder(result);
             return result;
         }
-        case RWXPOpIs: case RWXPTokenPrecedes: case RWXPTokenFollows: {
+        case RWXPOpIs:
+        case RWXPTokenPrecedes:
+        case RWXPTokenFollows: {
             if (left.empty() || right.empty()) return {};
-            if (!left.front().isNode() || !right.front().isNode()) throw RWXPDynamicError("node comparison needs nodes");
+            if (!left.front().isNode() || !right.front().isNode())
+                throw RWXPDynamicError("node comparison needs nodes");
             xmlNodePtr a = left.front().node, b = right.front().node;
-            bool r = op == RWXPOpIs ? a == b : op == RWXPTokenPrecedes ? xdm::nodeBefore(a, b) : xdm::nodeBefore(b, a);
+            bool r = op == RWXPOpIs            ? a == b
+                     : op == RWXPTokenPrecedes ? xdm::nodeBefore(a, b)
+                                               : xdm::nodeBefore(b, a);
             return xdm::booleanValue(r);
         }
         default:

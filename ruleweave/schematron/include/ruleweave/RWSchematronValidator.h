@@ -22,15 +22,16 @@ inline constexpr const char* kRuleweaveErrorDomain = "Ruleweave";
 // Parses and runs Schematron schemas, catalogs schema directories and picks the schemas that
 // fit a document. One thread at a time; parsed schemas are cached for the validator's life.
 class RWSchematronValidator {
-public:
+  public:
     RWSchematronValidator() = default;
     bool isInitialized() const { return true; }
 
     // --- schemas
+    std::optional<SchematronSchema> parseSchema(
+        const std::string& text, const std::optional<std::filesystem::path>& basePath,
+        platform::Error* error = nullptr);
     std::optional<SchematronSchema> parseSchema(const std::string& text,
-                                                const std::optional<std::filesystem::path>& basePath,
-                                                platform::Error* error = nullptr);
-    std::optional<SchematronSchema> parseSchema(const std::string& text, platform::Error* error = nullptr) {
+                                                platform::Error* error = nullptr) {
         return parseSchema(text, std::nullopt, error);
     }
     // Schema text with includes expanded (the input unchanged when nothing could be expanded).
@@ -42,14 +43,17 @@ public:
 
     // --- runs
     RWValidationResult validateDocument(const platform::XmlDocument& document,
-                                        const SchematronSchema& schema, platform::Error* error = nullptr);
-    std::optional<RWValidationResult> validateXMLWithSchemaFile(const std::string& xml,
-                                                                const std::filesystem::path& schemaFile,
-                                                                platform::Error* error = nullptr);
-    std::optional<RWValidationResult> validateXMLWithSchema(const std::string& xml, const std::string& schema,
+                                        const SchematronSchema& schema,
+                                        platform::Error* error = nullptr);
+    std::optional<RWValidationResult> validateXMLWithSchemaFile(
+        const std::string& xml, const std::filesystem::path& schemaFile,
+        platform::Error* error = nullptr);
+    std::optional<RWValidationResult> validateXMLWithSchema(const std::string& xml,
+                                                            const std::string& schema,
                                                             platform::Error* error = nullptr);
     std::string evaluateMessageWithValueOf(xmlNodePtr messageElement, RWXPath2Evaluator& evaluator,
-                                           xmlNodePtr contextNode, platform::Error* error = nullptr);
+                                           xmlNodePtr contextNode,
+                                           platform::Error* error = nullptr);
     static std::string getNodePath(xmlNodePtr node);
     static bool toBoolean(const RWXPValue& value);
 
@@ -57,12 +61,13 @@ public:
     void addSchemaDirectory(const std::filesystem::path& directory);
     void catalogSchemaFile(const std::filesystem::path& path);
     void catalogXSDFile(const std::filesystem::path& path);
-    static std::optional<std::string> extractEN16931CustomizationIDRequirement(const platform::XmlDocument& schema);
-    std::optional<std::vector<std::string>> findMatchingSchemasForXML(const std::string& xml,
-                                                                      platform::Error* error = nullptr);
+    static std::optional<std::string> extractEN16931CustomizationIDRequirement(
+        const platform::XmlDocument& schema);
+    std::optional<std::vector<std::string>> findMatchingSchemasForXML(
+        const std::string& xml, platform::Error* error = nullptr);
     static void collectNamespacesFromElement(xmlNodePtr element, std::set<std::string>& uris);
-    std::optional<RWValidationResult> validateXMLWithAutoDetection(const std::string& xml,
-                                                                   platform::Error* error = nullptr);
+    std::optional<RWValidationResult> validateXMLWithAutoDetection(
+        const std::string& xml, platform::Error* error = nullptr);
     std::optional<RWValidationResult> validateXMLWithXSDFile(const std::string& xml,
                                                              const std::filesystem::path& xsdFile,
                                                              platform::Error* error = nullptr);
@@ -77,7 +82,7 @@ public:
     };
     const std::map<std::string, CatalogEntry>& schemaCatalog() const { return catalog_; }
 
-private:
+  private:
     std::map<std::string, CatalogEntry> catalog_;  // path order is the run order
     std::unordered_map<std::string, std::vector<std::string>> matchingCache_;
     std::unordered_map<std::string, std::shared_ptr<const SchematronSchema>> parsedSchemas_;
@@ -100,8 +105,8 @@ inline constexpr const char* kRuleweaveDocumentErrorDomain = "RuleweaveErrorDoma
 std::optional<RWValidationResult> validateWithSchematron(const platform::XmlDocument& document,
                                                          const std::string& schemaText,
                                                          platform::Error* error = nullptr);
-std::optional<RWValidationResult> validateWithSchematronFile(const platform::XmlDocument& document,
-                                                             const std::filesystem::path& schemaFile,
-                                                             platform::Error* error = nullptr);
+std::optional<RWValidationResult> validateWithSchematronFile(
+    const platform::XmlDocument& document, const std::filesystem::path& schemaFile,
+    platform::Error* error = nullptr);
 
 }  // namespace ruleweave

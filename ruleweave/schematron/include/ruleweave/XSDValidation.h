@@ -19,10 +19,11 @@ inline constexpr const char* kXSDErrorDomain = "NSXMLDocumentValidation";
 
 // Compiled XML Schemas, shared between threads (a compiled schema is read-only).
 class XSDSchemaCache {
-public:
-    std::shared_ptr<xmlSchema> schemaFor(const std::filesystem::path& xsd, std::vector<std::string>* messages = nullptr);
+  public:
+    std::shared_ptr<xmlSchema> schemaFor(const std::filesystem::path& xsd,
+                                         std::vector<std::string>* messages = nullptr);
 
-private:
+  private:
     std::mutex mutex_;
     std::unordered_map<std::string, std::shared_ptr<xmlSchema>> schemas_;
 };
@@ -34,11 +35,14 @@ void registerXMLCatalog(const std::filesystem::path& catalogFile);
 // Validates against one XSD. Answers the schema's name (file name without extension) whenever the
 // document is readable; a failed validation is reported in `error` only (code = libxml2's
 // result, "XML is invalid.", userInfo "ValidationErrors" and "ValidationErrorsLength").
-std::optional<std::string> validateWithXSD(const platform::XmlDocument& document, const std::filesystem::path& xsd,
-                                           platform::Error* error = nullptr, XSDSchemaCache* cache = nullptr);
+std::optional<std::string> validateWithXSD(const platform::XmlDocument& document,
+                                           const std::filesystem::path& xsd,
+                                           platform::Error* error = nullptr,
+                                           XSDSchemaCache* cache = nullptr);
 // The first schema's name for a readable document (error slot cleared); none otherwise.
 std::optional<std::string> validateWithXSDs(const platform::XmlDocument& document,
                                             const std::vector<std::filesystem::path>& xsds,
-                                            platform::Error* error = nullptr, XSDSchemaCache* cache = nullptr);
+                                            platform::Error* error = nullptr,
+                                            XSDSchemaCache* cache = nullptr);
 
 }  // namespace ruleweave

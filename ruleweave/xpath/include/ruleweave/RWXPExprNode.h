@@ -18,16 +18,18 @@ using RWXPNodePtr = std::shared_ptr<const RWXPExprNode>;
 // A node of a parsed expression. Trees are immutable after parsing and may be evaluated many
 // times, against any context.
 class RWXPExprNode {
-public:
+  public:
     virtual ~RWXPExprNode() = default;
     virtual RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const;
-    std::string indentStringForLevel(int level) const { return std::string(size_t(level) * 2, ' '); }
+    std::string indentStringForLevel(int level) const {
+        return std::string(size_t(level) * 2, ' ');
+    }
     virtual std::string descriptionWithIndent(int level) const;
     std::string description() const { return descriptionWithIndent(0); }
 };
 
 class RWXPLiteralNode : public RWXPExprNode {
-public:
+  public:
     explicit RWXPLiteralNode(RWXPValue value) : value(std::move(value)) {}
     RWXPValue value;
     RWXPValue evaluateWithContext(RWXPath2Evaluator&) const override { return value; }
@@ -35,14 +37,14 @@ public:
 };
 
 class RWXPSequenceNode : public RWXPExprNode {
-public:
+  public:
     std::vector<RWXPNodePtr> items;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
     std::string descriptionWithIndent(int level) const override;
 };
 
 class RWXPVariableNode : public RWXPExprNode {
-public:
+  public:
     explicit RWXPVariableNode(std::string name) : name(std::move(name)) {}
     std::string name;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
@@ -50,7 +52,7 @@ public:
 };
 
 class RWXPBinaryOpNode : public RWXPExprNode {
-public:
+  public:
     RWXPNodePtr left, right;
     int op = 0;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
@@ -58,7 +60,7 @@ public:
 };
 
 class RWXPUnaryOpNode : public RWXPExprNode {
-public:
+  public:
     RWXPNodePtr operand;
     int op = 0;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
@@ -66,7 +68,7 @@ public:
 };
 
 class RWXPFunctionCallNode : public RWXPExprNode {
-public:
+  public:
     std::string name;  // as written, prefix included
     std::vector<RWXPNodePtr> arguments;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
@@ -75,7 +77,7 @@ public:
 
 // A location path that XPath 1.0 evaluates with the same meaning; libxml2 runs it.
 class RWXPPathNode : public RWXPExprNode {
-public:
+  public:
     explicit RWXPPathNode(std::string path);
     ~RWXPPathNode() override;
     std::string path;
@@ -84,13 +86,13 @@ public:
     // Compiled once; the text does not depend on the document.
     xmlXPathCompExprPtr compiled() const;
 
-private:
+  private:
     mutable xmlXPathCompExprPtr compiled_ = nullptr;
     mutable bool compileTried_ = false;
 };
 
 class RWXPIfThenElseNode : public RWXPExprNode {
-public:
+  public:
     RWXPNodePtr condition, thenExpr, elseExpr;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
     std::string descriptionWithIndent(int level) const override;
@@ -98,7 +100,7 @@ public:
 
 // A filter: the base sequence (a path or a previous expression) filtered by one predicate.
 class RWXPFilteredPathNode : public RWXPExprNode {
-public:
+  public:
     std::string basePath;
     RWXPNodePtr predicate;
     RWXPNodePtr previousFilter;
@@ -112,7 +114,7 @@ public:
 
 // some/every with one binding; several bindings nest.
 class RWXPQuantifiedExprNode : public RWXPExprNode {
-public:
+  public:
     int quantifier = 0;  // 31 every, 32 some
     std::string variableName;
     RWXPNodePtr inExpr, satisfiesExpr;
@@ -121,7 +123,7 @@ public:
 };
 
 class RWXPForExprNode : public RWXPExprNode {
-public:
+  public:
     std::string variableName;
     RWXPNodePtr inExpr, returnExpr;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
@@ -131,7 +133,7 @@ public:
 // A path step applied to every node of a base: "E1/E2" is a node with no function name and the
 // arguments (E1, E2); "path/f(...)" carries the path text and the function.
 class RWXPPathWithFunctionNode : public RWXPExprNode {
-public:
+  public:
     std::string basePath;
     std::optional<std::string> functionName;
     std::vector<RWXPNodePtr> functionArgs;
@@ -141,10 +143,20 @@ public:
 
 // An axis step evaluated by the engine (when its predicates need XPath 2.0).
 class RWXPAxisNode : public RWXPExprNode {
-public:
-    enum class Test { Name, AnyKind, Text, Comment, ProcessingInstruction, Element, Attribute, DocumentNode };
-    std::string axis;         // child, descendant, attribute, self, parent, ancestor, ...
-    std::string elementName;  // name test as written: "cac:X", "*", "cac:*", "*:X", or "" for kind tests
+  public:
+    enum class Test {
+        Name,
+        AnyKind,
+        Text,
+        Comment,
+        ProcessingInstruction,
+        Element,
+        Attribute,
+        DocumentNode
+    };
+    std::string axis;  // child, descendant, attribute, self, parent, ancestor, ...
+    std::string
+        elementName;  // name test as written: "cac:X", "*", "cac:*", "*:X", or "" for kind tests
     Test test = Test::Name;
     std::string namespaceURI;  // resolved from the prefix; empty for no namespace
     bool anyNamespace = false;
@@ -158,7 +170,7 @@ public:
 
 // instance of / cast as / castable as / treat as.
 class RWXPTypeNode : public RWXPExprNode {
-public:
+  public:
     enum class Kind { InstanceOf, CastAs, CastableAs, TreatAs };
     Kind kind = Kind::CastAs;
     RWXPNodePtr operand;

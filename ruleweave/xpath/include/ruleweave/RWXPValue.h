@@ -25,7 +25,7 @@ struct RWXPItem {
         Integer,  // exact, unbounded (held in `decimal` with exponent 0)
         Decimal,  // exact
         Double,
-        Date,     // days since 1970-01-01, optional time zone in minutes
+        Date,  // days since 1970-01-01, optional time zone in minutes
     };
 
     Kind kind = Kind::String;
@@ -38,19 +38,58 @@ struct RWXPItem {
     std::string text;
     Decimal decimal;
 
-    static RWXPItem makeNode(xmlNodePtr n) { RWXPItem i; i.kind = Kind::Node; i.node = n; return i; }
-    static RWXPItem makeString(std::string s) { RWXPItem i; i.kind = Kind::String; i.text = std::move(s); return i; }
-    static RWXPItem makeUntyped(std::string s) { RWXPItem i; i.kind = Kind::Untyped; i.text = std::move(s); return i; }
-    static RWXPItem makeBoolean(bool b) { RWXPItem i; i.kind = Kind::Boolean; i.boolean = b; return i; }
-    static RWXPItem makeInteger(Decimal d) { RWXPItem i; i.kind = Kind::Integer; i.decimal = std::move(d); return i; }
+    static RWXPItem makeNode(xmlNodePtr n) {
+        RWXPItem i;
+        i.kind = Kind::Node;
+        i.node = n;
+        return i;
+    }
+    static RWXPItem makeString(std::string s) {
+        RWXPItem i;
+        i.kind = Kind::String;
+        i.text = std::move(s);
+        return i;
+    }
+    static RWXPItem makeUntyped(std::string s) {
+        RWXPItem i;
+        i.kind = Kind::Untyped;
+        i.text = std::move(s);
+        return i;
+    }
+    static RWXPItem makeBoolean(bool b) {
+        RWXPItem i;
+        i.kind = Kind::Boolean;
+        i.boolean = b;
+        return i;
+    }
+    static RWXPItem makeInteger(Decimal d) {
+        RWXPItem i;
+        i.kind = Kind::Integer;
+        i.decimal = std::move(d);
+        return i;
+    }
     static RWXPItem makeInteger(std::int64_t v) { return makeInteger(Decimal(v)); }
-    static RWXPItem makeDecimal(Decimal d) { RWXPItem i; i.kind = Kind::Decimal; i.decimal = std::move(d); return i; }
-    static RWXPItem makeDouble(double d) { RWXPItem i; i.kind = Kind::Double; i.number = d; return i; }
+    static RWXPItem makeDecimal(Decimal d) {
+        RWXPItem i;
+        i.kind = Kind::Decimal;
+        i.decimal = std::move(d);
+        return i;
+    }
+    static RWXPItem makeDouble(double d) {
+        RWXPItem i;
+        i.kind = Kind::Double;
+        i.number = d;
+        return i;
+    }
     static RWXPItem makeDate(std::int64_t days, bool hasTz, int tzMinutes);
 
     bool isNode() const { return kind == Kind::Node; }
-    bool isNumeric() const { return kind == Kind::Integer || kind == Kind::Decimal || kind == Kind::Double; }
-    bool isStringLike() const { return kind == Kind::String || kind == Kind::Untyped || kind == Kind::AnyURI; }
+    bool isNumeric() const {
+        return kind == Kind::Integer || kind == Kind::Decimal || kind == Kind::Double;
+    }
+    bool isStringLike() const {
+        return kind == Kind::String || kind == Kind::Untyped || kind == Kind::AnyURI;
+    }
 };
 
 // A sequence; single items dominate, so one item lives inline.

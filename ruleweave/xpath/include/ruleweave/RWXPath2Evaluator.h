@@ -32,7 +32,7 @@ struct RWXPCustomFunction {
 // The context of every evaluation: namespaces, variables, functions, the focus and tracing.
 // One thread at a time; parsed trees are cached per expression text.
 class RWXPath2Evaluator {
-public:
+  public:
     using NamespaceMap = std::map<std::string, std::string>;
     inline static const char* kErrorDomain = "XPath2Evaluator";
 
@@ -59,7 +59,8 @@ public:
     // What the lenient parser had to work around in an expression (leftover tokens, unknown
     // functions or prefixes, malformed constructs); empty when it parsed cleanly.
     std::vector<std::string> parseDiagnostics(const std::string& expression);
-    std::optional<std::string> dumpAST(const std::string& expression, platform::Error* error = nullptr);
+    std::optional<std::string> dumpAST(const std::string& expression,
+                                       platform::Error* error = nullptr);
     std::vector<RWXPToken> tokenize(const std::string& expression) const {
         return ruleweave::tokenize(expression);
     }
@@ -83,7 +84,9 @@ public:
     bool isKnownFunction(const std::string& name, size_t arity) const;
 
     // The focus: context item, position and size.
-    xmlNodePtr getContextNode() const { return contextItem_ && contextItem_->isNode() ? contextItem_->node : nullptr; }
+    xmlNodePtr getContextNode() const {
+        return contextItem_ && contextItem_->isNode() ? contextItem_->node : nullptr;
+    }
     void setContextNode(xmlNodePtr node);
     const RWXPItem* contextItem() const { return contextItem_; }
     long contextPosition() const { return contextPosition_; }
@@ -105,7 +108,11 @@ public:
             RWXPath2Evaluator* e;
             const RWXPItem* item;
             long p, s;
-            ~Restore() { e->contextItem_ = item; e->contextPosition_ = p; e->contextSize_ = s; }
+            ~Restore() {
+                e->contextItem_ = item;
+                e->contextPosition_ = p;
+                e->contextSize_ = s;
+            }
         } restore{this, savedItem, savedPosition, savedSize};
         return block();
     }
@@ -135,7 +142,10 @@ public:
     bool traceEnabled() const { return traceEnabled_; }
     void setTraceEnabled(bool enabled) { traceEnabled_ = enabled; }
     std::vector<std::string> getTrace() const { return trace_; }
-    void clearTrace() { trace_.clear(); traceDepth_ = 0; }
+    void clearTrace() {
+        trace_.clear();
+        traceDepth_ = 0;
+    }
     void addTrace(const std::string& message);
     void traceEnter(const std::string& label);
     void traceExit(const std::string& label, const RWXPValue& result);
@@ -144,7 +154,7 @@ public:
     // The namespace URI of a prefix in the map, none when undeclared. "xml" is always known.
     std::optional<std::string> namespaceForPrefix(const std::string& prefix) const;
 
-private:
+  private:
     xmlXPathContextPtr xpathContextFor(xmlNodePtr node);
 
     NamespaceMap namespaces_;
