@@ -4,6 +4,7 @@
 #include "EInvoiceMetadata.h"
 #include "PdfSupport.h"
 #include "pagewright/PagewrightEngine.h"
+#include "pagewright/PagewrightIdentity.h"
 #include "pagewright/PagewrightPDFDocument.h"
 #include "platform/Log.h"
 #include "platform/Resources.h"
@@ -63,15 +64,28 @@ std::optional<std::string> PagewrightPDFDocument::convertedData(
                            "There is no PDF to convert");
         return std::nullopt;
     }
-    auto& files = attachments();
-    auto source = std::make_shared<const std::string>(*bytes);
     PagewrightEngine engine;
+    prepareConversion(engine, *bytes);
+    engine.closeFile();
+    takeTranscript(engine);
+    if (engine.buffer().empty()) {
+        platform::setError(
+            error, PagewrightErrorDomain, PagewrightErrorConversionFailed,
+            "The PDF could not be rebuilt" +
+                (engine.transcript().empty() ? std::string() : ": " + engine.transcript().back()));
+        return std::nullopt;
+    }
+    return engine.buffer();
+}
+
+bool PagewrightPDFDocument::prepareConversion(PagewrightEngine& engine, const std::string& bytes) {
+    auto& files = attachments();
+    auto source = std::make_shared<const std::string>(bytes);
     engine.createNewPDFA();
     engine.setImportFlags(PagewrightEngine::kImportFlagsConversion);
     engine.setImportFlags2(20);
     if (engine.openImportBuffer(source)) engine.importPDFFile(1, 1.0, 1.0);
-    bool hasFields = engine.haveOpenDocument() && buildFormFields(engine);
-    (void)hasFields;
+    if (engine.haveOpenDocument()) buildFormFields(engine);
     // The colour check runs whether or not the page has fields: without an output intent
     // device colours are not PDF/A.
     if (engine.haveOpenDocument()) addOutputIntent(engine, *this);
@@ -111,15 +125,64 @@ std::optional<std::string> PagewrightPDFDocument::convertedData(
     engine.setPDFVersion(version);
     engine.setDocInfo(PagewrightEngine::DocInfoProducer, std::nullopt);
     if (removeKeywords()) engine.setDocInfo(PagewrightEngine::DocInfoKeywords, std::nullopt);
-    engine.closeFile();
+    return engine.haveOpenDocument();
+}
+
+void PagewrightPDFDocument::takeTranscript(const PagewrightEngine& engine) {
     for (const auto& line : engine.transcript()) {
         platform::logLine("Pagewright: " + line);
         addToTranscript(line);
     }
-    if (engine.buffer().empty()) {
+}
+
+std::shared_ptr<PagewrightIdentity> PagewrightPDFDocument::findPDFIdentity(
+    const std::string& summary) {
+    return PagewrightIdentity::findPDFIdentity(summary);
+}
+
+bool PagewrightPDFDocument::signPDFWithEngineUsingIdentity(PagewrightEngine& engine,
+                                                           const PagewrightIdentity& identity) {
+    PagewrightEngine::SignatureParameters parameters;
+    parameters.signerName = identity.subjectSummary();
+    if (!engine.closeAndSignFile(parameters)) {
+        platform::logLine("pdfCloseAndSignFileExt failed");
+        return false;
+    }
+    std::string problem;
+    auto signature = identity.detachedSignature(parameters.bytesToSign, &problem);
+    if (!signature) {
+        platform::logLine("Signature failed: " + problem);
+        return false;
+    }
+    if (!engine.finishSignature(*signature)) {
+        platform::logLine("FinishSignature failed");
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> PagewrightPDFDocument::signedDataRepresentation(
+    const PagewrightIdentity& identity, platform::Error* error) {
+    if (platform::Settings().boolValue("PagewrightDisableAll", false)) {
         platform::setError(
-            error, PagewrightErrorDomain, PagewrightErrorConversionFailed,
-            "The PDF could not be rebuilt" +
+            error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
+            "Signing needs the archival rebuild, which PagewrightDisableAll turns off");
+        return std::nullopt;
+    }
+    auto bytes = platformDataRepresentation();
+    if (!bytes || bytes->empty()) {
+        platform::setError(error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
+                           "There is no PDF to sign");
+        return std::nullopt;
+    }
+    PagewrightEngine engine;
+    prepareConversion(engine, *bytes);
+    const bool signedOK = signPDFWithEngineUsingIdentity(engine, identity);
+    takeTranscript(engine);
+    if (!signedOK) {
+        platform::setError(
+            error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
+            "The PDF could not be signed" +
                 (engine.transcript().empty() ? std::string() : ": " + engine.transcript().back()));
         return std::nullopt;
     }

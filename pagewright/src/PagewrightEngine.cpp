@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFEFStreamObjectHelper.hh>
@@ -173,7 +174,9 @@ struct PagewrightEngine::Impl {
     std::string buffer;
     std::vector<std::string> transcript;
     std::optional<std::string> fixedTime;
-    std::set<std::string> noted;  // transcript lines already written
+    std::set<std::string> noted;   // transcript lines already written
+    size_t signatureContents = 0;  // offset of the reserved /Contents hex string
+    size_t signatureLength = 0;    // its length including the angle brackets
 
     void note(const std::string& line) {
         if (noted.insert(line).second) transcript.push_back(line);
@@ -910,6 +913,156 @@ bool PagewrightEngine::closeFile() {
     d->out.reset();
     d->source.reset();
     d->closedSources.clear();
+    return true;
+}
+
+namespace {
+
+std::string pdfString(const std::string& text) { return OH::newUnicodeString(text).unparse(); }
+
+std::string objectText(int number, int generation, const std::string& body) {
+    return std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body +
+           "\nendobj\n";
+}
+
+}  // namespace
+
+bool PagewrightEngine::closeAndSignFile(SignatureParameters& parameters) {
+    if (d->out && !closeFile()) return false;
+    if (d->buffer.empty()) return false;
+    try {
+        const std::string base = d->buffer;
+        auto shared = std::make_shared<const std::string>(base);
+        std::string problem;
+        int code = 0;
+        auto pdf = openPDF(shared, "signing", &problem, &code);
+        if (!pdf) {
+            d->note("The output cannot be signed: " + problem);
+            return false;
+        }
+        const size_t startxrefAt = base.rfind("startxref");
+        if (startxrefAt == std::string::npos) return false;
+        const long long previous = std::stoll(base.substr(startxrefAt + 9, 32));
+        OH root = pdf->getRoot();
+        OH trailer = pdf->getTrailer();
+        auto pageList = QPDFPageDocumentHelper(*pdf).getAllPages();
+        if (pageList.empty()) {
+            d->note("A document without pages cannot be signed");
+            return false;
+        }
+
+        // Objects rewritten or added by the update, by number.
+        std::map<QPDFObjGen, std::string> updates;
+        OH signature = pdf->makeIndirectObject(OH::newDictionary());
+        OH form = root.getKey("/AcroForm");
+        if (!form.isDictionary()) {
+            form = pdf->makeIndirectObject(OH::newDictionary());
+            root.replaceKey("/AcroForm", form);
+            updates[root.getObjGen()] = "";
+        }
+        if (!form.getKey("/Fields").isArray()) form.replaceKey("/Fields", OH::newArray());
+        OH field;
+        OH fields = form.getKey("/Fields");
+        for (int i = 0; i < fields.getArrayNItems() && !field.isInitialized(); ++i) {
+            OH f = fields.getArrayItem(i);
+            if (f.isDictionary() && f.getKey("/FT").isNameAndEquals("/Sig") && !f.hasKey("/V") &&
+                f.isIndirect())
+                field = f;
+        }
+        if (!field.isInitialized()) {
+            OH page = pageList.front().getObjectHandle();
+            field = pdf->makeIndirectObject(
+                OH::parse("<< /Type /Annot /Subtype /Widget /FT /Sig /F 132 /Rect [0 0 0 0] >>"));
+            field.replaceKey("/T", OH::newUnicodeString(
+                                       "Signature" + std::to_string(fields.getArrayNItems() + 1)));
+            field.replaceKey("/P", page);
+            fields.appendItem(field);
+            OH annots = page.getKey("/Annots");
+            if (!annots.isArray()) {
+                annots = OH::newArray();
+                page.replaceKey("/Annots", annots);
+            }
+            annots.appendItem(field);
+            updates[annots.isIndirect() ? annots.getObjGen() : page.getObjGen()] = "";
+            if (fields.isIndirect()) updates[fields.getObjGen()] = "";
+        }
+        field.replaceKey("/V", signature);
+        updates[field.getObjGen()] = "";
+        form.replaceKey("/SigFlags", OH::newInteger(3));
+        // The form dictionary changed: rewrite it, or the catalog when it lives there.
+        updates[form.isIndirect() ? form.getObjGen() : root.getObjGen()] = "";
+
+        for (auto& [og, text] : updates)
+            text = objectText(og.getObj(), og.getGen(), pdf->getObjectByObjGen(og).unparseResolved());
+        const std::string hexZeros(parameters.reservedLength * 2, '0');
+        const std::string byteRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
+        std::string signatureBody =
+            "<< /Type /Sig /Filter /Adobe.PPKLite /SubFilter /adbe.pkcs7.detached /ByteRange " +
+            byteRangePlaceholder + " /Contents <" + hexZeros + "> /M " + pdfString(d->nowDate());
+        if (!parameters.signerName.empty())
+            signatureBody += " /Name " + pdfString(parameters.signerName);
+        signatureBody += " /Reason " + pdfString(parameters.reason) + " /Location " +
+                         pdfString(parameters.location) + " /ContactInfo " +
+                         pdfString(parameters.contactInfo) + " >>";
+        updates[signature.getObjGen()] =
+            objectText(signature.getObjGen().getObj(), 0, signatureBody);
+
+        std::string update = base;
+        if (update.back() != '\n') update += '\n';
+        std::map<QPDFObjGen, size_t> offsets;
+        for (auto& [og, text] : updates) {
+            offsets[og] = update.size();
+            update += text;
+        }
+        const size_t xrefAt = update.size();
+        update += "xref\n";
+        for (auto& [og, offset] : offsets) {
+            char entry[64];
+            std::snprintf(entry, sizeof entry, "%d 1\n%010zu %05d n \n", og.getObj(), offset,
+                          og.getGen());
+            update += entry;
+        }
+        auto newTrailer = OH::newDictionary();
+        int size = trailer.getKey("/Size").isInteger() ? trailer.getKey("/Size").getIntValueAsInt() : 0;
+        for (auto& [og, offset] : offsets) size = std::max(size, og.getObj() + 1);
+        newTrailer.replaceKey("/Size", OH::newInteger(size));
+        newTrailer.replaceKey("/Root", root);
+        if (trailer.hasKey("/Info")) newTrailer.replaceKey("/Info", trailer.getKey("/Info"));
+        if (trailer.hasKey("/ID")) newTrailer.replaceKey("/ID", trailer.getKey("/ID"));
+        newTrailer.replaceKey("/Prev", OH::newInteger(previous));
+        update += "trailer\n" + newTrailer.unparse() + "\nstartxref\n" + std::to_string(xrefAt) +
+                  "\n%%EOF\n";
+
+        // The byte range covers everything but the hex string of /Contents.
+        const size_t signatureAt = offsets[signature.getObjGen()];
+        const size_t contents = update.find("/Contents <", signatureAt) + 10;
+        const size_t afterContents = contents + hexZeros.size() + 2;
+        std::string byteRange = "[0 " + std::to_string(contents) + " " +
+                                std::to_string(afterContents) + " " +
+                                std::to_string(update.size() - afterContents) + "]";
+        byteRange.resize(byteRangePlaceholder.size(), ' ');
+        update.replace(update.find(byteRangePlaceholder, signatureAt), byteRangePlaceholder.size(),
+                       byteRange);
+        d->buffer = std::move(update);
+        d->signatureContents = contents;
+        d->signatureLength = afterContents - contents;
+        parameters.bytesToSign = d->buffer.substr(0, contents) + d->buffer.substr(afterContents);
+        return true;
+    } catch (const std::exception& e) {
+        d->note(std::string("Preparing the signature failed: ") + e.what());
+        return false;
+    }
+}
+
+bool PagewrightEngine::finishSignature(const std::string& signature) {
+    if (!d->signatureLength || signature.size() * 2 > d->signatureLength - 2) return false;
+    static const char* hex = "0123456789ABCDEF";
+    for (size_t i = 0; i < signature.size(); ++i) {
+        auto byte = static_cast<unsigned char>(signature[i]);
+        d->buffer[d->signatureContents + 1 + 2 * i] = hex[byte >> 4];
+        d->buffer[d->signatureContents + 2 + 2 * i] = hex[byte & 15];
+    }
+    d->signatureLength = 0;
     return true;
 }
 

@@ -151,6 +151,23 @@ class PagewrightEngine {
     // The bytes of the last closed output.
     const std::string& buffer() const;
 
+    // Signing: the output is closed and a signature is prepared as an incremental update with
+    // a signature field (the first empty one, else a new invisible one) whose /Contents is
+    // reserved. The bytes to sign (the byte range) come back in the parameters.
+    struct SignatureParameters {
+        uint32_t recordSize = 168;
+        uint32_t reservedLength = 8192;  // bytes for the DER signature
+        int hashType = 1;
+        std::string contactInfo = "signer@example.invalid";
+        std::string location = "Linux";
+        std::string reason = "Signed via Ledgerlens";
+        std::string signerName;
+        std::string bytesToSign;  // filled by closeAndSignFile()
+    };
+    bool closeAndSignFile(SignatureParameters& parameters);
+    // Puts the DER signature into the reserved space; false when it does not fit.
+    bool finishSignature(const std::string& signature);
+
     // What the engine noticed: conformance problems, steps it could not do.
     const std::vector<std::string>& transcript() const;
 

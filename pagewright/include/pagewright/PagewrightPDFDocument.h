@@ -17,6 +17,7 @@ class QPDF;
 namespace pagewright {
 
 class PagewrightEngine;
+class PagewrightIdentity;
 
 // The error domain of the document's fallible operations.
 inline constexpr const char* PagewrightErrorDomain = "PagewrightErrorDomain";
@@ -26,6 +27,7 @@ enum PagewrightErrorCode {
     PagewrightErrorEncrypted = 3,
     PagewrightErrorWriteFailed = 4,
     PagewrightErrorConversionFailed = 5,
+    PagewrightErrorSigningFailed = 6,
 };
 
 // A parsed PDF (qpdf underneath) that lists and adds embedded files and hands itself out as an
@@ -98,6 +100,15 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     // Kept for callers of the optimisation step: the bytes unchanged.
     std::string optimizedData(std::string bytes) const { return bytes; }
 
+    // The identity whose certificate's subject summary is exactly `summary`, or none.
+    static std::shared_ptr<PagewrightIdentity> findPDFIdentity(const std::string& summary);
+    // Closes the engine's output with a detached CMS signature (SHA-256) of `identity`.
+    bool signPDFWithEngineUsingIdentity(PagewrightEngine& engine,
+                                        const PagewrightIdentity& identity);
+    // The archival rebuild, signed by `identity` in an incremental update.
+    std::optional<std::string> signedDataRepresentation(const PagewrightIdentity& identity,
+                                                        platform::Error* error = nullptr);
+
     int pageCount() const;
     std::optional<PagewrightPDFPage> pageAtIndex(int index);
     // Copies the page (from any document) to the end of this one.
@@ -128,6 +139,9 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
 
   private:
     PagewrightPDFDocument();
+    // Steps of the rebuild up to closing: import, fields, output intent, attachments, options.
+    bool prepareConversion(PagewrightEngine& engine, const std::string& bytes);
+    void takeTranscript(const PagewrightEngine& engine);
 
     std::shared_ptr<QPDF> pdf_;
     // Documents whose pages were copied here: qpdf reads their stream data when writing.
