@@ -417,6 +417,14 @@ struct PagewrightEngine::Impl {
             copy("/StructTreeRoot");
             copy("/MarkInfo");
             copy("/Lang");
+            copy("/OCProperties");
+            OH oc = toRoot.getKey("/OCProperties");
+            OH configs = oc.isDictionary() ? oc.getKey("/D") : OH();
+            // PDF/A wants a name on the default configuration and no automatic states.
+            if (configs.isDictionary()) {
+                if (!configs.hasKey("/Name")) configs.replaceKey("/Name", OH::newString("Default"));
+                configs.removeKey("/AS");
+            }
         }
         copy("/ViewerPreferences");
         if (importFlags & kImportDocInfo) {
@@ -993,7 +1001,8 @@ bool PagewrightEngine::closeAndSignFile(SignatureParameters& parameters) {
         updates[form.isIndirect() ? form.getObjGen() : root.getObjGen()] = "";
 
         for (auto& [og, text] : updates)
-            text = objectText(og.getObj(), og.getGen(), pdf->getObjectByObjGen(og).unparseResolved());
+            text =
+                objectText(og.getObj(), og.getGen(), pdf->getObjectByObjGen(og).unparseResolved());
         const std::string hexZeros(parameters.reservedLength * 2, '0');
         const std::string byteRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
         std::string signatureBody =
@@ -1023,7 +1032,8 @@ bool PagewrightEngine::closeAndSignFile(SignatureParameters& parameters) {
             update += entry;
         }
         auto newTrailer = OH::newDictionary();
-        int size = trailer.getKey("/Size").isInteger() ? trailer.getKey("/Size").getIntValueAsInt() : 0;
+        int size =
+            trailer.getKey("/Size").isInteger() ? trailer.getKey("/Size").getIntValueAsInt() : 0;
         for (auto& [og, offset] : offsets) size = std::max(size, og.getObj() + 1);
         newTrailer.replaceKey("/Size", OH::newInteger(size));
         newTrailer.replaceKey("/Root", root);

@@ -177,6 +177,36 @@ void PagewrightPDFDocument::addToTranscript(std::string line) {
     transcript_->push_back(std::move(line));
 }
 
+void PagewrightPDFDocument::loadFontList(const std::filesystem::path& file) {
+    fonts_.emplace();
+    std::string problem;
+    auto bytes = readFileBounded(file, &problem);
+    if (!bytes) {
+        platform::logLine("Pagewright: font list " + file.string() + ": " + problem);
+        return;
+    }
+    // ISO Latin 1 to UTF-8.
+    std::string text;
+    for (unsigned char c : *bytes) {
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else {
+            text += static_cast<char>(0xc0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3f));
+        }
+    }
+    std::istringstream lines(text);
+    std::string line;
+    std::vector<std::string> names;
+    while (std::getline(lines, line, '\n')) {
+        std::string name = line.substr(0, line.find(','));
+        while (!name.empty() && name.front() == '"') name.erase(name.begin());
+        while (!name.empty() && name.back() == '"') name.pop_back();
+        names.push_back(std::move(name));
+    }
+    *fonts_ = PagewrightFont::fontsWithNames(names, 10);
+}
+
 std::optional<std::string> PagewrightPDFDocument::rawData() {
     if (rawData_) return *rawData_;
     return platformDataRepresentation();

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pagewright/PagewrightFont.h"
 #include "pagewright/PagewrightPDFDocumentAttachment.h"
 #include "pagewright/PagewrightPDFPage.h"
 #include "platform/Error.h"
@@ -79,6 +80,12 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     bool addAttachment(std::shared_ptr<PagewrightPDFDocumentAttachment> attachment);
 
     const std::optional<std::vector<std::string>>& transcript() const { return transcript_; }
+
+    // Fonts named in a list file (one per line, the name before the first comma, quotes
+    // stripped; read as ISO Latin 1), those installed, at 10 points.
+    const std::optional<std::vector<PagewrightFont>>& fonts() const { return fonts_; }
+    void loadFontList(const std::filesystem::path& file);
+    static std::string getFontPathOfFont(const PagewrightFont& font) { return font.filePath(); }
     void addToTranscript(std::string line);
 
     std::optional<std::string> internalKeywords;
@@ -155,6 +162,7 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     int variant_ = 3;
     std::optional<AttachmentList> attachments_;
     std::optional<std::vector<std::string>> transcript_;
+    std::optional<std::vector<PagewrightFont>> fonts_;
     std::shared_ptr<const std::string> rawData_;
 };
 
