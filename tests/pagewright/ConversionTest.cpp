@@ -413,3 +413,36 @@ TEST(Conversion, NothingToConvertGivesNoneAndWriteToURLFails) {
     EXPECT_EQ(error.code, pagewright::PagewrightErrorWriteFailed);
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
+
+TEST(Conversion, ExistingFormFieldsSurviveOnceWithTheirValues) {
+    ScopedSettings settings;
+    auto document = documentWith([](QPDF& pdf) {
+        auto page = addTextPage(pdf, "Form");
+        auto appearance = QPDFObjectHandle::newStream(&pdf, "");
+        appearance.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        appearance.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        appearance.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 100 20]"));
+        auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Customer) /V (ACME GmbH) "
+            "/Rect [50 50 150 70] /F 4 >>"));
+        auto ap = QPDFObjectHandle::newDictionary();
+        ap.replaceKey("/N", appearance);
+        field.replaceKey("/AP", ap);
+        field.replaceKey("/P", page);
+        auto annots = QPDFObjectHandle::newArray();
+        annots.appendItem(field);
+        page.replaceKey("/Annots", annots);
+        auto form = QPDFObjectHandle::newDictionary();
+        auto fields = QPDFObjectHandle::newArray();
+        fields.appendItem(field);
+        form.replaceKey("/Fields", fields);
+        pdf.getRoot().replaceKey("/AcroForm", pdf.makeIndirectObject(form));
+    });
+    OpenedPDF pdf(convert(*document));
+    EXPECT_EQ(pdf.fields(), (std::map<std::string, std::string>{{"Customer", "/Tx"}}));
+    auto field = pdf.root().getKey("/AcroForm").getKey("/Fields").getArrayItem(0);
+    EXPECT_EQ(field.getKey("/V").getUTF8Value(), "ACME GmbH");
+    auto page = QPDFPageDocumentHelper(pdf.pdf).getAllPages().at(0).getObjectHandle();
+    ASSERT_EQ(page.getKey("/Annots").getArrayNItems(), 1);
+    EXPECT_EQ(page.getKey("/Annots").getArrayItem(0).getObjGen(), field.getObjGen());
+}
