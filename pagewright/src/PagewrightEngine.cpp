@@ -391,6 +391,26 @@ struct PagewrightEngine::Impl {
 
     std::string nowDate() const { return fixedTime ? *fixedTime : nowAsPDFDate(); }
 
+    // Drops script and launch actions from outline items.
+    void sanitizeOutlines(OH outlines) {
+        if (!outlines.isDictionary()) return;
+        std::set<QPDFObjGen> seen;
+        std::vector<OH> pending{outlines.getKey("/First")};
+        while (!pending.empty()) {
+            OH item = pending.back();
+            pending.pop_back();
+            if (!item.isDictionary() ||
+                (item.isIndirect() && !seen.insert(item.getObjGen()).second))
+                continue;
+            if (isForbiddenAction(item.getKey("/A"))) {
+                item.removeKey("/A");
+                note("A script or launch action of a bookmark removed");
+            }
+            pending.push_back(item.getKey("/Next"));
+            pending.push_back(item.getKey("/First"));
+        }
+    }
+
     void importCatalogParts(QPDF& from) {
         OH fromRoot = from.getRoot(), toRoot = out->getRoot();
         // qpdf copies only indirect objects across documents; the source is ours to change.
@@ -404,6 +424,7 @@ struct PagewrightEngine::Impl {
         };
         if (importFlags & kImportOutlines) {
             copy("/Outlines");
+            sanitizeOutlines(toRoot.getKey("/Outlines"));
             OH names = fromRoot.getKey("/Names");
             if (names.isDictionary() && names.hasKey("/Dests")) {
                 auto n = OH::newDictionary();

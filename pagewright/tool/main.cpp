@@ -71,6 +71,13 @@ fs::path freePath(const fs::path& dir, const std::string& fileName) {
     return candidate;
 }
 
+// One line per attachment whatever the PDF puts in its texts.
+std::string printable(const std::string& text) {
+    std::string result;
+    for (unsigned char c : text) result += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
+    return result;
+}
+
 int listAttachments(const std::vector<std::string>& files) {
     int status = 0;
     for (const auto& file : files) {
@@ -81,9 +88,9 @@ int listAttachments(const std::vector<std::string>& files) {
         }
         if (files.size() > 1) std::cout << file << ":\n";
         for (const auto& attachment : document->attachments()) {
-            std::cout << attachment->name << "\t" << attachment->data.size();
+            std::cout << printable(attachment->name) << "\t" << attachment->data.size();
             if (attachment->hasFileDescription())
-                std::cout << "\t" << attachment->fileDescription();
+                std::cout << "\t" << printable(attachment->fileDescription());
             std::cout << "\n";
         }
     }

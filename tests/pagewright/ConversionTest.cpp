@@ -328,6 +328,13 @@ TEST(Conversion, ConformanceProblemsAreWrittenToTheTranscript) {
         auto page = addTextPage(pdf, "Problems");
         page.replaceKey(
             "/AA", QPDFObjectHandle::parse("<< /O << /S /JavaScript /JS (app.alert(1)) >> >>"));
+        auto item = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Title (Run) /A << /S /Launch /F (/bin/sh) >> >>"));
+        auto outlines = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+        outlines.replaceKey("/First", item);
+        outlines.replaceKey("/Last", item);
+        item.replaceKey("/Parent", outlines);
+        pdf.getRoot().replaceKey("/Outlines", outlines);
     });
     document->setConvertTextToOutlines(true);
     OpenedPDF pdf(convert(*document));
@@ -336,6 +343,10 @@ TEST(Conversion, ConformanceProblemsAreWrittenToTheTranscript) {
     for (const auto& line : *document->transcript()) all += line + "\n";
     EXPECT_TRUE(contains(all, "Font Helvetica is not embedded")) << all;
     EXPECT_TRUE(contains(all, "additional actions removed")) << all;
+    EXPECT_TRUE(contains(all, "action of a bookmark removed")) << all;
+    auto bookmark = pdf.root().getKey("/Outlines").getKey("/First");
+    EXPECT_EQ(bookmark.getKey("/Title").getUTF8Value(), "Run");
+    EXPECT_FALSE(bookmark.hasKey("/A"));
     EXPECT_TRUE(contains(all, "text to outlines is not supported")) << all;
     EXPECT_FALSE(
         QPDFPageDocumentHelper(pdf.pdf).getAllPages().at(0).getObjectHandle().hasKey("/AA"));
