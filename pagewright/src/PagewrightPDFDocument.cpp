@@ -106,6 +106,20 @@ std::shared_ptr<PagewrightPDFDocument> PagewrightPDFDocument::initWithData(std::
     std::shared_ptr<PagewrightPDFDocument> document(new PagewrightPDFDocument());
     document->pdf_ = std::move(pdf);
     document->rawData_ = std::move(shared);
+    // qpdf repairs what it can; the repair is worth knowing about, as content may be missing.
+    auto warnings = document->pdf_->getWarnings();
+    if (!warnings.empty()) {
+        std::string detail = warnings.front().getMessageDetail();
+        for (const auto& warning : warnings)
+            if (warning.getMessageDetail() != "file is damaged") {
+                detail = warning.getMessageDetail();
+                break;
+            }
+        std::string line = "The PDF is damaged and was repaired (" +
+                           std::to_string(warnings.size()) + " problems, such as: " + detail + ")";
+        platform::logLine("Pagewright: " + line);
+        document->addToTranscript(std::move(line));
+    }
     return document;
 }
 

@@ -132,6 +132,10 @@ TEST(BrokenInput, TruncatedCorpusPDFsNeverCrash) {
             PagewrightPDFDocument::initWithData(bytes.substr(0, bytes.size() * tenth / 10));
         if (!document) continue;
         ++opened;
+        // Repairs are not silent.
+        ASSERT_TRUE(document->transcript());
+        EXPECT_NE(document->transcript()->front().find("damaged and was repaired"),
+                  std::string::npos);
         // Whatever qpdf recovers, an attachment is either complete or missing.
         for (const auto& attachment : document->attachments())
             if (attachment->name == "factur-x.xml") {
