@@ -348,11 +348,11 @@ struct PagewrightEngine::Impl {
     }
 
     // Makes annotations printable and drops actions PDF/A forbids.
-    void sanitizePage(QPDFPageObjectHelper& page, int number) {
+    void sanitizePage(QPDFPageObjectHelper& page, int pageNumber) {
         OH dict = page.getObjectHandle();
         if (dict.hasKey("/AA")) {
             dict.removeKey("/AA");
-            note("Page " + std::to_string(number) + ": additional actions removed");
+            note("Page " + std::to_string(pageNumber) + ": additional actions removed");
         }
         OH annots = dict.getKey("/Annots");
         if (!annots.isArray()) return;
@@ -362,12 +362,12 @@ struct PagewrightEngine::Impl {
             OH subtype = annot.getKey("/Subtype");
             if (annot.hasKey("/AA")) {
                 annot.removeKey("/AA");
-                note("Page " + std::to_string(number) +
+                note("Page " + std::to_string(pageNumber) +
                      ": additional actions of an annotation removed");
             }
             if (isForbiddenAction(annot.getKey("/A"))) {
                 annot.removeKey("/A");
-                note("Page " + std::to_string(number) + ": a script or launch action removed");
+                note("Page " + std::to_string(pageNumber) + ": a script or launch action removed");
             }
             if (subtype.isNameAndEquals("/Popup")) continue;
             int flags = annot.getKey("/F").isInteger() ? annot.getKey("/F").getIntValueAsInt() : 0;
@@ -381,10 +381,26 @@ struct PagewrightEngine::Impl {
                     auto r = rect.getArrayAsRectangle();
                     empty = r.llx == r.urx || r.lly == r.ury;
                 }
-                if (!empty && (!ap.isDictionary() || !ap.hasKey("/N")))
-                    note("Page " + std::to_string(number) + ": an annotation (" +
+                const bool missing = !empty && (!ap.isDictionary() || !ap.hasKey("/N"));
+                if (missing && subtype.isNameAndEquals("/Text") && rect.isRectangle()) {
+                    // A note icon in grey, which suits either output intent.
+                    auto r = rect.getArrayAsRectangle();
+                    double w = std::abs(r.urx - r.llx), h = std::abs(r.ury - r.lly);
+                    std::string icon =
+                        "0.92 g 0.3 G 0.5 w 0.25 0.25 " + number(w - 0.5) + " " + number(h - 0.5) +
+                        " re B 0.3 G " + number(w * 0.2) + " " + number(h * 0.65) + " m " +
+                        number(w * 0.8) + " " + number(h * 0.65) + " l " + number(w * 0.2) + " " +
+                        number(h * 0.4) + " m " + number(w * 0.8) + " " + number(h * 0.4) + " l S";
+                    auto appearance = OH::newDictionary();
+                    appearance.replaceKey("/N", this->appearance(w, h, icon));
+                    annot.replaceKey("/AP", appearance);
+                    note("Page " + std::to_string(pageNumber) +
+                         ": appearances added to notes that had none");
+                } else if (missing) {
+                    note("Page " + std::to_string(pageNumber) + ": an annotation (" +
                          (subtype.isName() ? subtype.getName().substr(1) : "?") +
                          ") has no appearance; the result is not PDF/A conformant");
+                }
             }
         }
     }

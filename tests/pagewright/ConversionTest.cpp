@@ -225,6 +225,8 @@ TEST(Conversion, PlaceholderAnnotationsBecomeFormFieldsNamedByIndex) {
         if (a.getKey("/Subtype").isNameAndEquals("/Text")) {
             ++notes;
             EXPECT_EQ(a.getKey("/Contents").getUTF8Value(), "A note");
+            // PDF/A wants an appearance for every note.
+            EXPECT_TRUE(a.getKey("/AP").getKey("/N").isStream());
         } else {
             // Every widget carries its own appearance: PDF/A forbids viewer-built ones.
             EXPECT_TRUE(a.getKey("/AP").getKey("/N").isStream() ||
