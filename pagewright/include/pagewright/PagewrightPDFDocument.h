@@ -79,14 +79,15 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     // Refused (false) when hasAttachmentNamed() holds for the new name.
     bool addAttachment(std::shared_ptr<PagewrightPDFDocumentAttachment> attachment);
 
+    // Lines about the last operations: repairs, skipped attachments, conformance limits.
     const std::optional<std::vector<std::string>>& transcript() const { return transcript_; }
+    void addToTranscript(std::string line);
 
     // Fonts named in a list file (one per line, the name before the first comma, quotes
     // stripped; read as ISO Latin 1), those installed, at 10 points.
     const std::optional<std::vector<PagewrightFont>>& fonts() const { return fonts_; }
     void loadFontList(const std::filesystem::path& file);
     static std::string getFontPathOfFont(const PagewrightFont& font) { return font.filePath(); }
-    void addToTranscript(std::string line);
 
     std::optional<std::string> internalKeywords;
 
@@ -131,7 +132,7 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     // The engine's merge: every input's dataRepresentation() imported page after page.
     static std::shared_ptr<PagewrightPDFDocument> documentWithDocumentsUsingEngine(
         const std::vector<std::shared_ptr<PagewrightPDFDocument>>& documents);
-    // True when the text of the pages, trimmed of spaces and tabs, is not empty.
+    // True when the text of the pages (poppler), trimmed of white space, is not empty.
     bool hasText();
 
     // A PDF text string (PDFDocEncoding or UTF-16BE with byte-order mark) as UTF-8.
