@@ -33,7 +33,7 @@ std::optional<std::filesystem::path> iccProfile(const std::string& name) {
     return std::nullopt;
 }
 
-void addOutputIntent(PagewrightEngine& engine, PagewrightPDFDocument& document) {
+void chooseOutputIntent(PagewrightEngine& engine, PagewrightPDFDocument& document) {
     int conformance = engine.checkConformance();
     const char* profileName = nullptr;
     if (conformance == PagewrightEngine::ConformanceRGB ||
@@ -47,7 +47,7 @@ void addOutputIntent(PagewrightEngine& engine, PagewrightPDFDocument& document) 
         document.addToTranscript(std::string("No ") + profileName + " ICC profile found");
         return;
     }
-    engine.addRenderingIntent(*profile);
+    engine.addOutputIntent(*profile);
 }
 
 }  // namespace
@@ -66,37 +66,37 @@ std::optional<std::string> PagewrightPDFDocument::convertedData(
     }
     PagewrightEngine engine;
     prepareConversion(engine, *bytes);
-    engine.closeFile();
+    engine.writeOutput();
     takeTranscript(engine);
-    if (engine.buffer().empty()) {
+    if (engine.output().empty()) {
         platform::setError(
             error, PagewrightErrorDomain, PagewrightErrorConversionFailed,
             "The PDF could not be rebuilt" +
                 (engine.transcript().empty() ? std::string() : ": " + engine.transcript().back()));
         return std::nullopt;
     }
-    return engine.buffer();
+    return engine.output();
 }
 
 bool PagewrightPDFDocument::prepareConversion(PagewrightEngine& engine, const std::string& bytes) {
     auto& files = attachments();
     auto source = std::make_shared<const std::string>(bytes);
-    engine.createNewPDFA();
+    engine.createOutputDocument();
     engine.setImportFlags(PagewrightEngine::kImportFlagsConversion);
     engine.setImportFlags2(20);
-    if (engine.openImportBuffer(source)) engine.importPDFFile(1, 1.0, 1.0);
-    if (engine.haveOpenDocument()) buildFormFields(engine);
+    if (engine.openSource(source)) engine.importPages(1, 1.0, 1.0);
+    if (engine.hasOutputDocument()) buildFormFields(engine);
     // The colour check runs whether or not the page has fields: without an output intent
     // device colours are not PDF/A.
-    if (engine.haveOpenDocument()) addOutputIntent(engine, *this);
-    if (!engine.haveOpenDocument()) {
+    if (engine.hasOutputDocument()) chooseOutputIntent(engine, *this);
+    if (!engine.hasOutputDocument()) {
         // The strict import failed: again, page by page, dropping what cannot be read.
-        engine.createNewPDFA();
+        engine.createOutputDocument();
         engine.setImportFlags(PagewrightEngine::kImportFlagsConversionRetry);
-        if (engine.openImportBuffer(source)) engine.importPDFFile(1, 1.0, 1.0);
-        if (engine.haveOpenDocument()) {
+        if (engine.openSource(source)) engine.importPages(1, 1.0, 1.0);
+        if (engine.hasOutputDocument()) {
             buildFormFields(engine);
-            addOutputIntent(engine, *this);
+            chooseOutputIntent(engine, *this);
         }
     }
     for (const auto& attachment : files) {
@@ -104,10 +104,10 @@ bool PagewrightPDFDocument::prepareConversion(PagewrightEngine& engine, const st
             attachment->mimeType && *attachment->mimeType != "application/octet-stream"
                 ? *attachment->mimeType
                 : "";
-        int handle = engine.attachFile(attachment->data, attachment->name,
-                                       attachment->fileDescription(), true, mime);
+        int handle = engine.embedFile(attachment->data, attachment->name,
+                                      attachment->fileDescription(), true, mime);
         if (handle >= 0)
-            engine.associateEmbeddedFile(1, -1, PagewrightEngine::RelationshipEInvoice, handle);
+            engine.associateFile(1, -1, PagewrightEngine::RelationshipEInvoice, handle);
     }
     if (scaleImages()) {
         PagewrightEngine::OptimizeParameters parameters;
@@ -122,10 +122,10 @@ bool PagewrightPDFDocument::prepareConversion(PagewrightEngine& engine, const st
         version = PagewrightEngine::kVersionXRechnung;
     else if (hasAttachmentNamed("factur"))
         version = PagewrightEngine::kVersionFacturX;
-    engine.setPDFVersion(version);
-    engine.setDocInfo(PagewrightEngine::DocInfoProducer, std::nullopt);
-    if (removeKeywords()) engine.setDocInfo(PagewrightEngine::DocInfoKeywords, std::nullopt);
-    return engine.haveOpenDocument();
+    engine.setOutputVariant(version);
+    engine.setInfoEntry(PagewrightEngine::DocInfoProducer, std::nullopt);
+    if (removeKeywords()) engine.setInfoEntry(PagewrightEngine::DocInfoKeywords, std::nullopt);
+    return engine.hasOutputDocument();
 }
 
 void PagewrightPDFDocument::takeTranscript(const PagewrightEngine& engine) {
@@ -144,7 +144,7 @@ bool PagewrightPDFDocument::signPDFWithEngineUsingIdentity(PagewrightEngine& eng
                                                            const PagewrightIdentity& identity) {
     PagewrightEngine::SignatureParameters parameters;
     parameters.signerName = identity.subjectSummary();
-    if (!engine.closeAndSignFile(parameters)) {
+    if (!engine.writeOutputForSigning(parameters)) {
         platform::logLine("pdfCloseAndSignFileExt failed");
         return false;
     }
@@ -154,7 +154,7 @@ bool PagewrightPDFDocument::signPDFWithEngineUsingIdentity(PagewrightEngine& eng
         platform::logLine("Signature failed: " + problem);
         return false;
     }
-    if (!engine.finishSignature(*signature)) {
+    if (!engine.insertSignature(*signature)) {
         platform::logLine("FinishSignature failed");
         return false;
     }
@@ -186,17 +186,17 @@ std::optional<std::string> PagewrightPDFDocument::signedDataRepresentation(
                 (engine.transcript().empty() ? std::string() : ": " + engine.transcript().back()));
         return std::nullopt;
     }
-    return engine.buffer();
+    return engine.output();
 }
 
 bool PagewrightPDFDocument::buildFormFields(PagewrightEngine& engine) {
     bool hasFields = false;
     const int pages = engine.pageCount();
     for (int page = 1; page <= pages; ++page) {
-        if (engine.editPage(page) <= 0) continue;
+        if (engine.beginEditingPage(page) <= 0) continue;
         for (int i = engine.fieldCount() - 1; i >= 0; --i)
             if (engine.hasField(i)) hasFields = true;
-        engine.setNeedAppearance(true);
+        engine.requestFieldAppearances(true);
         for (int i = engine.annotationCount() - 1; i >= 0; --i) {
             auto annotation = engine.annotation(i);
             if (!annotation || annotation->page != page ||
@@ -227,7 +227,7 @@ bool PagewrightPDFDocument::buildFormFields(PagewrightEngine& engine) {
             }
             hasFields = true;
         }
-        engine.endPage();
+        engine.endEditingPage();
     }
     return hasFields;
 }

@@ -173,7 +173,6 @@ struct PagewrightEngine::Impl {
     bool outputIntent = false;
     std::string buffer;
     std::vector<std::string> transcript;
-    std::optional<std::string> fixedTime;
     std::set<std::string> noted;   // transcript lines already written
     size_t signatureContents = 0;  // offset of the reserved /Contents hex string
     size_t signatureLength = 0;    // its length including the angle brackets
@@ -405,7 +404,7 @@ struct PagewrightEngine::Impl {
         }
     }
 
-    std::string nowDate() const { return fixedTime ? *fixedTime : nowAsPDFDate(); }
+    std::string nowDate() const { return nowAsPDFDate(); }
 
     // Drops script and launch actions from outline items.
     void sanitizeOutlines(OH outlines) {
@@ -496,7 +495,7 @@ struct PagewrightEngine::Impl {
 PagewrightEngine::PagewrightEngine() : d(std::make_unique<Impl>()) {}
 PagewrightEngine::~PagewrightEngine() = default;
 
-bool PagewrightEngine::createNewPDFA() {
+bool PagewrightEngine::createOutputDocument() {
     try {
         d->out = std::make_shared<QPDF>();
         d->out->setSuppressWarnings(true);
@@ -514,11 +513,11 @@ bool PagewrightEngine::createNewPDFA() {
     }
 }
 
-bool PagewrightEngine::haveOpenDocument() const { return d->out != nullptr; }
+bool PagewrightEngine::hasOutputDocument() const { return d->out != nullptr; }
 void PagewrightEngine::setImportFlags(uint32_t flags) { d->importFlags = flags; }
 void PagewrightEngine::setImportFlags2(uint32_t flags) { d->importFlags2 = flags; }
 
-bool PagewrightEngine::openImportBuffer(std::shared_ptr<const std::string> bytes) {
+bool PagewrightEngine::openSource(std::shared_ptr<const std::string> bytes) {
     std::string problem;
     int code = 0;
     d->source = openPDF(std::move(bytes), "import source", &problem, &code);
@@ -534,7 +533,7 @@ bool PagewrightEngine::openImportBuffer(std::shared_ptr<const std::string> bytes
     return true;
 }
 
-int PagewrightEngine::importPDFFile(int destinationPage, double scaleX, double scaleY) {
+int PagewrightEngine::importPages(int destinationPage, double scaleX, double scaleY) {
     if (!d->out || !d->source) return -1;
     if (scaleX != 1.0 || scaleY != 1.0) d->note("Import scaling other than 1 is not supported");
     const bool tolerant = d->importFlags & kImportTolerant;
@@ -582,7 +581,7 @@ int PagewrightEngine::importPDFFile(int destinationPage, double scaleX, double s
     return imported;
 }
 
-void PagewrightEngine::closeImportFile() {
+void PagewrightEngine::closeSource() {
     if (d->source) d->closedSources.push_back(std::move(d->source));
     d->source.reset();
 }
@@ -595,19 +594,19 @@ int PagewrightEngine::pageCount() const {
     }
 }
 
-int PagewrightEngine::editPage(int page) {
+int PagewrightEngine::beginEditingPage(int page) {
     if (page < 1 || page > pageCount()) return 0;
     d->editing = page;
     return page;
 }
 
-void PagewrightEngine::endPage() { d->editing = 0; }
+void PagewrightEngine::endEditingPage() { d->editing = 0; }
 
 int PagewrightEngine::fieldCount() const { return static_cast<int>(d->fields().size()); }
 
 bool PagewrightEngine::hasField(int index) const { return index >= 0 && index < fieldCount(); }
 
-void PagewrightEngine::setNeedAppearance(bool value) { d->needAppearance = value; }
+void PagewrightEngine::requestFieldAppearances(bool value) { d->needAppearance = value; }
 
 int PagewrightEngine::annotationCount() const {
     return d->out ? static_cast<int>(d->annotations().size()) : 0;
@@ -784,7 +783,7 @@ int PagewrightEngine::checkConformance() {
     return ConformanceRGB;
 }
 
-bool PagewrightEngine::addRenderingIntent(const std::filesystem::path& profile) {
+bool PagewrightEngine::addOutputIntent(const std::filesystem::path& profile) {
     if (!d->out) return false;
     std::string problem;
     auto bytes = readFileBounded(profile, &problem);
@@ -818,9 +817,9 @@ bool PagewrightEngine::addRenderingIntent(const std::filesystem::path& profile) 
     return true;
 }
 
-int PagewrightEngine::attachFile(const std::string& data, const std::string& name,
-                                 const std::string& description, bool compress,
-                                 const std::string& mimeType) {
+int PagewrightEngine::embedFile(const std::string& data, const std::string& name,
+                                const std::string& description, bool compress,
+                                const std::string& mimeType) {
     if (!d->out) return -1;
     try {
         const std::string now = d->nowDate();
@@ -846,8 +845,8 @@ int PagewrightEngine::attachFile(const std::string& data, const std::string& nam
     }
 }
 
-bool PagewrightEngine::associateEmbeddedFile(int destinationType, int /*destinationHandle*/,
-                                             int relationship, int fileHandle) {
+bool PagewrightEngine::associateFile(int destinationType, int /*destinationHandle*/,
+                                     int relationship, int fileHandle) {
     if (!d->out || fileHandle < 0 || fileHandle >= static_cast<int>(d->files.size())) return false;
     if (destinationType != 1) {
         d->note("Only associations with the document are supported");
@@ -873,13 +872,13 @@ bool PagewrightEngine::optimize(uint32_t flags, const OptimizeParameters* parame
     return ok;
 }
 
-void PagewrightEngine::setPDFVersion(uint32_t code) { d->version = code; }
+void PagewrightEngine::setOutputVariant(uint32_t code) { d->version = code; }
 
-void PagewrightEngine::setDocInfo(DocInfo entry, const std::optional<std::string>& value) {
+void PagewrightEngine::setInfoEntry(DocInfo entry, const std::optional<std::string>& value) {
     d->infoEdits[entry] = value;
 }
 
-bool PagewrightEngine::closeFile() {
+bool PagewrightEngine::writeOutput() {
     if (!d->out) return false;
     try {
         static const std::map<DocInfo, const char*> keys = {
@@ -945,7 +944,6 @@ bool PagewrightEngine::closeFile() {
         writer.setMinimumPDFVersion("1.7");
         writer.setObjectStreamMode(qpdf_o_disable);
         writer.setDecodeLevel(qpdf_dl_none);
-        if (d->fixedTime) writer.setDeterministicID(true);
         writer.write();
         auto buffer = writer.getBufferSharedPointer();
         d->buffer.assign(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
@@ -972,8 +970,8 @@ std::string objectText(int number, int generation, const std::string& body) {
 
 }  // namespace
 
-bool PagewrightEngine::closeAndSignFile(SignatureParameters& parameters) {
-    if (d->out && !closeFile()) return false;
+bool PagewrightEngine::writeOutputForSigning(SignatureParameters& parameters) {
+    if (d->out && !writeOutput()) return false;
     if (d->buffer.empty()) return false;
     try {
         const std::string base = d->buffer;
@@ -1101,7 +1099,7 @@ bool PagewrightEngine::closeAndSignFile(SignatureParameters& parameters) {
     }
 }
 
-bool PagewrightEngine::finishSignature(const std::string& signature) {
+bool PagewrightEngine::insertSignature(const std::string& signature) {
     if (!d->signatureLength || signature.size() * 2 > d->signatureLength - 2) return false;
     static const char* hex = "0123456789ABCDEF";
     for (size_t i = 0; i < signature.size(); ++i) {
@@ -1113,12 +1111,8 @@ bool PagewrightEngine::finishSignature(const std::string& signature) {
     return true;
 }
 
-const std::string& PagewrightEngine::buffer() const { return d->buffer; }
+const std::string& PagewrightEngine::output() const { return d->buffer; }
 
 const std::vector<std::string>& PagewrightEngine::transcript() const { return d->transcript; }
-
-void PagewrightEngine::setFixedTime(std::optional<std::string> pdfDate) {
-    d->fixedTime = std::move(pdfDate);
-}
 
 }  // namespace pagewright

@@ -176,7 +176,7 @@ std::shared_ptr<PagewrightPDFDocument> PagewrightPDFDocument::documentWithDocume
     const std::vector<std::shared_ptr<PagewrightPDFDocument>>& documents) {
     if (documents.empty()) return nullptr;
     PagewrightEngine engine;
-    engine.createNewPDFA();
+    engine.createOutputDocument();
     engine.setImportFlags(PagewrightEngine::kImportFlagsMerge);
     engine.setImportFlags2(20);
     AttachmentList collected;
@@ -186,13 +186,13 @@ std::shared_ptr<PagewrightPDFDocument> PagewrightPDFDocument::documentWithDocume
         for (const auto& attachment : document->attachments()) collected.push_back(attachment);
         auto bytes = document->dataRepresentation();
         if (!bytes || bytes->empty()) continue;
-        if (engine.openImportBuffer(std::make_shared<const std::string>(std::move(*bytes))))
-            engine.importPDFFile(engine.pageCount() + 1, 1.0, 1.0);
-        engine.closeImportFile();
+        if (engine.openSource(std::make_shared<const std::string>(std::move(*bytes))))
+            engine.importPages(engine.pageCount() + 1, 1.0, 1.0);
+        engine.closeSource();
     }
-    engine.closeFile();
+    engine.writeOutput();
     for (const auto& line : engine.transcript()) platform::logLine("Pagewright: " + line);
-    auto result = initWithData(engine.buffer());
+    auto result = initWithData(engine.output());
     if (!result) return nullptr;
     for (const auto& line : engine.transcript()) result->addToTranscript(line);
     result->setAttachments(std::move(collected));
