@@ -11,8 +11,8 @@
 namespace pagewright {
 
 // A signing identity: a private key with its certificate (and chain), read from a PKCS #12 file
-// in $XDG_DATA_HOME/Ledgerlens/identities/. Files are expected without a password, as keychain
-// identities are used without asking.
+// in $XDG_DATA_HOME/Ledgerlens/identities/. Signing never asks for a password, so the files
+// are stored without one (the folder's permissions protect them).
 class PagewrightIdentity {
   public:
     ~PagewrightIdentity();
