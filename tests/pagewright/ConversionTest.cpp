@@ -2,6 +2,7 @@
 
 #include "PagewrightTestSupport.h"
 #include "pagewright/PagewrightPDFDocument.h"
+#include "platform/XmlDocument.h"
 
 using pagewright::PagewrightPDFDocument;
 using pagewright::PagewrightPDFDocumentAttachment;
@@ -93,6 +94,10 @@ TEST(Conversion, CorpusPDFsBecomeCheckedPDFA3WithTheirTextPagesAndAttachments) {
         EXPECT_TRUE(contains(xmp, "<pdfaid:part>3</pdfaid:part>"));
         EXPECT_TRUE(contains(xmp, "<pdfaid:conformance>B</pdfaid:conformance>"));
         EXPECT_FALSE(contains(xmp, "pdf:Producer"));
+        // The packet is well-formed XML, whatever the document information held.
+        auto packet = platform::XmlDocument::parse(xmp);
+        ASSERT_TRUE(packet);
+        EXPECT_EQ(packet->root().localName(), "xmpmeta");
         auto intents = pdf.root().getKey("/OutputIntents");
         ASSERT_TRUE(intents.isArray());
         auto profile = intents.getArrayItem(0).getKey("/DestOutputProfile");
@@ -286,6 +291,7 @@ TEST(Conversion, ProducerClearedKeywordsOnRequestAndInfoInStepWithXmp) {
     EXPECT_TRUE(contains(xmp, "<pdf:Keywords>secret</pdf:Keywords>"));
     EXPECT_TRUE(contains(xmp, "<xmp:CreateDate>2024-01-31T12:00:00+01:00</xmp:CreateDate>"));
     EXPECT_FALSE(contains(xmp, "Old Producer"));
+    EXPECT_TRUE(platform::XmlDocument::parse(xmp));
 
     auto stripped = make();
     stripped->setRemoveKeywords(true);
