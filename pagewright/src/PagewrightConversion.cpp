@@ -4,6 +4,7 @@
 #include "EInvoiceMetadata.h"
 #include "PdfSupport.h"
 #include "pagewright/PagewrightEngine.h"
+#include "pagewright/PagewrightIdentity.h"
 #include "pagewright/PagewrightPDFDocument.h"
 #include "platform/Log.h"
 #include "platform/Resources.h"
@@ -32,7 +33,7 @@ std::optional<std::filesystem::path> iccProfile(const std::string& name) {
     return std::nullopt;
 }
 
-void addOutputIntent(PagewrightEngine& engine, PagewrightPDFDocument& document) {
+void chooseOutputIntent(PagewrightEngine& engine, PagewrightPDFDocument& document) {
     int conformance = engine.checkConformance();
     const char* profileName = nullptr;
     if (conformance == PagewrightEngine::ConformanceRGB ||
@@ -46,7 +47,7 @@ void addOutputIntent(PagewrightEngine& engine, PagewrightPDFDocument& document) 
         document.addToTranscript(std::string("No ") + profileName + " ICC profile found");
         return;
     }
-    engine.addRenderingIntent(*profile);
+    engine.addOutputIntent(*profile);
 }
 
 }  // namespace
@@ -63,26 +64,39 @@ std::optional<std::string> PagewrightPDFDocument::convertedData(
                            "There is no PDF to convert");
         return std::nullopt;
     }
-    auto& files = attachments();
-    auto source = std::make_shared<const std::string>(*bytes);
     PagewrightEngine engine;
-    engine.createNewPDFA();
+    prepareConversion(engine, *bytes);
+    engine.writeOutput();
+    takeTranscript(engine);
+    if (engine.output().empty()) {
+        platform::setError(
+            error, PagewrightErrorDomain, PagewrightErrorConversionFailed,
+            "The PDF could not be rebuilt" +
+                (engine.transcript().empty() ? std::string() : ": " + engine.transcript().back()));
+        return std::nullopt;
+    }
+    return engine.output();
+}
+
+bool PagewrightPDFDocument::prepareConversion(PagewrightEngine& engine, const std::string& bytes) {
+    auto& files = attachments();
+    auto source = std::make_shared<const std::string>(bytes);
+    engine.createOutputDocument();
     engine.setImportFlags(PagewrightEngine::kImportFlagsConversion);
     engine.setImportFlags2(20);
-    if (engine.openImportBuffer(source)) engine.importPDFFile(1, 1.0, 1.0);
-    bool hasFields = engine.haveOpenDocument() && buildFormFields(engine);
-    (void)hasFields;
+    if (engine.openSource(source)) engine.importPages(1, 1.0, 1.0);
+    if (engine.hasOutputDocument()) buildFormFields(engine);
     // The colour check runs whether or not the page has fields: without an output intent
     // device colours are not PDF/A.
-    if (engine.haveOpenDocument()) addOutputIntent(engine, *this);
-    if (!engine.haveOpenDocument()) {
+    if (engine.hasOutputDocument()) chooseOutputIntent(engine, *this);
+    if (!engine.hasOutputDocument()) {
         // The strict import failed: again, page by page, dropping what cannot be read.
-        engine.createNewPDFA();
+        engine.createOutputDocument();
         engine.setImportFlags(PagewrightEngine::kImportFlagsConversionRetry);
-        if (engine.openImportBuffer(source)) engine.importPDFFile(1, 1.0, 1.0);
-        if (engine.haveOpenDocument()) {
+        if (engine.openSource(source)) engine.importPages(1, 1.0, 1.0);
+        if (engine.hasOutputDocument()) {
             buildFormFields(engine);
-            addOutputIntent(engine, *this);
+            chooseOutputIntent(engine, *this);
         }
     }
     for (const auto& attachment : files) {
@@ -90,10 +104,10 @@ std::optional<std::string> PagewrightPDFDocument::convertedData(
             attachment->mimeType && *attachment->mimeType != "application/octet-stream"
                 ? *attachment->mimeType
                 : "";
-        int handle = engine.attachFile(attachment->data, attachment->name,
-                                       attachment->fileDescription(), true, mime);
+        int handle = engine.embedFile(attachment->data, attachment->name,
+                                      attachment->fileDescription(), true, mime);
         if (handle >= 0)
-            engine.associateEmbeddedFile(1, -1, PagewrightEngine::RelationshipEInvoice, handle);
+            engine.associateFile(1, -1, PagewrightEngine::RelationshipEInvoice, handle);
     }
     if (scaleImages()) {
         PagewrightEngine::OptimizeParameters parameters;
@@ -108,32 +122,81 @@ std::optional<std::string> PagewrightPDFDocument::convertedData(
         version = PagewrightEngine::kVersionXRechnung;
     else if (hasAttachmentNamed("factur"))
         version = PagewrightEngine::kVersionFacturX;
-    engine.setPDFVersion(version);
-    engine.setDocInfo(PagewrightEngine::DocInfoProducer, std::nullopt);
-    if (removeKeywords()) engine.setDocInfo(PagewrightEngine::DocInfoKeywords, std::nullopt);
-    engine.closeFile();
+    engine.setOutputVariant(version);
+    engine.setInfoEntry(PagewrightEngine::DocInfoProducer, std::nullopt);
+    if (removeKeywords()) engine.setInfoEntry(PagewrightEngine::DocInfoKeywords, std::nullopt);
+    return engine.hasOutputDocument();
+}
+
+void PagewrightPDFDocument::takeTranscript(const PagewrightEngine& engine) {
     for (const auto& line : engine.transcript()) {
         platform::logLine("Pagewright: " + line);
         addToTranscript(line);
     }
-    if (engine.buffer().empty()) {
+}
+
+std::shared_ptr<PagewrightIdentity> PagewrightPDFDocument::findPDFIdentity(
+    const std::string& summary) {
+    return PagewrightIdentity::findPDFIdentity(summary);
+}
+
+bool PagewrightPDFDocument::signPDFWithEngineUsingIdentity(PagewrightEngine& engine,
+                                                           const PagewrightIdentity& identity) {
+    PagewrightEngine::SignatureParameters parameters;
+    parameters.signerName = identity.subjectSummary();
+    if (!engine.writeOutputForSigning(parameters)) {
+        platform::logLine("pdfCloseAndSignFileExt failed");
+        return false;
+    }
+    std::string problem;
+    auto signature = identity.detachedSignature(parameters.bytesToSign, &problem);
+    if (!signature) {
+        platform::logLine("Signature failed: " + problem);
+        return false;
+    }
+    if (!engine.insertSignature(*signature)) {
+        platform::logLine("FinishSignature failed");
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::string> PagewrightPDFDocument::signedDataRepresentation(
+    const PagewrightIdentity& identity, platform::Error* error) {
+    if (platform::Settings().boolValue("PagewrightDisableAll", false)) {
         platform::setError(
-            error, PagewrightErrorDomain, PagewrightErrorConversionFailed,
-            "The PDF could not be rebuilt" +
+            error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
+            "Signing needs the archival rebuild, which PagewrightDisableAll turns off");
+        return std::nullopt;
+    }
+    auto bytes = platformDataRepresentation();
+    if (!bytes || bytes->empty()) {
+        platform::setError(error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
+                           "There is no PDF to sign");
+        return std::nullopt;
+    }
+    PagewrightEngine engine;
+    prepareConversion(engine, *bytes);
+    const bool signedOK = signPDFWithEngineUsingIdentity(engine, identity);
+    takeTranscript(engine);
+    if (!signedOK) {
+        platform::setError(
+            error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
+            "The PDF could not be signed" +
                 (engine.transcript().empty() ? std::string() : ": " + engine.transcript().back()));
         return std::nullopt;
     }
-    return engine.buffer();
+    return engine.output();
 }
 
 bool PagewrightPDFDocument::buildFormFields(PagewrightEngine& engine) {
     bool hasFields = false;
     const int pages = engine.pageCount();
     for (int page = 1; page <= pages; ++page) {
-        if (engine.editPage(page) <= 0) continue;
+        if (engine.beginEditingPage(page) <= 0) continue;
         for (int i = engine.fieldCount() - 1; i >= 0; --i)
             if (engine.hasField(i)) hasFields = true;
-        engine.setNeedAppearance(true);
+        engine.requestFieldAppearances(true);
         for (int i = engine.annotationCount() - 1; i >= 0; --i) {
             auto annotation = engine.annotation(i);
             if (!annotation || annotation->page != page ||
@@ -164,7 +227,7 @@ bool PagewrightPDFDocument::buildFormFields(PagewrightEngine& engine) {
             }
             hasFields = true;
         }
-        engine.endPage();
+        engine.endEditingPage();
     }
     return hasFields;
 }

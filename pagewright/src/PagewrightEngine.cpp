@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <map>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFEFStreamObjectHelper.hh>
@@ -172,8 +173,9 @@ struct PagewrightEngine::Impl {
     bool outputIntent = false;
     std::string buffer;
     std::vector<std::string> transcript;
-    std::optional<std::string> fixedTime;
-    std::set<std::string> noted;  // transcript lines already written
+    std::set<std::string> noted;   // transcript lines already written
+    size_t signatureContents = 0;  // offset of the reserved /Contents hex string
+    size_t signatureLength = 0;    // its length including the angle brackets
 
     void note(const std::string& line) {
         if (noted.insert(line).second) transcript.push_back(line);
@@ -345,11 +347,11 @@ struct PagewrightEngine::Impl {
     }
 
     // Makes annotations printable and drops actions PDF/A forbids.
-    void sanitizePage(QPDFPageObjectHelper& page, int number) {
+    void sanitizePage(QPDFPageObjectHelper& page, int pageNumber) {
         OH dict = page.getObjectHandle();
         if (dict.hasKey("/AA")) {
             dict.removeKey("/AA");
-            note("Page " + std::to_string(number) + ": additional actions removed");
+            note("Page " + std::to_string(pageNumber) + ": additional actions removed");
         }
         OH annots = dict.getKey("/Annots");
         if (!annots.isArray()) return;
@@ -359,12 +361,12 @@ struct PagewrightEngine::Impl {
             OH subtype = annot.getKey("/Subtype");
             if (annot.hasKey("/AA")) {
                 annot.removeKey("/AA");
-                note("Page " + std::to_string(number) +
+                note("Page " + std::to_string(pageNumber) +
                      ": additional actions of an annotation removed");
             }
             if (isForbiddenAction(annot.getKey("/A"))) {
                 annot.removeKey("/A");
-                note("Page " + std::to_string(number) + ": a script or launch action removed");
+                note("Page " + std::to_string(pageNumber) + ": a script or launch action removed");
             }
             if (subtype.isNameAndEquals("/Popup")) continue;
             int flags = annot.getKey("/F").isInteger() ? annot.getKey("/F").getIntValueAsInt() : 0;
@@ -378,15 +380,51 @@ struct PagewrightEngine::Impl {
                     auto r = rect.getArrayAsRectangle();
                     empty = r.llx == r.urx || r.lly == r.ury;
                 }
-                if (!empty && (!ap.isDictionary() || !ap.hasKey("/N")))
-                    note("Page " + std::to_string(number) + ": an annotation (" +
+                const bool missing = !empty && (!ap.isDictionary() || !ap.hasKey("/N"));
+                if (missing && subtype.isNameAndEquals("/Text") && rect.isRectangle()) {
+                    // A note icon in grey, which suits either output intent.
+                    auto r = rect.getArrayAsRectangle();
+                    double w = std::abs(r.urx - r.llx), h = std::abs(r.ury - r.lly);
+                    std::string icon =
+                        "0.92 g 0.3 G 0.5 w 0.25 0.25 " + number(w - 0.5) + " " + number(h - 0.5) +
+                        " re B 0.3 G " + number(w * 0.2) + " " + number(h * 0.65) + " m " +
+                        number(w * 0.8) + " " + number(h * 0.65) + " l " + number(w * 0.2) + " " +
+                        number(h * 0.4) + " m " + number(w * 0.8) + " " + number(h * 0.4) + " l S";
+                    auto appearance = OH::newDictionary();
+                    appearance.replaceKey("/N", this->appearance(w, h, icon));
+                    annot.replaceKey("/AP", appearance);
+                    note("Page " + std::to_string(pageNumber) +
+                         ": appearances added to notes that had none");
+                } else if (missing) {
+                    note("Page " + std::to_string(pageNumber) + ": an annotation (" +
                          (subtype.isName() ? subtype.getName().substr(1) : "?") +
                          ") has no appearance; the result is not PDF/A conformant");
+                }
             }
         }
     }
 
-    std::string nowDate() const { return fixedTime ? *fixedTime : nowAsPDFDate(); }
+    std::string nowDate() const { return nowAsPDFDate(); }
+
+    // Drops script and launch actions from outline items.
+    void sanitizeOutlines(OH outlines) {
+        if (!outlines.isDictionary()) return;
+        std::set<QPDFObjGen> seen;
+        std::vector<OH> pending{outlines.getKey("/First")};
+        while (!pending.empty()) {
+            OH item = pending.back();
+            pending.pop_back();
+            if (!item.isDictionary() ||
+                (item.isIndirect() && !seen.insert(item.getObjGen()).second))
+                continue;
+            if (isForbiddenAction(item.getKey("/A"))) {
+                item.removeKey("/A");
+                note("A script or launch action of a bookmark removed");
+            }
+            pending.push_back(item.getKey("/Next"));
+            pending.push_back(item.getKey("/First"));
+        }
+    }
 
     void importCatalogParts(QPDF& from) {
         OH fromRoot = from.getRoot(), toRoot = out->getRoot();
@@ -401,6 +439,7 @@ struct PagewrightEngine::Impl {
         };
         if (importFlags & kImportOutlines) {
             copy("/Outlines");
+            sanitizeOutlines(toRoot.getKey("/Outlines"));
             OH names = fromRoot.getKey("/Names");
             if (names.isDictionary() && names.hasKey("/Dests")) {
                 auto n = OH::newDictionary();
@@ -414,6 +453,14 @@ struct PagewrightEngine::Impl {
             copy("/StructTreeRoot");
             copy("/MarkInfo");
             copy("/Lang");
+            copy("/OCProperties");
+            OH oc = toRoot.getKey("/OCProperties");
+            OH configs = oc.isDictionary() ? oc.getKey("/D") : OH();
+            // PDF/A wants a name on the default configuration and no automatic states.
+            if (configs.isDictionary()) {
+                if (!configs.hasKey("/Name")) configs.replaceKey("/Name", OH::newString("Default"));
+                configs.removeKey("/AS");
+            }
         }
         copy("/ViewerPreferences");
         if (importFlags & kImportDocInfo) {
@@ -448,7 +495,7 @@ struct PagewrightEngine::Impl {
 PagewrightEngine::PagewrightEngine() : d(std::make_unique<Impl>()) {}
 PagewrightEngine::~PagewrightEngine() = default;
 
-bool PagewrightEngine::createNewPDFA() {
+bool PagewrightEngine::createOutputDocument() {
     try {
         d->out = std::make_shared<QPDF>();
         d->out->setSuppressWarnings(true);
@@ -466,11 +513,11 @@ bool PagewrightEngine::createNewPDFA() {
     }
 }
 
-bool PagewrightEngine::haveOpenDocument() const { return d->out != nullptr; }
+bool PagewrightEngine::hasOutputDocument() const { return d->out != nullptr; }
 void PagewrightEngine::setImportFlags(uint32_t flags) { d->importFlags = flags; }
 void PagewrightEngine::setImportFlags2(uint32_t flags) { d->importFlags2 = flags; }
 
-bool PagewrightEngine::openImportBuffer(std::shared_ptr<const std::string> bytes) {
+bool PagewrightEngine::openSource(std::shared_ptr<const std::string> bytes) {
     std::string problem;
     int code = 0;
     d->source = openPDF(std::move(bytes), "import source", &problem, &code);
@@ -486,7 +533,7 @@ bool PagewrightEngine::openImportBuffer(std::shared_ptr<const std::string> bytes
     return true;
 }
 
-int PagewrightEngine::importPDFFile(int destinationPage, double scaleX, double scaleY) {
+int PagewrightEngine::importPages(int destinationPage, double scaleX, double scaleY) {
     if (!d->out || !d->source) return -1;
     if (scaleX != 1.0 || scaleY != 1.0) d->note("Import scaling other than 1 is not supported");
     const bool tolerant = d->importFlags & kImportTolerant;
@@ -534,7 +581,7 @@ int PagewrightEngine::importPDFFile(int destinationPage, double scaleX, double s
     return imported;
 }
 
-void PagewrightEngine::closeImportFile() {
+void PagewrightEngine::closeSource() {
     if (d->source) d->closedSources.push_back(std::move(d->source));
     d->source.reset();
 }
@@ -547,19 +594,19 @@ int PagewrightEngine::pageCount() const {
     }
 }
 
-int PagewrightEngine::editPage(int page) {
+int PagewrightEngine::beginEditingPage(int page) {
     if (page < 1 || page > pageCount()) return 0;
     d->editing = page;
     return page;
 }
 
-void PagewrightEngine::endPage() { d->editing = 0; }
+void PagewrightEngine::endEditingPage() { d->editing = 0; }
 
 int PagewrightEngine::fieldCount() const { return static_cast<int>(d->fields().size()); }
 
 bool PagewrightEngine::hasField(int index) const { return index >= 0 && index < fieldCount(); }
 
-void PagewrightEngine::setNeedAppearance(bool value) { d->needAppearance = value; }
+void PagewrightEngine::requestFieldAppearances(bool value) { d->needAppearance = value; }
 
 int PagewrightEngine::annotationCount() const {
     return d->out ? static_cast<int>(d->annotations().size()) : 0;
@@ -736,7 +783,7 @@ int PagewrightEngine::checkConformance() {
     return ConformanceRGB;
 }
 
-bool PagewrightEngine::addRenderingIntent(const std::filesystem::path& profile) {
+bool PagewrightEngine::addOutputIntent(const std::filesystem::path& profile) {
     if (!d->out) return false;
     std::string problem;
     auto bytes = readFileBounded(profile, &problem);
@@ -770,9 +817,9 @@ bool PagewrightEngine::addRenderingIntent(const std::filesystem::path& profile) 
     return true;
 }
 
-int PagewrightEngine::attachFile(const std::string& data, const std::string& name,
-                                 const std::string& description, bool compress,
-                                 const std::string& mimeType) {
+int PagewrightEngine::embedFile(const std::string& data, const std::string& name,
+                                const std::string& description, bool compress,
+                                const std::string& mimeType) {
     if (!d->out) return -1;
     try {
         const std::string now = d->nowDate();
@@ -798,8 +845,8 @@ int PagewrightEngine::attachFile(const std::string& data, const std::string& nam
     }
 }
 
-bool PagewrightEngine::associateEmbeddedFile(int destinationType, int /*destinationHandle*/,
-                                             int relationship, int fileHandle) {
+bool PagewrightEngine::associateFile(int destinationType, int /*destinationHandle*/,
+                                     int relationship, int fileHandle) {
     if (!d->out || fileHandle < 0 || fileHandle >= static_cast<int>(d->files.size())) return false;
     if (destinationType != 1) {
         d->note("Only associations with the document are supported");
@@ -825,13 +872,13 @@ bool PagewrightEngine::optimize(uint32_t flags, const OptimizeParameters* parame
     return ok;
 }
 
-void PagewrightEngine::setPDFVersion(uint32_t code) { d->version = code; }
+void PagewrightEngine::setOutputVariant(uint32_t code) { d->version = code; }
 
-void PagewrightEngine::setDocInfo(DocInfo entry, const std::optional<std::string>& value) {
+void PagewrightEngine::setInfoEntry(DocInfo entry, const std::optional<std::string>& value) {
     d->infoEdits[entry] = value;
 }
 
-bool PagewrightEngine::closeFile() {
+bool PagewrightEngine::writeOutput() {
     if (!d->out) return false;
     try {
         static const std::map<DocInfo, const char*> keys = {
@@ -897,7 +944,6 @@ bool PagewrightEngine::closeFile() {
         writer.setMinimumPDFVersion("1.7");
         writer.setObjectStreamMode(qpdf_o_disable);
         writer.setDecodeLevel(qpdf_dl_none);
-        if (d->fixedTime) writer.setDeterministicID(true);
         writer.write();
         auto buffer = writer.getBufferSharedPointer();
         d->buffer.assign(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
@@ -913,12 +959,160 @@ bool PagewrightEngine::closeFile() {
     return true;
 }
 
-const std::string& PagewrightEngine::buffer() const { return d->buffer; }
+namespace {
+
+std::string pdfString(const std::string& text) { return OH::newUnicodeString(text).unparse(); }
+
+std::string objectText(int number, int generation, const std::string& body) {
+    return std::to_string(number) + " " + std::to_string(generation) + " obj\n" + body +
+           "\nendobj\n";
+}
+
+}  // namespace
+
+bool PagewrightEngine::writeOutputForSigning(SignatureParameters& parameters) {
+    if (d->out && !writeOutput()) return false;
+    if (d->buffer.empty()) return false;
+    try {
+        const std::string base = d->buffer;
+        auto shared = std::make_shared<const std::string>(base);
+        std::string problem;
+        int code = 0;
+        auto pdf = openPDF(shared, "signing", &problem, &code);
+        if (!pdf) {
+            d->note("The output cannot be signed: " + problem);
+            return false;
+        }
+        const size_t startxrefAt = base.rfind("startxref");
+        if (startxrefAt == std::string::npos) return false;
+        const long long previous = std::stoll(base.substr(startxrefAt + 9, 32));
+        OH root = pdf->getRoot();
+        OH trailer = pdf->getTrailer();
+        auto pageList = QPDFPageDocumentHelper(*pdf).getAllPages();
+        if (pageList.empty()) {
+            d->note("A document without pages cannot be signed");
+            return false;
+        }
+
+        // Objects rewritten or added by the update, by number.
+        std::map<QPDFObjGen, std::string> updates;
+        OH signature = pdf->makeIndirectObject(OH::newDictionary());
+        OH form = root.getKey("/AcroForm");
+        if (!form.isDictionary()) {
+            form = pdf->makeIndirectObject(OH::newDictionary());
+            root.replaceKey("/AcroForm", form);
+            updates[root.getObjGen()] = "";
+        }
+        if (!form.getKey("/Fields").isArray()) form.replaceKey("/Fields", OH::newArray());
+        OH field;
+        OH fields = form.getKey("/Fields");
+        for (int i = 0; i < fields.getArrayNItems() && !field.isInitialized(); ++i) {
+            OH f = fields.getArrayItem(i);
+            if (f.isDictionary() && f.getKey("/FT").isNameAndEquals("/Sig") && !f.hasKey("/V") &&
+                f.isIndirect())
+                field = f;
+        }
+        if (!field.isInitialized()) {
+            OH page = pageList.front().getObjectHandle();
+            field = pdf->makeIndirectObject(
+                OH::parse("<< /Type /Annot /Subtype /Widget /FT /Sig /F 132 /Rect [0 0 0 0] >>"));
+            field.replaceKey("/T", OH::newUnicodeString(
+                                       "Signature" + std::to_string(fields.getArrayNItems() + 1)));
+            field.replaceKey("/P", page);
+            fields.appendItem(field);
+            OH annots = page.getKey("/Annots");
+            if (!annots.isArray()) {
+                annots = OH::newArray();
+                page.replaceKey("/Annots", annots);
+            }
+            annots.appendItem(field);
+            updates[annots.isIndirect() ? annots.getObjGen() : page.getObjGen()] = "";
+            if (fields.isIndirect()) updates[fields.getObjGen()] = "";
+        }
+        field.replaceKey("/V", signature);
+        updates[field.getObjGen()] = "";
+        form.replaceKey("/SigFlags", OH::newInteger(3));
+        // The form dictionary changed: rewrite it, or the catalog when it lives there.
+        updates[form.isIndirect() ? form.getObjGen() : root.getObjGen()] = "";
+
+        for (auto& [og, text] : updates)
+            text =
+                objectText(og.getObj(), og.getGen(), pdf->getObjectByObjGen(og).unparseResolved());
+        const std::string hexZeros(parameters.reservedLength * 2, '0');
+        const std::string byteRangePlaceholder = "[0 0000000000 0000000000 0000000000]";
+        std::string signatureBody =
+            "<< /Type /Sig /Filter /Adobe.PPKLite /SubFilter /adbe.pkcs7.detached /ByteRange " +
+            byteRangePlaceholder + " /Contents <" + hexZeros + "> /M " + pdfString(d->nowDate());
+        if (!parameters.signerName.empty())
+            signatureBody += " /Name " + pdfString(parameters.signerName);
+        signatureBody += " /Reason " + pdfString(parameters.reason) + " /Location " +
+                         pdfString(parameters.location) + " /ContactInfo " +
+                         pdfString(parameters.contactInfo) + " >>";
+        updates[signature.getObjGen()] =
+            objectText(signature.getObjGen().getObj(), 0, signatureBody);
+
+        std::string update = base;
+        if (update.back() != '\n') update += '\n';
+        std::map<QPDFObjGen, size_t> offsets;
+        for (auto& [og, text] : updates) {
+            offsets[og] = update.size();
+            update += text;
+        }
+        const size_t xrefAt = update.size();
+        update += "xref\n";
+        for (auto& [og, offset] : offsets) {
+            char entry[64];
+            std::snprintf(entry, sizeof entry, "%d 1\n%010zu %05d n \n", og.getObj(), offset,
+                          og.getGen());
+            update += entry;
+        }
+        auto newTrailer = OH::newDictionary();
+        int size =
+            trailer.getKey("/Size").isInteger() ? trailer.getKey("/Size").getIntValueAsInt() : 0;
+        for (auto& [og, offset] : offsets) size = std::max(size, og.getObj() + 1);
+        newTrailer.replaceKey("/Size", OH::newInteger(size));
+        newTrailer.replaceKey("/Root", root);
+        if (trailer.hasKey("/Info")) newTrailer.replaceKey("/Info", trailer.getKey("/Info"));
+        if (trailer.hasKey("/ID")) newTrailer.replaceKey("/ID", trailer.getKey("/ID"));
+        newTrailer.replaceKey("/Prev", OH::newInteger(previous));
+        update += "trailer\n" + newTrailer.unparse() + "\nstartxref\n" + std::to_string(xrefAt) +
+                  "\n%%EOF\n";
+
+        // The byte range covers everything but the hex string of /Contents.
+        const size_t signatureAt = offsets[signature.getObjGen()];
+        const size_t contents = update.find("/Contents <", signatureAt) + 10;
+        const size_t afterContents = contents + hexZeros.size() + 2;
+        std::string byteRange = "[0 " + std::to_string(contents) + " " +
+                                std::to_string(afterContents) + " " +
+                                std::to_string(update.size() - afterContents) + "]";
+        byteRange.resize(byteRangePlaceholder.size(), ' ');
+        update.replace(update.find(byteRangePlaceholder, signatureAt), byteRangePlaceholder.size(),
+                       byteRange);
+        d->buffer = std::move(update);
+        d->signatureContents = contents;
+        d->signatureLength = afterContents - contents;
+        parameters.bytesToSign = d->buffer.substr(0, contents) + d->buffer.substr(afterContents);
+        return true;
+    } catch (const std::exception& e) {
+        d->note(std::string("Preparing the signature failed: ") + e.what());
+        return false;
+    }
+}
+
+bool PagewrightEngine::insertSignature(const std::string& signature) {
+    if (!d->signatureLength || signature.size() * 2 > d->signatureLength - 2) return false;
+    static const char* hex = "0123456789ABCDEF";
+    for (size_t i = 0; i < signature.size(); ++i) {
+        auto byte = static_cast<unsigned char>(signature[i]);
+        d->buffer[d->signatureContents + 1 + 2 * i] = hex[byte >> 4];
+        d->buffer[d->signatureContents + 2 + 2 * i] = hex[byte & 15];
+    }
+    d->signatureLength = 0;
+    return true;
+}
+
+const std::string& PagewrightEngine::output() const { return d->buffer; }
 
 const std::vector<std::string>& PagewrightEngine::transcript() const { return d->transcript; }
-
-void PagewrightEngine::setFixedTime(std::optional<std::string> pdfDate) {
-    d->fixedTime = std::move(pdfDate);
-}
 
 }  // namespace pagewright

@@ -1,7 +1,9 @@
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
+#include <qpdf/QPDFAnnotationObjectHelper.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include "PdfSupport.h"
 #include "pagewright/PagewrightEngine.h"
 #include "pagewright/PagewrightPDFDocument.h"
 #include "pagewright/PagewrightPDFPage.h"
@@ -14,6 +16,41 @@ using OH = QPDFObjectHandle;
 
 QPDFPageObjectHelper pageHelper(PagewrightPDFDocument& document, int index) {
     return QPDFPageDocumentHelper(document.qpdf()).getAllPages().at(static_cast<size_t>(index));
+}
+
+// Adds the printable annotations' appearances to the page's form XObject, as a page drawing
+// shows them; the fitted copy has no annotations of its own.
+void drawAnnotationsInto(OH form, QPDFPageObjectHelper& page, int rotation) {
+    OH dict = form.getDict();
+    OH resources = dict.getKey("/Resources");
+    resources = resources.isDictionary() ? resources.shallowCopy() : OH::newDictionary();
+    OH xobjects = resources.getKey("/XObject");
+    xobjects = xobjects.isDictionary() ? xobjects.shallowCopy() : OH::newDictionary();
+    std::string extra;
+    int number = 0;
+    for (auto& annotation : page.getAnnotations()) {
+        OH appearance = annotation.getAppearanceStream("/N");
+        if (!appearance.isStream()) continue;
+        std::string name;
+        do {
+            name = "/PwAnnot" + std::to_string(number++);
+        } while (xobjects.hasKey(name));
+        std::string content = annotation.getPageContentForAppearance(name, rotation, an_print,
+                                                                     an_invisible | an_hidden);
+        if (content.empty()) continue;
+        xobjects.replaceKey(name, appearance);
+        extra += content;
+    }
+    if (extra.empty()) return;
+    std::string problem;
+    auto data = decodeStreamBounded(form, kMaximumPageContent, &problem);
+    if (!data) {
+        platform::logLine("Pagewright: annotations of a fitted page not drawn: " + problem);
+        return;
+    }
+    resources.replaceKey("/XObject", xobjects);
+    dict.replaceKey("/Resources", resources);
+    form.replaceStreamData("q\n" + *data + "\nQ\n" + extra, OH::newNull(), OH::newNull());
 }
 
 }  // namespace
@@ -54,6 +91,7 @@ PagewrightPDFPage PagewrightPDFPage::bringToSizeOfDocument(PagewrightPDFDocument
         auto source = pageHelper(*document_, index_);
         // The page as a form XObject in its own document, clipped to its media box.
         OH form = source.getFormXObjectForPage(false);
+        drawAnnotationsInto(form, source, rotation());
         auto box = mediaBox();
         form.getDict().replaceKey(
             "/BBox",
@@ -138,7 +176,7 @@ std::shared_ptr<PagewrightPDFDocument> PagewrightPDFDocument::documentWithDocume
     const std::vector<std::shared_ptr<PagewrightPDFDocument>>& documents) {
     if (documents.empty()) return nullptr;
     PagewrightEngine engine;
-    engine.createNewPDFA();
+    engine.createOutputDocument();
     engine.setImportFlags(PagewrightEngine::kImportFlagsMerge);
     engine.setImportFlags2(20);
     AttachmentList collected;
@@ -148,13 +186,13 @@ std::shared_ptr<PagewrightPDFDocument> PagewrightPDFDocument::documentWithDocume
         for (const auto& attachment : document->attachments()) collected.push_back(attachment);
         auto bytes = document->dataRepresentation();
         if (!bytes || bytes->empty()) continue;
-        if (engine.openImportBuffer(std::make_shared<const std::string>(std::move(*bytes))))
-            engine.importPDFFile(engine.pageCount() + 1, 1.0, 1.0);
-        engine.closeImportFile();
+        if (engine.openSource(std::make_shared<const std::string>(std::move(*bytes))))
+            engine.importPages(engine.pageCount() + 1, 1.0, 1.0);
+        engine.closeSource();
     }
-    engine.closeFile();
+    engine.writeOutput();
     for (const auto& line : engine.transcript()) platform::logLine("Pagewright: " + line);
-    auto result = initWithData(engine.buffer());
+    auto result = initWithData(engine.output());
     if (!result) return nullptr;
     for (const auto& line : engine.transcript()) result->addToTranscript(line);
     result->setAttachments(std::move(collected));

@@ -106,6 +106,20 @@ std::shared_ptr<PagewrightPDFDocument> PagewrightPDFDocument::initWithData(std::
     std::shared_ptr<PagewrightPDFDocument> document(new PagewrightPDFDocument());
     document->pdf_ = std::move(pdf);
     document->rawData_ = std::move(shared);
+    // qpdf repairs what it can; the repair is worth knowing about, as content may be missing.
+    auto warnings = document->pdf_->getWarnings();
+    if (!warnings.empty()) {
+        std::string detail = warnings.front().getMessageDetail();
+        for (const auto& warning : warnings)
+            if (warning.getMessageDetail() != "file is damaged") {
+                detail = warning.getMessageDetail();
+                break;
+            }
+        std::string line = "The PDF is damaged and was repaired (" +
+                           std::to_string(warnings.size()) + " problems, such as: " + detail + ")";
+        platform::logLine("Pagewright: " + line);
+        document->addToTranscript(std::move(line));
+    }
     return document;
 }
 
@@ -175,6 +189,36 @@ bool PagewrightPDFDocument::addAttachment(
 void PagewrightPDFDocument::addToTranscript(std::string line) {
     if (!transcript_) transcript_.emplace();
     transcript_->push_back(std::move(line));
+}
+
+void PagewrightPDFDocument::loadFontList(const std::filesystem::path& file) {
+    fonts_.emplace();
+    std::string problem;
+    auto bytes = readFileBounded(file, &problem);
+    if (!bytes) {
+        platform::logLine("Pagewright: font list " + file.string() + ": " + problem);
+        return;
+    }
+    // ISO Latin 1 to UTF-8.
+    std::string text;
+    for (unsigned char c : *bytes) {
+        if (c < 0x80) {
+            text += static_cast<char>(c);
+        } else {
+            text += static_cast<char>(0xc0 | (c >> 6));
+            text += static_cast<char>(0x80 | (c & 0x3f));
+        }
+    }
+    std::istringstream lines(text);
+    std::string line;
+    std::vector<std::string> names;
+    while (std::getline(lines, line, '\n')) {
+        std::string name = line.substr(0, line.find(','));
+        while (!name.empty() && name.front() == '"') name.erase(name.begin());
+        while (!name.empty() && name.back() == '"') name.pop_back();
+        names.push_back(std::move(name));
+    }
+    *fonts_ = PagewrightFont::fontsWithNames(names, 10);
 }
 
 std::optional<std::string> PagewrightPDFDocument::rawData() {

@@ -11,6 +11,8 @@ namespace pagewright {
 
 // All attachments of one document together stay below this once decoded.
 inline constexpr size_t kMaximumTotalAttachmentSize = size_t(512) << 20;
+// Page content larger than this once decoded is not rewritten.
+inline constexpr size_t kMaximumPageContent = size_t(64) << 20;
 // Larger files are refused rather than read into memory.
 inline constexpr size_t kMaximumPDFFileSize = size_t(1) << 30;
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "pagewright/PagewrightIdentity.h"
 #include "pagewright/PagewrightPDFDocument.h"
 
 namespace fs = std::filesystem;
@@ -29,6 +30,10 @@ const char* kUsage =
     "                                (and FILEs added), e-invoice metadata chosen by their names\n"
     "  merge OUT.pdf PDF...          all pages in order, each fitted (turned and scaled) to the\n"
     "                                first page, with all embedded files, as PDF/A-3b\n"
+    "  sign PDF --identity NAME -o OUT.pdf\n"
+    "                                rebuild as PDF/A-3b and sign with the PKCS #12 identity\n"
+    "                                whose certificate is named NAME (common name), found in\n"
+    "                                $XDG_DATA_HOME/Ledgerlens/identities/\n"
     "\n"
     "Options: --help prints this text.\n";
 
@@ -66,6 +71,13 @@ fs::path freePath(const fs::path& dir, const std::string& fileName) {
     return candidate;
 }
 
+// One line per attachment whatever the PDF puts in its texts.
+std::string printable(const std::string& text) {
+    std::string result;
+    for (unsigned char c : text) result += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
+    return result;
+}
+
 int listAttachments(const std::vector<std::string>& files) {
     int status = 0;
     for (const auto& file : files) {
@@ -76,9 +88,9 @@ int listAttachments(const std::vector<std::string>& files) {
         }
         if (files.size() > 1) std::cout << file << ":\n";
         for (const auto& attachment : document->attachments()) {
-            std::cout << attachment->name << "\t" << attachment->data.size();
+            std::cout << printable(attachment->name) << "\t" << attachment->data.size();
             if (attachment->hasFileDescription())
-                std::cout << "\t" << attachment->fileDescription();
+                std::cout << "\t" << printable(attachment->fileDescription());
             std::cout << "\n";
         }
     }
@@ -194,6 +206,40 @@ int merge(const Options& options) {
     return 0;
 }
 
+int sign(const Options& options) {
+    if (options.positional.size() != 1 || !options.output || !options.identity)
+        return usage("sign needs one PDF, --identity NAME and -o OUT.pdf");
+    const std::string& file = options.positional[0];
+    auto identity = PagewrightPDFDocument::findPDFIdentity(*options.identity);
+    if (!identity) {
+        std::cerr << "pagewright: no identity named \"" << *options.identity << "\" in "
+                  << pagewright::PagewrightIdentity::identitiesDirectory().string() << "\n";
+        return kExitFailure;
+    }
+    auto document = open(file);
+    if (!document) return kExitFailure;
+    platform::Error error;
+    auto bytes = document->signedDataRepresentation(*identity, &error);
+    if (!bytes) {
+        std::cerr << "pagewright: " << file << ": " << error.localizedDescription << "\n";
+        return kExitFailure;
+    }
+    fs::path temp = *options.output + ".tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+        out.close();
+        std::error_code ec;
+        if (out) fs::rename(temp, *options.output, ec);
+        if (!out || ec) {
+            fs::remove(temp, ec);
+            std::cerr << "pagewright: " << *options.output << ": could not be written\n";
+            return kExitFailure;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -218,5 +264,6 @@ int main(int argc, char** argv) {
     if (!options.problem.empty()) return usage(options.problem);
     if (command == "convert") return convert(options);
     if (command == "merge") return merge(options);
+    if (command == "sign") return sign(options);
     return usage("unknown command \"" + command + "\"");
 }

@@ -119,6 +119,7 @@ TEST(BrokenInput, EncryptedPDFNeedsItsPasswordButEmptyUserPasswordOpens) {
 
 TEST(BrokenInput, TruncatedCorpusPDFsNeverCrash) {
     SKIP_WITHOUT_CORPUS();
+    ScopedSettings settings;
     auto file = corpusDir() / "zugferd/XML-Rechnung/FX/EN16931_Einfach.pdf";
     auto bytes = readFile(file);
     auto whole = PagewrightPDFDocument::initWithData(bytes);
@@ -131,6 +132,10 @@ TEST(BrokenInput, TruncatedCorpusPDFsNeverCrash) {
             PagewrightPDFDocument::initWithData(bytes.substr(0, bytes.size() * tenth / 10));
         if (!document) continue;
         ++opened;
+        // Repairs are not silent.
+        ASSERT_TRUE(document->transcript());
+        EXPECT_NE(document->transcript()->front().find("damaged and was repaired"),
+                  std::string::npos);
         // Whatever qpdf recovers, an attachment is either complete or missing.
         for (const auto& attachment : document->attachments())
             if (attachment->name == "factur-x.xml") {
@@ -138,6 +143,14 @@ TEST(BrokenInput, TruncatedCorpusPDFsNeverCrash) {
             }
         document->pageCount();
         document->hasText();
+        // The rebuild gives bytes that open again, or none with a reason.
+        platform::Error error;
+        auto rebuilt = document->dataRepresentation(&error);
+        if (rebuilt) {
+            EXPECT_TRUE(PagewrightPDFDocument::initWithData(*rebuilt));
+        } else {
+            EXPECT_FALSE(error.localizedDescription.empty());
+        }
     }
     RecordProperty("truncations_opened", opened);
 }
@@ -157,6 +170,14 @@ TEST(BrokenInput, AttachmentInflatingToGigabytesIsSkippedWithBoundedMemory) {
     EXPECT_NE(document->transcript()->front().find("bomb.xml"), std::string::npos);
     EXPECT_NE(document->transcript()->front().find("larger than 128 MiB"), std::string::npos)
         << document->transcript()->front();
+    // The rebuild carries the readable attachment only.
+    ScopedSettings settings;
+    auto rebuilt = document->dataRepresentation();
+    ASSERT_TRUE(rebuilt);
+    auto reopened = PagewrightPDFDocument::initWithData(*rebuilt);
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->attachments().size(), 1u);
+    EXPECT_EQ(reopened->attachments()[0]->data, "<ok/>");
     // The limit is 128 MiB; the stream would inflate to 2 GiB.
     EXPECT_LT(maxResidentKiB() - before, 400L * 1024);
 }

@@ -2,6 +2,7 @@
 
 #include "PagewrightTestSupport.h"
 #include "pagewright/PagewrightPDFDocument.h"
+#include "platform/XmlDocument.h"
 
 using pagewright::PagewrightPDFDocument;
 using pagewright::PagewrightPDFDocumentAttachment;
@@ -93,6 +94,10 @@ TEST(Conversion, CorpusPDFsBecomeCheckedPDFA3WithTheirTextPagesAndAttachments) {
         EXPECT_TRUE(contains(xmp, "<pdfaid:part>3</pdfaid:part>"));
         EXPECT_TRUE(contains(xmp, "<pdfaid:conformance>B</pdfaid:conformance>"));
         EXPECT_FALSE(contains(xmp, "pdf:Producer"));
+        // The packet is well-formed XML, whatever the document information held.
+        auto packet = platform::XmlDocument::parse(xmp);
+        ASSERT_TRUE(packet);
+        EXPECT_EQ(packet->root().localName(), "xmpmeta");
         auto intents = pdf.root().getKey("/OutputIntents");
         ASSERT_TRUE(intents.isArray());
         auto profile = intents.getArrayItem(0).getKey("/DestOutputProfile");
@@ -225,6 +230,8 @@ TEST(Conversion, PlaceholderAnnotationsBecomeFormFieldsNamedByIndex) {
         if (a.getKey("/Subtype").isNameAndEquals("/Text")) {
             ++notes;
             EXPECT_EQ(a.getKey("/Contents").getUTF8Value(), "A note");
+            // PDF/A wants an appearance for every note.
+            EXPECT_TRUE(a.getKey("/AP").getKey("/N").isStream());
         } else {
             // Every widget carries its own appearance: PDF/A forbids viewer-built ones.
             EXPECT_TRUE(a.getKey("/AP").getKey("/N").isStream() ||
@@ -284,6 +291,7 @@ TEST(Conversion, ProducerClearedKeywordsOnRequestAndInfoInStepWithXmp) {
     EXPECT_TRUE(contains(xmp, "<pdf:Keywords>secret</pdf:Keywords>"));
     EXPECT_TRUE(contains(xmp, "<xmp:CreateDate>2024-01-31T12:00:00+01:00</xmp:CreateDate>"));
     EXPECT_FALSE(contains(xmp, "Old Producer"));
+    EXPECT_TRUE(platform::XmlDocument::parse(xmp));
 
     auto stripped = make();
     stripped->setRemoveKeywords(true);
@@ -328,6 +336,13 @@ TEST(Conversion, ConformanceProblemsAreWrittenToTheTranscript) {
         auto page = addTextPage(pdf, "Problems");
         page.replaceKey(
             "/AA", QPDFObjectHandle::parse("<< /O << /S /JavaScript /JS (app.alert(1)) >> >>"));
+        auto item = pdf.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Title (Run) /A << /S /Launch /F (/bin/sh) >> >>"));
+        auto outlines = pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Type /Outlines >>"));
+        outlines.replaceKey("/First", item);
+        outlines.replaceKey("/Last", item);
+        item.replaceKey("/Parent", outlines);
+        pdf.getRoot().replaceKey("/Outlines", outlines);
     });
     document->setConvertTextToOutlines(true);
     OpenedPDF pdf(convert(*document));
@@ -336,6 +351,10 @@ TEST(Conversion, ConformanceProblemsAreWrittenToTheTranscript) {
     for (const auto& line : *document->transcript()) all += line + "\n";
     EXPECT_TRUE(contains(all, "Font Helvetica is not embedded")) << all;
     EXPECT_TRUE(contains(all, "additional actions removed")) << all;
+    EXPECT_TRUE(contains(all, "action of a bookmark removed")) << all;
+    auto bookmark = pdf.root().getKey("/Outlines").getKey("/First");
+    EXPECT_EQ(bookmark.getKey("/Title").getUTF8Value(), "Run");
+    EXPECT_FALSE(bookmark.hasKey("/A"));
     EXPECT_TRUE(contains(all, "text to outlines is not supported")) << all;
     EXPECT_FALSE(
         QPDFPageDocumentHelper(pdf.pdf).getAllPages().at(0).getObjectHandle().hasKey("/AA"));
@@ -412,4 +431,37 @@ TEST(Conversion, NothingToConvertGivesNoneAndWriteToURLFails) {
     EXPECT_FALSE(document->writeToURL(dir / "missing" / "out.pdf", &error));
     EXPECT_EQ(error.code, pagewright::PagewrightErrorWriteFailed);
     EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+TEST(Conversion, ExistingFormFieldsSurviveOnceWithTheirValues) {
+    ScopedSettings settings;
+    auto document = documentWith([](QPDF& pdf) {
+        auto page = addTextPage(pdf, "Form");
+        auto appearance = QPDFObjectHandle::newStream(&pdf, "");
+        appearance.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        appearance.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        appearance.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 100 20]"));
+        auto field = pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Annot /Subtype /Widget /FT /Tx /T (Customer) /V (ACME GmbH) "
+            "/Rect [50 50 150 70] /F 4 >>"));
+        auto ap = QPDFObjectHandle::newDictionary();
+        ap.replaceKey("/N", appearance);
+        field.replaceKey("/AP", ap);
+        field.replaceKey("/P", page);
+        auto annots = QPDFObjectHandle::newArray();
+        annots.appendItem(field);
+        page.replaceKey("/Annots", annots);
+        auto form = QPDFObjectHandle::newDictionary();
+        auto fields = QPDFObjectHandle::newArray();
+        fields.appendItem(field);
+        form.replaceKey("/Fields", fields);
+        pdf.getRoot().replaceKey("/AcroForm", pdf.makeIndirectObject(form));
+    });
+    OpenedPDF pdf(convert(*document));
+    EXPECT_EQ(pdf.fields(), (std::map<std::string, std::string>{{"Customer", "/Tx"}}));
+    auto field = pdf.root().getKey("/AcroForm").getKey("/Fields").getArrayItem(0);
+    EXPECT_EQ(field.getKey("/V").getUTF8Value(), "ACME GmbH");
+    auto page = QPDFPageDocumentHelper(pdf.pdf).getAllPages().at(0).getObjectHandle();
+    ASSERT_EQ(page.getKey("/Annots").getArrayNItems(), 1);
+    EXPECT_EQ(page.getKey("/Annots").getArrayItem(0).getObjGen(), field.getObjGen());
 }

@@ -95,3 +95,39 @@ TEST(CorpusAttachments, ExtractKeepsHostileNamesInsideTheFolder) {
     EXPECT_FALSE(fs::exists(root / "escape.xml"));
     EXPECT_EQ(readFile(root / "out/escape.xml"), "data of ../../escape.xml");
 }
+
+TEST(CorpusAttachments, ToolConvertsAndMerges) {
+    SKIP_WITHOUT_CORPUS();
+    ScopedSettings settings;
+    auto dir = scratchDir("tool-convert");
+    const std::string tool = PAGEWRIGHT_TOOL;
+    auto pdf = corpusDir() / "zugferd/unstructured/RE-E-974-Hetzner_2016-01-19_R0005532486.pdf";
+    writeFile(dir / "xrechnung.xml", "<ubl:Invoice xmlns:ubl=\"urn:x\"/>");
+    auto converted =
+        run(tool + " convert " + shellQuote(pdf) + " -o " + shellQuote(dir / "out.pdf") +
+            " --attach " + shellQuote(dir / "xrechnung.xml") + " 2>&1");
+    EXPECT_EQ(converted.status, 0) << converted.output;
+    auto document = PagewrightPDFDocument::initWithURL(dir / "out.pdf");
+    ASSERT_TRUE(document);
+    ASSERT_EQ(document->attachments().size(), 1u);
+    EXPECT_EQ(document->attachments()[0]->name, "xrechnung.xml");
+    OpenedPDF out(readFile(dir / "out.pdf"));
+    EXPECT_NE(out.xmp().find("<fx:ConformanceLevel>XRECHNUNG</fx:ConformanceLevel>"),
+              std::string::npos);
+    // Attaching a second file whose name the first contains is refused and said so.
+    auto refused = run(tool + " convert " + shellQuote(dir / "out.pdf") + " -o " +
+                       shellQuote(dir / "again.pdf") + " --attach " +
+                       shellQuote(dir / "xrechnung.xml") + " 2>&1");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.output.find("not attached"), std::string::npos) << refused.output;
+
+    auto merged = run(tool + " merge " + shellQuote(dir / "merged.pdf") + " " + shellQuote(pdf) +
+                      " " + shellQuote(dir / "out.pdf") + " 2>&1");
+    EXPECT_EQ(merged.status, 0) << merged.output;
+    auto result = PagewrightPDFDocument::initWithURL(dir / "merged.pdf");
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->pageCount(), 2);
+    EXPECT_EQ(result->attachments().size(), 1u);
+    EXPECT_EQ(run(tool + " convert " + shellQuote(pdf) + " 2>/dev/null").status, 2);
+    EXPECT_EQ(run(tool + " --help").status, 0);
+}

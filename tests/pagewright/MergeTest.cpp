@@ -158,3 +158,40 @@ TEST(Merge, EngineMergeImportsEveryPageOfEveryConvertedInput) {
     OpenedPDF pdf(*merged->rawData());
     EXPECT_NE(pdf.xmp().find("<pdfaid:part>3</pdfaid:part>"), std::string::npos);
 }
+
+TEST(Merge, FittedPagesShowTheirPrintableAnnotations) {
+    if (!haveTool("pdftotext")) GTEST_SKIP() << "pdftotext not installed";
+    QPDF source;
+    source.emptyPDF();
+    auto page = addTextPage(source, "Landscape with stamp", 842, 595);
+    auto font = page.getKey("/Resources").getKey("/Font");
+    auto stamp = [&](const std::string& text, int flags) {
+        auto appearance =
+            QPDFObjectHandle::newStream(&source, "BT /F1 10 Tf 5 5 Td (" + text + ") Tj ET");
+        appearance.getDict().replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+        appearance.getDict().replaceKey("/Subtype", QPDFObjectHandle::newName("/Form"));
+        appearance.getDict().replaceKey("/BBox", QPDFObjectHandle::parse("[0 0 200 20]"));
+        auto resources = QPDFObjectHandle::newDictionary();
+        resources.replaceKey("/Font", font);
+        appearance.getDict().replaceKey("/Resources", resources);
+        auto annotation = source.makeIndirectObject(
+            QPDFObjectHandle::parse("<< /Type /Annot /Subtype /Stamp /Rect [100 100 300 120] /F " +
+                                    std::to_string(flags) + " >>"));
+        auto ap = QPDFObjectHandle::newDictionary();
+        ap.replaceKey("/N", appearance);
+        annotation.replaceKey("/AP", ap);
+        return annotation;
+    };
+    auto annots = QPDFObjectHandle::newArray();
+    annots.appendItem(stamp("Approved", 4));
+    annots.appendItem(stamp("Hidden remark", 2));
+    page.replaceKey("/Annots", annots);
+    auto landscape = PagewrightPDFDocument::initWithData(writeToBytes(source));
+    auto merged = PagewrightPDFDocument::documentWithDocuments(
+        {pageDocument("Portrait", 595, 842), landscape});
+    ASSERT_TRUE(merged);
+    auto text = pageText(*merged);
+    EXPECT_NE(text.find("Landscape with stamp"), std::string::npos) << text;
+    EXPECT_NE(text.find("Approved"), std::string::npos) << text;
+    EXPECT_EQ(text.find("Hidden remark"), std::string::npos) << text;
+}

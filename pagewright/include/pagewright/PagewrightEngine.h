@@ -57,7 +57,7 @@ class PagewrightEngine {
         RelationshipUnspecified = 5
     };
 
-    // Document information entries for setDocInfo().
+    // Document information entries for setInfoEntry().
     enum DocInfo {
         DocInfoAuthor = 0,
         DocInfoCreator = 1,
@@ -93,25 +93,25 @@ class PagewrightEngine {
     PagewrightEngine& operator=(const PagewrightEngine&) = delete;
 
     // A new, empty in-memory PDF/A output document (replacing any open one).
-    bool createNewPDFA();
-    bool haveOpenDocument() const;
+    bool createOutputDocument();
+    bool hasOutputDocument() const;
     void setImportFlags(uint32_t flags);
     void setImportFlags2(uint32_t flags);
 
-    bool openImportBuffer(std::shared_ptr<const std::string> bytes);
+    bool openSource(std::shared_ptr<const std::string> bytes);
     // Imports every page of the open source before `destinationPage` (from 1; past the end
     // appends). A source that cannot be imported closes the output document. Pages imported.
-    int importPDFFile(int destinationPage, double scaleX = 1.0, double scaleY = 1.0);
-    void closeImportFile();
+    int importPages(int destinationPage, double scaleX = 1.0, double scaleY = 1.0);
+    void closeSource();
     int pageCount() const;
 
     // Pages open for editing by number from 1; a result above 0 means the page is open.
-    int editPage(int page);
-    void endPage();
+    int beginEditingPage(int page);
+    void endEditingPage();
 
     int fieldCount() const;
     bool hasField(int index) const;
-    void setNeedAppearance(bool value);
+    void requestFieldAppearances(bool value);
 
     int annotationCount() const;
     std::optional<Annotation> annotation(int index) const;
@@ -132,30 +132,44 @@ class PagewrightEngine {
     // the output from conforming (fonts not embedded, forbidden actions, ...).
     int checkConformance();
     // Adds the PDF/A output intent with the ICC profile at `profile`.
-    bool addRenderingIntent(const std::filesystem::path& profile);
+    bool addOutputIntent(const std::filesystem::path& profile);
 
     // Embeds a file; returns its handle or -1.
-    int attachFile(const std::string& data, const std::string& name, const std::string& description,
-                   bool compress, const std::string& mimeType = "");
+    int embedFile(const std::string& data, const std::string& name, const std::string& description,
+                  bool compress, const std::string& mimeType = "");
     // Associates an embedded file with the document (destination 1, handle -1).
-    bool associateEmbeddedFile(int destinationType, int destinationHandle, int relationship,
-                               int fileHandle);
+    bool associateFile(int destinationType, int destinationHandle, int relationship,
+                       int fileHandle);
 
     bool optimize(uint32_t flags, const OptimizeParameters* parameters);
-    void setPDFVersion(uint32_t code);
+    void setOutputVariant(uint32_t code);
     // Sets or (with no value) clears an entry of the document information.
-    void setDocInfo(DocInfo entry, const std::optional<std::string>& value);
+    void setInfoEntry(DocInfo entry, const std::optional<std::string>& value);
 
     // Writes the output: PDF/A-3b with XMP metadata, file identifier, no encryption.
-    bool closeFile();
+    bool writeOutput();
     // The bytes of the last closed output.
-    const std::string& buffer() const;
+    const std::string& output() const;
+
+    // Signing: the output is closed and a signature is prepared as an incremental update with
+    // a signature field (the first empty one, else a new invisible one) whose /Contents is
+    // reserved. The bytes to sign (the byte range) come back in the parameters.
+    struct SignatureParameters {
+        uint32_t recordSize = 168;
+        uint32_t reservedLength = 8192;  // bytes for the DER signature
+        int hashType = 1;
+        std::string contactInfo = "signer@example.invalid";
+        std::string location = "Linux";
+        std::string reason = "Signed via Ledgerlens";
+        std::string signerName;
+        std::string bytesToSign;  // filled by writeOutputForSigning()
+    };
+    bool writeOutputForSigning(SignatureParameters& parameters);
+    // Puts the DER signature into the reserved space; false when it does not fit.
+    bool insertSignature(const std::string& signature);
 
     // What the engine noticed: conformance problems, steps it could not do.
     const std::vector<std::string>& transcript() const;
-
-    // Creation and modification time of the output, for reproducible tests.
-    void setFixedTime(std::optional<std::string> pdfDate);
 
   private:
     struct Impl;

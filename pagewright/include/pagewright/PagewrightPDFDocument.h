@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pagewright/PagewrightFont.h"
 #include "pagewright/PagewrightPDFDocumentAttachment.h"
 #include "pagewright/PagewrightPDFPage.h"
 #include "platform/Error.h"
@@ -17,6 +18,7 @@ class QPDF;
 namespace pagewright {
 
 class PagewrightEngine;
+class PagewrightIdentity;
 
 // The error domain of the document's fallible operations.
 inline constexpr const char* PagewrightErrorDomain = "PagewrightErrorDomain";
@@ -26,6 +28,7 @@ enum PagewrightErrorCode {
     PagewrightErrorEncrypted = 3,
     PagewrightErrorWriteFailed = 4,
     PagewrightErrorConversionFailed = 5,
+    PagewrightErrorSigningFailed = 6,
 };
 
 // A parsed PDF (qpdf underneath) that lists and adds embedded files and hands itself out as an
@@ -76,8 +79,15 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     // Refused (false) when hasAttachmentNamed() holds for the new name.
     bool addAttachment(std::shared_ptr<PagewrightPDFDocumentAttachment> attachment);
 
+    // Lines about the last operations: repairs, skipped attachments, conformance limits.
     const std::optional<std::vector<std::string>>& transcript() const { return transcript_; }
     void addToTranscript(std::string line);
+
+    // Fonts named in a list file (one per line, the name before the first comma, quotes
+    // stripped; read as ISO Latin 1), those installed, at 10 points.
+    const std::optional<std::vector<PagewrightFont>>& fonts() const { return fonts_; }
+    void loadFontList(const std::filesystem::path& file);
+    static std::string getFontPathOfFont(const PagewrightFont& font) { return font.filePath(); }
 
     std::optional<std::string> internalKeywords;
 
@@ -98,6 +108,15 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     // Kept for callers of the optimisation step: the bytes unchanged.
     std::string optimizedData(std::string bytes) const { return bytes; }
 
+    // The identity whose certificate's subject summary is exactly `summary`, or none.
+    static std::shared_ptr<PagewrightIdentity> findPDFIdentity(const std::string& summary);
+    // Closes the engine's output with a detached CMS signature (SHA-256) of `identity`.
+    bool signPDFWithEngineUsingIdentity(PagewrightEngine& engine,
+                                        const PagewrightIdentity& identity);
+    // The archival rebuild, signed by `identity` in an incremental update.
+    std::optional<std::string> signedDataRepresentation(const PagewrightIdentity& identity,
+                                                        platform::Error* error = nullptr);
+
     int pageCount() const;
     std::optional<PagewrightPDFPage> pageAtIndex(int index);
     // Copies the page (from any document) to the end of this one.
@@ -113,7 +132,7 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     // The engine's merge: every input's dataRepresentation() imported page after page.
     static std::shared_ptr<PagewrightPDFDocument> documentWithDocumentsUsingEngine(
         const std::vector<std::shared_ptr<PagewrightPDFDocument>>& documents);
-    // True when the text of the pages, trimmed of spaces and tabs, is not empty.
+    // True when the text of the pages (poppler), trimmed of white space, is not empty.
     bool hasText();
 
     // A PDF text string (PDFDocEncoding or UTF-16BE with byte-order mark) as UTF-8.
@@ -128,6 +147,9 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
 
   private:
     PagewrightPDFDocument();
+    // Steps of the rebuild up to closing: import, fields, output intent, attachments, options.
+    bool prepareConversion(PagewrightEngine& engine, const std::string& bytes);
+    void takeTranscript(const PagewrightEngine& engine);
 
     std::shared_ptr<QPDF> pdf_;
     // Documents whose pages were copied here: qpdf reads their stream data when writing.
@@ -141,6 +163,7 @@ class PagewrightPDFDocument : public std::enable_shared_from_this<PagewrightPDFD
     int variant_ = 3;
     std::optional<AttachmentList> attachments_;
     std::optional<std::vector<std::string>> transcript_;
+    std::optional<std::vector<PagewrightFont>> fonts_;
     std::shared_ptr<const std::string> rawData_;
 };
 
