@@ -5,6 +5,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include "LayoutTestSupport.h"
 #include "layout/CVLayoutSEPAQRCodeView.h"
@@ -140,4 +142,23 @@ TEST(LayoutTemplate, RulesAndImagesDrawing) {
     painter.end();
     EXPECT_EQ(canvas.pixelColor(50, 10), QColor(Qt::white));
     EXPECT_EQ(canvas.pixelColor(50, 50), QColor(Qt::red));
+}
+
+TEST(LayoutTemplate, TabStopsAlignLabelAndValueColumns) {
+    QJsonObject archive =
+        text("[Net<span style=\"white-space:pre\">\t</span>&lt;v/&gt;]", {0, 0, 300, 12});
+    archive.insert("tabStops", QJsonArray{QJsonObject{{"position", 299}, {"alignment", "right"}}});
+    auto view = std::dynamic_pointer_cast<SFLayoutTextView>(
+        LayoutView::decode(archive, ArchiveContext{}));
+    ASSERT_TRUE(view);
+    auto copy = layout::clone<SFLayoutTextView>(*view);
+    ASSERT_EQ(copy->tabStops.size(), 1);
+    copy->substituteValues(dict({{"v", std::string("1,00")}}));
+    EXPECT_EQ(copy->plainText(), "Net\t1,00");
+    copy->usedHeight();
+    QTextLine line = copy->document().begin().layout()->lineAt(0);
+    EXPECT_NEAR(line.cursorToX(8), 299, 0.5);  // the value ends at its stop
+    EXPECT_GT(line.cursorToX(4), 250);
+    view->substituteValues({});
+    EXPECT_EQ(view->plainText(), "");  // no value: the whole row goes
 }

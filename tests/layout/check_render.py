@@ -106,7 +106,8 @@ def check_file(cli, path, index, workdir):
             png = os.path.join(workdir, f"{index}-qr")
             run(["pdftoppm", "-png", "-r", "100", "-f", str(page), "-l", str(page), "-singlefile",
                  out, png])
-            scan = run(["zbarimg", "-q", "--raw", "-Sbinary", png + ".png"])
+            scan = run(["zbarimg", "-q", "--raw", "-Sdisable", "-Sqrcode.enable", "-Sbinary",
+                        png + ".png"])
             decoded = scan.stdout.decode("utf-8", errors="replace")  # --raw adds nothing
             if decoded:
                 break

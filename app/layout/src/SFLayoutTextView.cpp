@@ -2,7 +2,10 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QHash>
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
+#include <QJsonArray>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTextBlock>
@@ -265,9 +268,37 @@ void SFLayoutTextView::drawRect(QPainter& painter, const DrawContext&) const {
     document_->drawContents(&painter);
 }
 
+void SFLayoutTextView::applyTabStops() {
+    if (tabStops.isEmpty()) return;
+    // The text layout scales tab positions from the screen's resolution to the paint device's;
+    // the stops are kept in points, so they are handed over in screen units.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double scale = (screen ? screen->logicalDotsPerInchY() : 96.0) / 72.0;
+    QList<QTextOption::Tab> scaled;
+    for (const QTextOption::Tab& tab : tabStops)
+        scaled.append(QTextOption::Tab(tab.position * scale, tab.type, tab.delimiter));
+    for (QTextBlock block = document_->begin(); block.isValid(); block = block.next()) {
+        QTextCursor cursor(block);
+        QTextBlockFormat format = cursor.blockFormat();
+        format.setTabPositions(scaled);
+        cursor.setBlockFormat(format);
+    }
+}
+
 void SFLayoutTextView::encodeFields(QJsonObject& archive) const {
     archive.insert(QStringLiteral("html"), document_->toHtml());
     if (singleLineValues) archive.insert(QStringLiteral("singleLineValues"), true);
+    if (!tabStops.isEmpty()) {
+        QJsonArray stops;
+        for (const QTextOption::Tab& tab : tabStops) {
+            const char* alignment = tab.type == QTextOption::RightTab    ? "right"
+                                    : tab.type == QTextOption::CenterTab ? "center"
+                                                                         : "left";
+            stops.append(QJsonObject{{QStringLiteral("position"), tab.position},
+                                     {QStringLiteral("alignment"), QLatin1String(alignment)}});
+        }
+        archive.insert(QStringLiteral("tabStops"), stops);
+    }
 }
 
 void SFLayoutTextView::decodeFields(const QJsonObject& archive, const ArchiveContext& context) {
@@ -288,6 +319,16 @@ void SFLayoutTextView::decodeFields(const QJsonObject& archive, const ArchiveCon
     translated += html.mid(last);
     setHtml(translated);
     singleLineValues = archive.value(QStringLiteral("singleLineValues")).toBool();
+    tabStops.clear();
+    for (const QJsonValue& value : archive.value(QStringLiteral("tabStops")).toArray()) {
+        QJsonObject stop = value.toObject();
+        QString alignment = stop.value(QStringLiteral("alignment")).toString();
+        QTextOption::TabType type = alignment == QLatin1String("right")    ? QTextOption::RightTab
+                                    : alignment == QLatin1String("center") ? QTextOption::CenterTab
+                                                                           : QTextOption::LeftTab;
+        tabStops.append(QTextOption::Tab(stop.value(QStringLiteral("position")).toDouble(), type));
+    }
+    applyTabStops();
 }
 
 }  // namespace layout

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTextDocument>
+#include <QTextOption>
 #include <memory>
 
 #include "layout/LayoutView.h"
@@ -23,6 +24,10 @@ public:
 
     // When set, line breaks inside substituted values become " · " (a one-line sender line).
     bool singleLineValues = false;
+    // Tab stops of every paragraph (label and value columns in one text, so a conditional range
+    // removes both together).
+    QList<QTextOption::Tab> tabStops;
+    void applyTabStops();
 
     // Removes conditional ranges without values, replaces placeholders keeping the attributes of
     // what they replace, trims, cuts after 24 lines and sizes the view to its text.
