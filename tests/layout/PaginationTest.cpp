@@ -52,7 +52,7 @@ LayoutTemplate invoiceTemplate() {
                      {"pages", QJsonArray{QJsonObject{{"name", "firstpage"},
                                                       {"view", page(300, "first &lt;document.number/&gt;")}},
                                           QJsonObject{{"name", "middlepage"},
-                                                      {"view", page(100, "middle")}}}}};
+                                                      {"view", page(100, "middle &lt;page.number/&gt;/&lt;page.count/&gt;")}}}}};
     return *LayoutTemplate::fromJson(QJsonDocument(root).toJson(), ArchiveContext{});
 }
 
@@ -166,6 +166,8 @@ TEST(InvoiceRenderer, PagesRepeatTheHeaderAndLeadStandsOnTheFirstOnly) {
     // The page's own texts are filled with the invoice values.
     auto header = std::dynamic_pointer_cast<SFLayoutTextView>(pages[0].view->subviews()[0]);
     EXPECT_EQ(header->plainText(), "first R-1");
+    auto second = std::dynamic_pointer_cast<SFLayoutTextView>(pages[1].view->subviews()[0]);
+    EXPECT_EQ(second->plainText(), QString("middle 2/%1").arg(pages.size()));
 }
 
 TEST(InvoiceRenderer, PDFOutputAndBackdrop) {
