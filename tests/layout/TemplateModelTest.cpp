@@ -21,7 +21,8 @@ using namespace layout;
 namespace {
 
 QJsonObject text(const QString& html, QRectF frame, const char* cls = "SFLayoutTextView") {
-    return {{"class", cls}, {"frame", QJsonArray{frame.x(), frame.y(), frame.width(), frame.height()}},
+    return {{"class", cls},
+            {"frame", QJsonArray{frame.x(), frame.y(), frame.width(), frame.height()}},
             {"html", html}};
 }
 
@@ -148,8 +149,8 @@ TEST(LayoutTemplate, TabStopsAlignLabelAndValueColumns) {
     QJsonObject archive =
         text("[Net<span style=\"white-space:pre\">\t</span>&lt;v/&gt;]", {0, 0, 300, 12});
     archive.insert("tabStops", QJsonArray{QJsonObject{{"position", 299}, {"alignment", "right"}}});
-    auto view = std::dynamic_pointer_cast<SFLayoutTextView>(
-        LayoutView::decode(archive, ArchiveContext{}));
+    auto view =
+        std::dynamic_pointer_cast<SFLayoutTextView>(LayoutView::decode(archive, ArchiveContext{}));
     ASSERT_TRUE(view);
     auto copy = layout::clone<SFLayoutTextView>(*view);
     ASSERT_EQ(copy->tabStops.size(), 1);

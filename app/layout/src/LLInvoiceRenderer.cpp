@@ -1,15 +1,14 @@
 #include "layout/LLInvoiceRenderer.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
-
 #include <QBuffer>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <map>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <set>
 
 #include "layout/SFLayoutPageView.h"
@@ -46,10 +45,12 @@ QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByte
             if (!forms.count(backdrop)) {
                 auto source = std::make_shared<QPDF>();
                 source->setSuppressWarnings(true);
-                source->processMemoryFile("backdrop", backdrop.constData(), size_t(backdrop.size()));
+                source->processMemoryFile("backdrop", backdrop.constData(),
+                                          size_t(backdrop.size()));
                 auto sourcePages = QPDFPageDocumentHelper(*source).getAllPages();
                 if (sourcePages.empty()) continue;
-                forms[backdrop] = output.copyForeignObject(sourcePages.front().getFormXObjectForPage());
+                forms[backdrop] =
+                    output.copyForeignObject(sourcePages.front().getFormXObjectForPage());
                 sources[backdrop] = source;
             }
             QPDFPageObjectHelper& page = pages[i];

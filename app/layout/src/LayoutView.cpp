@@ -59,8 +59,8 @@ void LayoutView::display(QPainter& painter, const DrawContext& context) const {
 QJsonObject LayoutView::encode() const {
     QJsonObject archive;
     archive.insert(QStringLiteral("class"), QString::fromStdString(className_));
-    archive.insert(QStringLiteral("frame"), QJsonArray{frame_.x(), frame_.y(), frame_.width(),
-                                                       frame_.height()});
+    archive.insert(QStringLiteral("frame"),
+                   QJsonArray{frame_.x(), frame_.y(), frame_.width(), frame_.height()});
     if (!subviews_.empty()) {
         QJsonArray children;
         for (const auto& subview : subviews_) children.append(subview->encode());

@@ -1,13 +1,13 @@
 #include "layout/SFLayoutTextView.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QHash>
 #include <QGuiApplication>
+#include <QHash>
 #include <QImage>
-#include <QScreen>
 #include <QJsonArray>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -52,7 +52,8 @@ QStringList ownTags(const CVLayoutConditionalRange& range,
     CVLayoutConditionalRange masked = range;
     for (const auto& other : all) {
         if (other.startIndex <= range.startIndex || other.endIndex > range.endIndex) continue;
-        masked.string.replace(other.startIndex, other.length(), QString(other.length(), QChar(' ')));
+        masked.string.replace(other.startIndex, other.length(),
+                              QString(other.length(), QChar(' ')));
     }
     return masked.tags();
 }

@@ -55,7 +55,8 @@ public:
 
 private:
     std::shared_ptr<SFLayoutTableSectionView> filledSection(
-        const std::string& identifier, const std::optional<model::SubstitutionDictionary>& values) const;
+        const std::string& identifier,
+        const std::optional<model::SubstitutionDictionary>& values) const;
 
     LayoutTemplate template_;
     QByteArray backdropOverride_;
