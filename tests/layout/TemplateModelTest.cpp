@@ -163,3 +163,15 @@ TEST(LayoutTemplate, TabStopsAlignLabelAndValueColumns) {
     view->substituteValues({});
     EXPECT_EQ(view->plainText(), "");  // no value: the whole row goes
 }
+
+TEST(LayoutTemplate, DirectCloneMatchesTheArchiveRoundTrip) {
+    LayoutTemplate layout = sampleTemplate();
+    for (const auto& entry : layout.tableSections()) {
+        if (!entry.view) continue;
+        QJsonObject viaArchive = LayoutView::decode(entry.view->encode(), ArchiveContext{})->encode();
+        EXPECT_EQ(entry.view->cloneView()->encode(), viaArchive) << entry.name;
+    }
+    auto page = layout.pages()[0].view;
+    EXPECT_EQ(page->cloneView()->encode(),
+              LayoutView::decode(page->encode(), ArchiveContext{})->encode());
+}

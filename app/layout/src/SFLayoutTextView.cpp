@@ -62,10 +62,23 @@ QStringList ownTags(const CVLayoutConditionalRange& range,
 
 SFLayoutTextView::SFLayoutTextView(std::string className)
     : LayoutView(std::move(className)), document_(std::make_unique<QTextDocument>()) {
+    document_->setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 9));
+    prepareDocument();
+}
+
+void SFLayoutTextView::prepareDocument() {
     document_->setDocumentMargin(0);
     document_->setUseDesignMetrics(true);
-    document_->setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 9));
     document_->documentLayout()->setPaintDevice(pointDevice());
+    document_->setTextWidth(frame().width());
+}
+
+void SFLayoutTextView::copyFieldsFrom(const LayoutView& view) {
+    const auto& source = static_cast<const SFLayoutTextView&>(view);
+    document_.reset(source.document_->clone());
+    prepareDocument();
+    singleLineValues = source.singleLineValues;
+    tabStops = source.tabStops;
 }
 
 void SFLayoutTextView::setHtml(const QString& html) {
@@ -77,7 +90,7 @@ QString SFLayoutTextView::plainText() const { return document_->toRawText(); }
 
 void SFLayoutTextView::setFrame(const QRectF& rect) {
     LayoutView::setFrame(rect);
-    document_->setTextWidth(rect.width());
+    if (document_->textWidth() != rect.width()) document_->setTextWidth(rect.width());
 }
 
 void SFLayoutTextView::substituteValues(const SubstitutionDictionary& values) {
@@ -214,7 +227,8 @@ void SFLayoutTextView::trimSpacesAndNewlinesWithAttributes() {
 }
 
 double SFLayoutTextView::usedHeight() const {
-    document_->setTextWidth(frame().width());
+    // Setting a width lays the whole text out again, even an unchanged one.
+    if (document_->textWidth() != frame().width()) document_->setTextWidth(frame().width());
     return document_->documentLayout()->documentSize().height();
 }
 
@@ -265,7 +279,7 @@ void SFLayoutTextView::truncateToMaximumLines() {
 }
 
 void SFLayoutTextView::drawRect(QPainter& painter, const DrawContext&) const {
-    document_->setTextWidth(frame().width());
+    if (document_->textWidth() != frame().width()) document_->setTextWidth(frame().width());
     document_->drawContents(&painter);
 }
 

@@ -26,6 +26,7 @@ public:
     void updateBackdrop();
 
 protected:
+    void copyFieldsFrom(const LayoutView& source) override;
     void encodeFields(QJsonObject& archive) const override;
     void decodeFields(const QJsonObject& archive, const ArchiveContext& context) override;
 };
