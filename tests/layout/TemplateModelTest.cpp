@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
+#include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
 
@@ -168,10 +170,47 @@ TEST(LayoutTemplate, DirectCloneMatchesTheArchiveRoundTrip) {
     LayoutTemplate layout = sampleTemplate();
     for (const auto& entry : layout.tableSections()) {
         if (!entry.view) continue;
-        QJsonObject viaArchive = LayoutView::decode(entry.view->encode(), ArchiveContext{})->encode();
+        QJsonObject viaArchive =
+            LayoutView::decode(entry.view->encode(), ArchiveContext{})->encode();
         EXPECT_EQ(entry.view->cloneView()->encode(), viaArchive) << entry.name;
     }
     auto page = layout.pages()[0].view;
     EXPECT_EQ(page->cloneView()->encode(),
               LayoutView::decode(page->encode(), ArchiveContext{})->encode());
+}
+
+TEST(LayoutTemplate, AssetsComeOnlyFromInsideThePackage) {
+    QTemporaryDir package;
+    ASSERT_TRUE(package.isValid());
+    QImage square(4, 4, QImage::Format_RGB32);
+    square.fill(Qt::blue);
+    ASSERT_TRUE(square.save(package.filePath("logo.png")));
+    auto image = [](const QString& asset) {
+        return QJsonObject{{"class", "CVLayoutImageView"},
+                           {"frame", QJsonArray{0, 0, 10, 10}},
+                           {"data", QJsonObject{{"asset", asset}}}};
+    };
+    QJsonObject root{{"tableSections",
+                      QJsonArray{QJsonObject{{"identifier", "logo"}, {"view", image("logo.png")}},
+                                 QJsonObject{{"identifier", "up"}, {"view", image("../logo.png")}},
+                                 QJsonObject{{"identifier", "absolute"},
+                                             {"view", image(package.filePath("logo.png"))}}}}};
+    QFile data(package.filePath("Data.json"));
+    ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+    data.write(QJsonDocument(root).toJson());
+    data.close();
+
+    auto loaded = LayoutTemplate::load(package.path());
+    ASSERT_TRUE(loaded);
+    auto logo = std::dynamic_pointer_cast<SFLayoutImageView>(loaded->tableSections()[0].view);
+    ASSERT_TRUE(logo);
+    EXPECT_EQ(logo->image.size(), QSize(4, 4));
+    // The archive keeps the bytes, so a clone needs no package.
+    EXPECT_EQ(layout::clone<SFLayoutImageView>(*logo)->image.size(), QSize(4, 4));
+    for (size_t i : {1u, 2u}) {
+        auto refused =
+            std::dynamic_pointer_cast<SFLayoutImageView>(loaded->tableSections()[i].view);
+        ASSERT_TRUE(refused);
+        EXPECT_TRUE(refused->data.isEmpty()) << loaded->tableSections()[i].name;
+    }
 }
