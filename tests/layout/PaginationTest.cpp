@@ -33,9 +33,10 @@ QJsonObject section(const QString& html) {
 QJsonObject page(double tableY, const QString& html) {
     return {{"class", "SFLayoutPageView"},
             {"frame", QJsonArray{0, 0, 595, 842}},
-            {"subviews", QJsonArray{textAt(html, 20),
-                                    QJsonObject{{"class", "SFLayoutTablePreviewView"},
-                                                {"frame", QJsonArray{50, tableY, 400, 700 - tableY}}}}}};
+            {"subviews",
+             QJsonArray{textAt(html, 20),
+                        QJsonObject{{"class", "SFLayoutTablePreviewView"},
+                                    {"frame", QJsonArray{50, tableY, 400, 700 - tableY}}}}}};
 }
 
 LayoutTemplate invoiceTemplate() {
@@ -48,11 +49,14 @@ LayoutTemplate invoiceTemplate() {
         if (QString(id) == "payment") html += "&lt;amount/&gt;";
         sections.append(QJsonObject{{"identifier", id}, {"view", section(html)}});
     }
-    QJsonObject root{{"tableSections", sections},
-                     {"pages", QJsonArray{QJsonObject{{"name", "firstpage"},
-                                                      {"view", page(300, "first &lt;document.number/&gt;")}},
-                                          QJsonObject{{"name", "middlepage"},
-                                                      {"view", page(100, "middle")}}}}};
+    QJsonObject root{
+        {"tableSections", sections},
+        {"pages",
+         QJsonArray{
+             QJsonObject{{"name", "firstpage"},
+                         {"view", page(300, "first &lt;document.number/&gt;")}},
+             QJsonObject{{"name", "middlepage"},
+                         {"view", page(100, "middle &lt;page.number/&gt;/&lt;page.count/&gt;")}}}}};
     return *LayoutTemplate::fromJson(QJsonDocument(root).toJson(), ArchiveContext{});
 }
 
@@ -131,7 +135,8 @@ TEST(InvoiceRenderer, SectionOrder) {
     auto text = std::dynamic_pointer_cast<SFLayoutTextView>(sections[4].view->subviews()[0]);
     EXPECT_TRUE(text->plainText().startsWith("discount 60")) << text->plainText().toStdString();
     auto payment = std::dynamic_pointer_cast<SFLayoutTextView>(sections[8].view->subviews()[0]);
-    EXPECT_TRUE(payment->plainText().startsWith("payment 20")) << payment->plainText().toStdString();
+    EXPECT_TRUE(payment->plainText().startsWith("payment 20"))
+        << payment->plainText().toStdString();
 }
 
 TEST(InvoiceRenderer, PagesRepeatTheHeaderAndLeadStandsOnTheFirstOnly) {
@@ -166,6 +171,8 @@ TEST(InvoiceRenderer, PagesRepeatTheHeaderAndLeadStandsOnTheFirstOnly) {
     // The page's own texts are filled with the invoice values.
     auto header = std::dynamic_pointer_cast<SFLayoutTextView>(pages[0].view->subviews()[0]);
     EXPECT_EQ(header->plainText(), "first R-1");
+    auto second = std::dynamic_pointer_cast<SFLayoutTextView>(pages[1].view->subviews()[0]);
+    EXPECT_EQ(second->plainText(), QString("middle 2/%1").arg(pages.size()));
 }
 
 TEST(InvoiceRenderer, PDFOutputAndBackdrop) {

@@ -37,8 +37,8 @@ TEST(EPCPayload, Fields) {
                                              "DE89370400440532013000\n\n\n\n"));
 
     // Later values add to the held ones.
-    other.substituteValues(dict({{"currency.name", std::string("CHF")},
-                                 {"document.number", std::string("")}}));
+    other.substituteValues(
+        dict({{"currency.name", std::string("CHF")}, {"document.number", std::string("")}}));
     EXPECT_TRUE(other.URL().contains("\nCHF119.00\n"));
     EXPECT_TRUE(other.URL().endsWith("\n\n\n"));
 

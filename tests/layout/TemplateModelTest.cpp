@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QPainter>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include "LayoutTestSupport.h"
 #include "layout/CVLayoutSEPAQRCodeView.h"
@@ -19,7 +23,8 @@ using namespace layout;
 namespace {
 
 QJsonObject text(const QString& html, QRectF frame, const char* cls = "SFLayoutTextView") {
-    return {{"class", cls}, {"frame", QJsonArray{frame.x(), frame.y(), frame.width(), frame.height()}},
+    return {{"class", cls},
+            {"frame", QJsonArray{frame.x(), frame.y(), frame.width(), frame.height()}},
             {"html", html}};
 }
 
@@ -140,4 +145,72 @@ TEST(LayoutTemplate, RulesAndImagesDrawing) {
     painter.end();
     EXPECT_EQ(canvas.pixelColor(50, 10), QColor(Qt::white));
     EXPECT_EQ(canvas.pixelColor(50, 50), QColor(Qt::red));
+}
+
+TEST(LayoutTemplate, TabStopsAlignLabelAndValueColumns) {
+    QJsonObject archive =
+        text("[Net<span style=\"white-space:pre\">\t</span>&lt;v/&gt;]", {0, 0, 300, 12});
+    archive.insert("tabStops", QJsonArray{QJsonObject{{"position", 299}, {"alignment", "right"}}});
+    auto view =
+        std::dynamic_pointer_cast<SFLayoutTextView>(LayoutView::decode(archive, ArchiveContext{}));
+    ASSERT_TRUE(view);
+    auto copy = layout::clone<SFLayoutTextView>(*view);
+    ASSERT_EQ(copy->tabStops.size(), 1);
+    copy->substituteValues(dict({{"v", std::string("1,00")}}));
+    EXPECT_EQ(copy->plainText(), "Net\t1,00");
+    copy->usedHeight();
+    QTextLine line = copy->document().begin().layout()->lineAt(0);
+    EXPECT_NEAR(line.cursorToX(8), 299, 0.5);  // the value ends at its stop
+    EXPECT_GT(line.cursorToX(4), 250);
+    view->substituteValues({});
+    EXPECT_EQ(view->plainText(), "");  // no value: the whole row goes
+}
+
+TEST(LayoutTemplate, DirectCloneMatchesTheArchiveRoundTrip) {
+    LayoutTemplate layout = sampleTemplate();
+    for (const auto& entry : layout.tableSections()) {
+        if (!entry.view) continue;
+        QJsonObject viaArchive =
+            LayoutView::decode(entry.view->encode(), ArchiveContext{})->encode();
+        EXPECT_EQ(entry.view->cloneView()->encode(), viaArchive) << entry.name;
+    }
+    auto page = layout.pages()[0].view;
+    EXPECT_EQ(page->cloneView()->encode(),
+              LayoutView::decode(page->encode(), ArchiveContext{})->encode());
+}
+
+TEST(LayoutTemplate, AssetsComeOnlyFromInsideThePackage) {
+    QTemporaryDir package;
+    ASSERT_TRUE(package.isValid());
+    QImage square(4, 4, QImage::Format_RGB32);
+    square.fill(Qt::blue);
+    ASSERT_TRUE(square.save(package.filePath("logo.png")));
+    auto image = [](const QString& asset) {
+        return QJsonObject{{"class", "CVLayoutImageView"},
+                           {"frame", QJsonArray{0, 0, 10, 10}},
+                           {"data", QJsonObject{{"asset", asset}}}};
+    };
+    QJsonObject root{{"tableSections",
+                      QJsonArray{QJsonObject{{"identifier", "logo"}, {"view", image("logo.png")}},
+                                 QJsonObject{{"identifier", "up"}, {"view", image("../logo.png")}},
+                                 QJsonObject{{"identifier", "absolute"},
+                                             {"view", image(package.filePath("logo.png"))}}}}};
+    QFile data(package.filePath("Data.json"));
+    ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+    data.write(QJsonDocument(root).toJson());
+    data.close();
+
+    auto loaded = LayoutTemplate::load(package.path());
+    ASSERT_TRUE(loaded);
+    auto logo = std::dynamic_pointer_cast<SFLayoutImageView>(loaded->tableSections()[0].view);
+    ASSERT_TRUE(logo);
+    EXPECT_EQ(logo->image.size(), QSize(4, 4));
+    // The archive keeps the bytes, so a clone needs no package.
+    EXPECT_EQ(layout::clone<SFLayoutImageView>(*logo)->image.size(), QSize(4, 4));
+    for (size_t i : {1u, 2u}) {
+        auto refused =
+            std::dynamic_pointer_cast<SFLayoutImageView>(loaded->tableSections()[i].view);
+        ASSERT_TRUE(refused);
+        EXPECT_TRUE(refused->data.isEmpty()) << loaded->tableSections()[i].name;
+    }
 }

@@ -59,8 +59,7 @@ TEST(TextSubstitution, ConditionalRangesFollowTheirValues) {
     // Unbalanced brackets stay; placeholders are still replaced.
     EXPECT_EQ(substituted("[x &lt;a/&gt;", dict({{"a", std::string("1")}})), "[x 1");
     // "_uc"/"_lc" are ignored for the presence test only.
-    EXPECT_EQ(substituted("[&lt;name_uc/&gt;]", dict({{"name", std::string("x")}})),
-              "<name_uc/>");
+    EXPECT_EQ(substituted("[&lt;name_uc/&gt;]", dict({{"name", std::string("x")}})), "<name_uc/>");
     // Keys with capitals never count as present in a range, but placeholders find them.
     auto account = dict({{"sender.accountName", std::string("Lieferant")}});
     EXPECT_EQ(substituted("[Holder &lt;sender.accountName/&gt;]", account), "");
@@ -69,8 +68,8 @@ TEST(TextSubstitution, ConditionalRangesFollowTheirValues) {
 
 TEST(TextSubstitution, PlaceholdersKeepAttributesAndMissingOnesStay) {
     auto view = textView("Total: <b>&lt;document.cost/&gt;</b> &lt;unknown/&gt; &lt;Cost/&gt;");
-    view->substituteValues(dict({{"document.cost", std::string("1.234,50")},
-                                 {"cost", platform::Decimal(19)}}));
+    view->substituteValues(
+        dict({{"document.cost", std::string("1.234,50")}, {"cost", platform::Decimal(19)}}));
     EXPECT_EQ(view->plainText(), "Total: 1.234,50 <unknown/> 19");
     QTextCursor cursor(&view->document());
     cursor.setPosition(8);  // after the value's first character

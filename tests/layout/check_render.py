@@ -106,7 +106,8 @@ def check_file(cli, path, index, workdir):
             png = os.path.join(workdir, f"{index}-qr")
             run(["pdftoppm", "-png", "-r", "100", "-f", str(page), "-l", str(page), "-singlefile",
                  out, png])
-            scan = run(["zbarimg", "-q", "--raw", "-Sbinary", png + ".png"])
+            scan = run(["zbarimg", "-q", "--raw", "-Sdisable", "-Sqrcode.enable", "-Sbinary",
+                        png + ".png"])
             decoded = scan.stdout.decode("utf-8", errors="replace")  # --raw adds nothing
             if decoded:
                 break
@@ -131,6 +132,49 @@ def sixty_lines(corpus, workdir):
     return path
 
 
+def cli_errors(cli, corpus, workdir):
+    """Bad arguments and files get a clear message and a non-zero status, and write nothing."""
+    problems = []
+    invoice = os.path.join(corpus, "en16931-examples/cii/CII_example2.xml")
+    pdf = next((os.path.join(root, n) for root, _, names in os.walk(os.path.join(corpus, "zugferd"))
+                for n in sorted(names) if n.endswith(".pdf")), None)
+    not_invoice = os.path.join(workdir, "note.xml")
+    with open(not_invoice, "w") as f:
+        f.write("<note>hello</note>")
+    out = os.path.join(workdir, "error.pdf")
+    cases = [
+        (["render", invoice], 2),                                   # no -o
+        (["render", "-o", out], 2),                                 # no file
+        (["render", "--bogus", invoice, "-o", out], 2),
+        (["render", os.path.join(workdir, "missing.xml"), "-o", out], 1),
+        (["render", not_invoice, "-o", out], 1),
+        (["render", "--backdrop", not_invoice, invoice, "-o", out], 1),
+    ]
+    if pdf:
+        cases.append((["render", pdf, "-o", out], 1))
+    for args, status in cases:
+        result = run([cli] + args)
+        if result.returncode != status or not result.stderr.strip():
+            problems.append(f"{' '.join(args[:-1])}: status {result.returncode}, expected {status}")
+        if os.path.exists(out):
+            problems.append(f"{' '.join(args)} wrote {out}")
+            os.remove(out)
+    # preview: a PDF stays as it is, other XML is pretty-printed.
+    if pdf:
+        run([cli, "preview", pdf, "-o", out])
+        with open(pdf, "rb") as a, open(out, "rb") as b:
+            if a.read() != b.read():
+                problems.append("preview changed a PDF")
+    text_out = os.path.join(workdir, "note.txt")
+    if run([cli, "preview", not_invoice, "-o", text_out]).returncode != 0 or \
+            "<note>hello</note>" not in open(text_out).read():
+        problems.append("preview did not print other XML")
+    if run([cli, "preview", invoice, "-o", out]).returncode != 0 or \
+            not open(out, "rb").read().startswith(b"%PDF-"):
+        problems.append("preview did not render an XML invoice")
+    return problems
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", required=True)
@@ -151,6 +195,9 @@ def main():
     failures = 0
     rendered = 0
     with tempfile.TemporaryDirectory() as workdir:
+        for problem in cli_errors(options.cli, options.corpus, workdir):
+            failures += 1
+            print(f"FAIL command line: {problem}")
         with concurrent.futures.ThreadPoolExecutor(max_workers=2) as pool:
             jobs = [pool.submit(check_file, options.cli, path, i, workdir) for i, path in enumerate(files)]
             for job in jobs:

@@ -40,7 +40,10 @@ TEST(NumberTransformer, FollowsTheCurrentLocaleWhenNoneIsSet) {
     EXPECT_EQ(transformer.transformedValue(dec("1234.5")), "1.234,50");
     setenv("LC_ALL", "en_US.UTF-8", 1);
     EXPECT_EQ(transformer.transformedValue(dec("1234.5")), "1,234.50");
-    if (saved) setenv("LC_ALL", restore.c_str(), 1); else unsetenv("LC_ALL");
+    if (saved)
+        setenv("LC_ALL", restore.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
 }
 
 TEST(NumberTransformer, ReadsTypedNumbers) {
@@ -86,10 +89,10 @@ TEST(ValueTransformerRegistry, FindsSharedInstancesByName) {
     ASSERT_TRUE(number);
     EXPECT_EQ(number, SFValueTransformer::valueTransformerForName("SFNumberTransformer"));
     EXPECT_EQ(number->className(), "SFNumberTransformer");
-    EXPECT_TRUE(SFValueTransformer::transformerNamed<SFMediumDateTransformer>(
-        "SFMediumDateTransformer"));
-    EXPECT_FALSE(SFValueTransformer::transformerNamed<SFMediumDateTransformer>(
-        "SFNumberTransformer"));
+    EXPECT_TRUE(
+        SFValueTransformer::transformerNamed<SFMediumDateTransformer>("SFMediumDateTransformer"));
+    EXPECT_FALSE(
+        SFValueTransformer::transformerNamed<SFMediumDateTransformer>("SFNumberTransformer"));
     EXPECT_FALSE(SFValueTransformer::valueTransformerForName("NoSuchTransformer"));
 
     auto custom = std::make_shared<SFMediumDateTransformer>();

@@ -19,7 +19,10 @@ public:
         setenv("LC_ALL", locale, 1);
     }
     ~LocaleScope() {
-        if (saved_) setenv("LC_ALL", saved_->c_str(), 1); else unsetenv("LC_ALL");
+        if (saved_)
+            setenv("LC_ALL", saved_->c_str(), 1);
+        else
+            unsetenv("LC_ALL");
     }
 
 private:
@@ -194,7 +197,8 @@ TEST(SubstitutionDictionary, FormattedAddressAndPrefixes) {
 TEST(SubstitutionDictionary, CorpusInvoiceFillsSellerAndBuyer) {
     SKIP_WITHOUT_CORPUS();
     LocaleScope locale("de_DE.UTF-8");
-    auto read = readInvoice(readCorpusFile("xrechnung/testsuite/business-cases/standard/01.01a-INVOICE_uncefact.xml"));
+    auto read = readInvoice(
+        readCorpusFile("xrechnung/testsuite/business-cases/standard/01.01a-INVOICE_uncefact.xml"));
     ASSERT_TRUE(read.invoice);
     SubstitutionDictionary d = *read.invoice->substitutionDictionary();
     EXPECT_FALSE(at(d, "document.number").empty());

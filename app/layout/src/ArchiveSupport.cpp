@@ -36,8 +36,8 @@ QColor readColor(const QJsonObject& archive, const char* key, const QColor& abse
 }
 
 void writeColor(QJsonObject& archive, const char* key, const QColor& color) {
-    archive.insert(QLatin1String(key), color.name(color.alpha() == 255 ? QColor::HexRgb
-                                                                        : QColor::HexArgb));
+    archive.insert(QLatin1String(key),
+                   color.name(color.alpha() == 255 ? QColor::HexRgb : QColor::HexArgb));
 }
 
 QByteArray readData(const QJsonObject& archive, const char* key, const ArchiveContext& context) {

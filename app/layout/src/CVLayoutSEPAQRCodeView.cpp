@@ -86,6 +86,10 @@ void CVLayoutSEPAQRCodeView::drawRect(QPainter& painter, const DrawContext&) con
     painter.restore();
 }
 
+void CVLayoutSEPAQRCodeView::copyFieldsFrom(const LayoutView& view) {
+    hideWithoutAccount = static_cast<const CVLayoutSEPAQRCodeView&>(view).hideWithoutAccount;
+}
+
 void CVLayoutSEPAQRCodeView::encodeFields(QJsonObject& archive) const {
     if (hideWithoutAccount) archive.insert(QStringLiteral("hideWithoutAccount"), true);
 }

@@ -1,15 +1,14 @@
 #include "layout/LLInvoiceRenderer.h"
 
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFPageDocumentHelper.hh>
-#include <qpdf/QPDFPageObjectHelper.hh>
-#include <qpdf/QPDFWriter.hh>
-
 #include <QBuffer>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <map>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFWriter.hh>
 #include <set>
 
 #include "layout/SFLayoutPageView.h"
@@ -46,10 +45,12 @@ QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByte
             if (!forms.count(backdrop)) {
                 auto source = std::make_shared<QPDF>();
                 source->setSuppressWarnings(true);
-                source->processMemoryFile("backdrop", backdrop.constData(), size_t(backdrop.size()));
+                source->processMemoryFile("backdrop", backdrop.constData(),
+                                          size_t(backdrop.size()));
                 auto sourcePages = QPDFPageDocumentHelper(*source).getAllPages();
                 if (sourcePages.empty()) continue;
-                forms[backdrop] = output.copyForeignObject(sourcePages.front().getFormXObjectForPage());
+                forms[backdrop] =
+                    output.copyForeignObject(sourcePages.front().getFormXObjectForPage());
                 sources[backdrop] = source;
             }
             QPDFPageObjectHelper& page = pages[i];
@@ -132,6 +133,11 @@ std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvo
     std::vector<Section> sections = sectionsForInvoice(invoice);
     if (sections.empty()) return pages;
     const std::optional<SubstitutionDictionary> document = invoice.substitutionDictionary();
+    // Page numbers are known only when all pages are laid out: the first pass keeps their
+    // placeholders (a value holding its own placeholder is inserted as it is), the last fills them.
+    SubstitutionDictionary pageValues = document ? *document : SubstitutionDictionary{};
+    pageValues[kPageNumberKey] = "<" + std::string(kPageNumberKey) + "/>";
+    pageValues[kPageCountKey] = "<" + std::string(kPageCountKey) + "/>";
     std::map<const SFLayoutTableSectionView*, std::string> identifiers;
     for (const auto& section : sections) identifiers[section.view.get()] = section.identifier;
 
@@ -154,7 +160,7 @@ std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvo
             platform::logLine("Layout template has no page \"" + pageName + "\"");
             break;
         }
-        page->substituteValues(document ? *document : SubstitutionDictionary{});
+        page->substituteValues(pageValues);
         std::optional<SectionList> remainder = page->populateItems(pending);
         if (!backdropOverride_.isEmpty()) {
             page->pdfData = backdropOverride_;
@@ -170,6 +176,13 @@ std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvo
         pageName = "middlepage";
         if (!remainder || remainder->empty()) break;
         pending = *remainder;
+    }
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const SubstitutionDictionary numbers{{kPageNumberKey, std::to_string(i + 1)},
+                                             {kPageCountKey, std::to_string(pages.size())}};
+        auto table = pages[i].view->tableView();
+        for (const auto& subview : pages[i].view->subviews())
+            if (subview != table) subview->substituteValues(numbers);
     }
     return pages;
 }

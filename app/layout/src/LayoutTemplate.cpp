@@ -27,7 +27,8 @@ std::vector<LayoutTemplate::Entry> readEntries(const QJsonArray& array, const ch
         LayoutTemplate::Entry decoded;
         decoded.name = entry.value(QLatin1String(nameKey)).toString().toStdString();
         if (entry.value(QStringLiteral("view")).isObject())
-            decoded.view = LayoutView::decode(entry.value(QStringLiteral("view")).toObject(), context);
+            decoded.view =
+                LayoutView::decode(entry.value(QStringLiteral("view")).toObject(), context);
         entries.push_back(std::move(decoded));
     }
     return entries;
@@ -85,10 +86,14 @@ std::optional<LayoutTemplate> LayoutTemplate::named(const std::string& name, std
         fail(error, "the program's resources were not found");
         return std::nullopt;
     }
-    QString package = QString::fromStdString((*resources / "layout" / (name + ".corvina")).string());
-    return load(package, [](const QString& key) {
-        return QString::fromStdString(platform::localizedString(key.toStdString()));
-    }, error);
+    QString package =
+        QString::fromStdString((*resources / "layout" / (name + ".corvina")).string());
+    return load(
+        package,
+        [](const QString& key) {
+            return QString::fromStdString(platform::localizedString(key.toStdString()));
+        },
+        error);
 }
 
 std::shared_ptr<SFLayoutTableSectionView> LayoutTemplate::tableSectionWithIdentifier(

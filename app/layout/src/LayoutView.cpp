@@ -59,8 +59,8 @@ void LayoutView::display(QPainter& painter, const DrawContext& context) const {
 QJsonObject LayoutView::encode() const {
     QJsonObject archive;
     archive.insert(QStringLiteral("class"), QString::fromStdString(className_));
-    archive.insert(QStringLiteral("frame"), QJsonArray{frame_.x(), frame_.y(), frame_.width(),
-                                                       frame_.height()});
+    archive.insert(QStringLiteral("frame"),
+                   QJsonArray{frame_.x(), frame_.y(), frame_.width(), frame_.height()});
     if (!subviews_.empty()) {
         QJsonArray children;
         for (const auto& subview : subviews_) children.append(subview->encode());
@@ -89,8 +89,19 @@ std::shared_ptr<LayoutView> LayoutView::decode(const QJsonObject& archive,
     return view;
 }
 
+std::shared_ptr<LayoutView> LayoutView::makeView(const std::string& className) {
+    auto factory = factories().find(className);
+    return factory == factories().end() ? nullptr : factory->second(className);
+}
+
 std::shared_ptr<LayoutView> LayoutView::cloneView() const {
-    return decode(encode(), ArchiveContext{});
+    std::shared_ptr<LayoutView> copy = makeView(className_);
+    if (!copy) return nullptr;
+    copy->setFrame(frame_);
+    for (const auto& subview : subviews_)
+        if (auto child = subview->cloneView()) copy->subviews_.push_back(std::move(child));
+    copy->copyFieldsFrom(*this);
+    return copy;
 }
 
 }  // namespace layout

@@ -31,6 +31,12 @@ void SFLayoutImageView::drawRect(QPainter& painter, const DrawContext&) const {
     painter.restore();
 }
 
+void SFLayoutImageView::copyFieldsFrom(const LayoutView& view) {
+    const auto& source = static_cast<const SFLayoutImageView&>(view);
+    data = source.data;
+    image = source.image;
+}
+
 void SFLayoutImageView::encodeFields(QJsonObject& archive) const {
     archive::writeData(archive, "data", data);
 }

@@ -43,6 +43,12 @@ void SFLayoutPageView::updateBackdrop() {
     }
 }
 
+void SFLayoutPageView::copyFieldsFrom(const LayoutView& view) {
+    const auto& source = static_cast<const SFLayoutPageView&>(view);
+    pdfData = source.pdfData;
+    image = source.image;  // what updateBackdrop() makes of the same data
+}
+
 void SFLayoutPageView::encodeFields(QJsonObject& archive) const {
     archive::writeData(archive, "pdfData", pdfData);
 }

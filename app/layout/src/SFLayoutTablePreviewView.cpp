@@ -14,7 +14,8 @@ std::optional<SectionList> SFLayoutTablePreviewView::populateItems(const Section
         // No section may take more than half the table, so every page holds the header and
         // at least one section and pagination always ends.
         double height = std::min(section->frame().height(), tableHeight * 0.5);
-        if (y + height > tableHeight) return SectionList(sections.begin() + long(i), sections.end());
+        if (y + height > tableHeight)
+            return SectionList(sections.begin() + long(i), sections.end());
         section->setFrame(QRectF(0, y, section->frame().width(), height));
         addSubview(section);
         y += height;

@@ -41,6 +41,24 @@ void SFLayoutTableSectionView::drawRect(QPainter& painter, const DrawContext& co
     }
 }
 
+void SFLayoutTableSectionView::copyFieldsFrom(const LayoutView& view) {
+    const auto& source = static_cast<const SFLayoutTableSectionView&>(view);
+    // Sizes pass through the archive's 32-bit floats, colours through RGB.
+    auto archived = [](double size) { return static_cast<double>(static_cast<float>(size)); };
+    lineBeforeSize = archived(source.lineBeforeSize);
+    lineBeforeColor = source.lineBeforeColor;
+    lineAfterSize = archived(source.lineAfterSize);
+    lineAfterColor = source.lineAfterColor;
+    spaceAfterSize = archived(source.spaceAfterSize);
+    alternate = source.alternate;
+    alternateColor = source.alternateColor;
+    useBackground = source.useBackground;
+    backgroundColor = source.backgroundColor.toRgb();
+    pageBreakBefore = source.pageBreakBefore;
+    lineInsetLeft = archived(source.lineInsetLeft);
+    lineInsetRight = archived(source.lineInsetRight);
+}
+
 void SFLayoutTableSectionView::encodeFields(QJsonObject& archive) const {
     using namespace archive;
     writeFloat(archive, "lineBeforeSize", lineBeforeSize);

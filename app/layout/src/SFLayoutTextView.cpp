@@ -1,10 +1,13 @@
 #include "layout/SFLayoutTextView.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QGuiApplication>
 #include <QHash>
 #include <QImage>
+#include <QJsonArray>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -49,7 +52,8 @@ QStringList ownTags(const CVLayoutConditionalRange& range,
     CVLayoutConditionalRange masked = range;
     for (const auto& other : all) {
         if (other.startIndex <= range.startIndex || other.endIndex > range.endIndex) continue;
-        masked.string.replace(other.startIndex, other.length(), QString(other.length(), QChar(' ')));
+        masked.string.replace(other.startIndex, other.length(),
+                              QString(other.length(), QChar(' ')));
     }
     return masked.tags();
 }
@@ -58,10 +62,23 @@ QStringList ownTags(const CVLayoutConditionalRange& range,
 
 SFLayoutTextView::SFLayoutTextView(std::string className)
     : LayoutView(std::move(className)), document_(std::make_unique<QTextDocument>()) {
+    document_->setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 9));
+    prepareDocument();
+}
+
+void SFLayoutTextView::prepareDocument() {
     document_->setDocumentMargin(0);
     document_->setUseDesignMetrics(true);
-    document_->setDefaultFont(QFont(QStringLiteral("Liberation Sans"), 9));
     document_->documentLayout()->setPaintDevice(pointDevice());
+    document_->setTextWidth(frame().width());
+}
+
+void SFLayoutTextView::copyFieldsFrom(const LayoutView& view) {
+    const auto& source = static_cast<const SFLayoutTextView&>(view);
+    document_.reset(source.document_->clone());
+    prepareDocument();
+    singleLineValues = source.singleLineValues;
+    tabStops = source.tabStops;
 }
 
 void SFLayoutTextView::setHtml(const QString& html) {
@@ -73,7 +90,7 @@ QString SFLayoutTextView::plainText() const { return document_->toRawText(); }
 
 void SFLayoutTextView::setFrame(const QRectF& rect) {
     LayoutView::setFrame(rect);
-    document_->setTextWidth(rect.width());
+    if (document_->textWidth() != rect.width()) document_->setTextWidth(rect.width());
 }
 
 void SFLayoutTextView::substituteValues(const SubstitutionDictionary& values) {
@@ -210,7 +227,8 @@ void SFLayoutTextView::trimSpacesAndNewlinesWithAttributes() {
 }
 
 double SFLayoutTextView::usedHeight() const {
-    document_->setTextWidth(frame().width());
+    // Setting a width lays the whole text out again, even an unchanged one.
+    if (document_->textWidth() != frame().width()) document_->setTextWidth(frame().width());
     return document_->documentLayout()->documentSize().height();
 }
 
@@ -261,13 +279,41 @@ void SFLayoutTextView::truncateToMaximumLines() {
 }
 
 void SFLayoutTextView::drawRect(QPainter& painter, const DrawContext&) const {
-    document_->setTextWidth(frame().width());
+    if (document_->textWidth() != frame().width()) document_->setTextWidth(frame().width());
     document_->drawContents(&painter);
+}
+
+void SFLayoutTextView::applyTabStops() {
+    if (tabStops.isEmpty()) return;
+    // The text layout scales tab positions from the screen's resolution to the paint device's;
+    // the stops are kept in points, so they are handed over in screen units.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const double scale = (screen ? screen->logicalDotsPerInchY() : 96.0) / 72.0;
+    QList<QTextOption::Tab> scaled;
+    for (const QTextOption::Tab& tab : tabStops)
+        scaled.append(QTextOption::Tab(tab.position * scale, tab.type, tab.delimiter));
+    for (QTextBlock block = document_->begin(); block.isValid(); block = block.next()) {
+        QTextCursor cursor(block);
+        QTextBlockFormat format = cursor.blockFormat();
+        format.setTabPositions(scaled);
+        cursor.setBlockFormat(format);
+    }
 }
 
 void SFLayoutTextView::encodeFields(QJsonObject& archive) const {
     archive.insert(QStringLiteral("html"), document_->toHtml());
     if (singleLineValues) archive.insert(QStringLiteral("singleLineValues"), true);
+    if (!tabStops.isEmpty()) {
+        QJsonArray stops;
+        for (const QTextOption::Tab& tab : tabStops) {
+            const char* alignment = tab.type == QTextOption::RightTab    ? "right"
+                                    : tab.type == QTextOption::CenterTab ? "center"
+                                                                         : "left";
+            stops.append(QJsonObject{{QStringLiteral("position"), tab.position},
+                                     {QStringLiteral("alignment"), QLatin1String(alignment)}});
+        }
+        archive.insert(QStringLiteral("tabStops"), stops);
+    }
 }
 
 void SFLayoutTextView::decodeFields(const QJsonObject& archive, const ArchiveContext& context) {
@@ -288,6 +334,16 @@ void SFLayoutTextView::decodeFields(const QJsonObject& archive, const ArchiveCon
     translated += html.mid(last);
     setHtml(translated);
     singleLineValues = archive.value(QStringLiteral("singleLineValues")).toBool();
+    tabStops.clear();
+    for (const QJsonValue& value : archive.value(QStringLiteral("tabStops")).toArray()) {
+        QJsonObject stop = value.toObject();
+        QString alignment = stop.value(QStringLiteral("alignment")).toString();
+        QTextOption::TabType type = alignment == QLatin1String("right")    ? QTextOption::RightTab
+                                    : alignment == QLatin1String("center") ? QTextOption::CenterTab
+                                                                           : QTextOption::LeftTab;
+        tabStops.append(QTextOption::Tab(stop.value(QStringLiteral("position")).toDouble(), type));
+    }
+    applyTabStops();
 }
 
 }  // namespace layout

@@ -11,7 +11,9 @@ namespace {
 using platform::Decimal;
 using platform::RoundingMode;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // Trims ASCII white space and the no-break spaces ICU puts beside signs and symbols.
 std::string trimmed(std::string_view text) {

@@ -90,8 +90,8 @@ std::optional<SubstitutionDictionary> LLInvoiceCurrency::substitutionDictionary(
 std::optional<SubstitutionDictionary> LLInvoiceTax::substitutionDictionary() const {
     SubstitutionDictionary d;
     d["shortname"] = std::string();
-    setSubstitutionValue(d, "percentage", rate ? std::optional<SubstitutionValue>(*rate)
-                                               : std::nullopt);
+    setSubstitutionValue(d, "percentage",
+                         rate ? std::optional<SubstitutionValue>(*rate) : std::nullopt);
     d["name"] = string(name);
     setSubstitutionValue(d, "net", number(net));
     setSubstitutionValue(d, "taxes", number(tax));
@@ -133,7 +133,8 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
     setSubstitutionValue(d, "taxes", LLInvoiceElement::number(taxAmount));
     d["document.meta.ram:buyerOrderreferencedfocument:issuerassignedid"] =
         string(buyerOrderReference);
-    if (currency) addEntriesFromDictionaryWithPrefix(d, currency->substitutionDictionary(), "currency");
+    if (currency)
+        addEntriesFromDictionaryWithPrefix(d, currency->substitutionDictionary(), "currency");
     if (seller) addEntriesFromDictionaryWithPrefix(d, seller->substitutionDictionary(), "sender");
     if (buyer) addEntriesFromDictionaryWithPrefix(d, buyer->substitutionDictionary(), "recipient");
     return d;

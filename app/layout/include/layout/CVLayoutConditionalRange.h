@@ -11,9 +11,9 @@ namespace layout {
 // no value, otherwise only its brackets go.
 class CVLayoutConditionalRange {
 public:
-    QString string;       // the whole scanned text
-    int startIndex = 0;   // index of the "["
-    int endIndex = 0;     // index just after the matching "]"
+    QString string;      // the whole scanned text
+    int startIndex = 0;  // index of the "["
+    int endIndex = 0;    // index just after the matching "]"
 
     int location() const { return startIndex; }
     int length() const { return endIndex - startIndex; }

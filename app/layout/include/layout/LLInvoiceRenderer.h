@@ -29,6 +29,11 @@ public:
         std::vector<std::string> sectionIdentifiers;  // in the order they stand on the page
     };
 
+    // Keys that the fixed texts of a page may use besides the invoice's: "2" and "5" on the
+    // second of five pages.
+    static constexpr const char* kPageNumberKey = "page.number";
+    static constexpr const char* kPageCountKey = "page.count";
+
     explicit LLInvoiceRenderer(LayoutTemplate layoutTemplate);
 
     // The filled sections of the invoice, in layout order; sections the template lacks are
@@ -50,7 +55,8 @@ public:
 
 private:
     std::shared_ptr<SFLayoutTableSectionView> filledSection(
-        const std::string& identifier, const std::optional<model::SubstitutionDictionary>& values) const;
+        const std::string& identifier,
+        const std::optional<model::SubstitutionDictionary>& values) const;
 
     LayoutTemplate template_;
     QByteArray backdropOverride_;

@@ -32,9 +32,11 @@ public:
                                                   std::string* error = nullptr);
     // The package of a template shipped with the program ("Light"), translated into the user's
     // interface language.
-    static std::optional<LayoutTemplate> named(const std::string& name, std::string* error = nullptr);
+    static std::optional<LayoutTemplate> named(const std::string& name,
+                                               std::string* error = nullptr);
 
-    std::shared_ptr<SFLayoutTableSectionView> tableSectionWithIdentifier(const std::string& id) const;
+    std::shared_ptr<SFLayoutTableSectionView> tableSectionWithIdentifier(
+        const std::string& id) const;
     std::shared_ptr<SFLayoutPageView> tablePageWithIdentifier(const std::string& name) const;
 
     const std::vector<Entry>& tableSections() const { return tableSections_; }

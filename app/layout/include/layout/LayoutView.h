@@ -65,10 +65,16 @@ public:
     // A new view from its archive; none for an unknown class or a malformed entry.
     static std::shared_ptr<LayoutView> decode(const QJsonObject& archive,
                                               const ArchiveContext& context);
-    // A deep, independent copy made through the archive; unarchived fields take defaults.
+    // A deep, independent copy with every archived field, as decoding the view's archive would
+    // give it; unarchived fields take their defaults. Copies directly rather than through JSON,
+    // since rendering clones one section per invoice line.
     std::shared_ptr<LayoutView> cloneView() const;
+    // A new view of an archived class name ("SFLayoutTextView", "CVLayoutTextView", …).
+    static std::shared_ptr<LayoutView> makeView(const std::string& className);
 
 protected:
+    // Copies the archived fields of `source`, a view of the same class.
+    virtual void copyFieldsFrom(const LayoutView&) {}
     virtual void encodeFields(QJsonObject&) const {}
     virtual void decodeFields(const QJsonObject&, const ArchiveContext&) {}
 

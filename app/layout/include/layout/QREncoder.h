@@ -11,7 +11,9 @@ namespace layout {
 struct QRSymbol {
     int width = 0;
     std::vector<bool> dark;  // row-major
-    bool isDark(int column, int row) const { return dark[size_t(row) * size_t(width) + size_t(column)]; }
+    bool isDark(int column, int row) const {
+        return dark[size_t(row) * size_t(width) + size_t(column)];
+    }
 };
 
 // QR codes through libqrencode: smallest version, error correction M, 8-bit mode.

@@ -22,6 +22,7 @@ public:
     void drawRect(QPainter& painter, const DrawContext& context) const override;
 
 protected:
+    void copyFieldsFrom(const LayoutView& source) override;
     void encodeFields(QJsonObject& archive) const override;
     void decodeFields(const QJsonObject& archive, const ArchiveContext& context) override;
 };

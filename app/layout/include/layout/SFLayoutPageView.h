@@ -15,9 +15,9 @@ public:
     explicit SFLayoutPageView(std::string className = "SFLayoutPageView")
         : SFLayoutBaseView(std::move(className)) {}
 
-    QByteArray pdfData;            // archived
-    QByteArray image;              // the backdrop's first page as a one-page PDF; not archived
-    bool drawBackdrop = false;     // not archived
+    QByteArray pdfData;         // archived
+    QByteArray image;           // the backdrop's first page as a one-page PDF; not archived
+    bool drawBackdrop = false;  // not archived
 
     // The first table area among the subviews, or none.
     std::shared_ptr<SFLayoutTablePreviewView> tableView() const;
@@ -26,6 +26,7 @@ public:
     void updateBackdrop();
 
 protected:
+    void copyFieldsFrom(const LayoutView& source) override;
     void encodeFields(QJsonObject& archive) const override;
     void decodeFields(const QJsonObject& archive, const ArchiveContext& context) override;
 };

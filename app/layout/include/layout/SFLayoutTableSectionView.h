@@ -35,6 +35,7 @@ public:
     bool clipsSubviews() const override { return true; }
 
 protected:
+    void copyFieldsFrom(const LayoutView& source) override;
     void encodeFields(QJsonObject& archive) const override;
     void decodeFields(const QJsonObject& archive, const ArchiveContext& context) override;
 };

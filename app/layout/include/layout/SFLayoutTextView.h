@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTextDocument>
+#include <QTextOption>
 #include <memory>
 
 #include "layout/LayoutView.h"
@@ -23,6 +24,10 @@ public:
 
     // When set, line breaks inside substituted values become " · " (a one-line sender line).
     bool singleLineValues = false;
+    // Tab stops of every paragraph (label and value columns in one text, so a conditional range
+    // removes both together).
+    QList<QTextOption::Tab> tabStops;
+    void applyTabStops();
 
     // Removes conditional ranges without values, replaces placeholders keeping the attributes of
     // what they replace, trims, cuts after 24 lines and sizes the view to its text.
@@ -37,10 +42,12 @@ public:
     void drawRect(QPainter& painter, const DrawContext& context) const override;
 
 protected:
+    void copyFieldsFrom(const LayoutView& source) override;
     void encodeFields(QJsonObject& archive) const override;
     void decodeFields(const QJsonObject& archive, const ArchiveContext& context) override;
 
 private:
+    void prepareDocument();
     void replacePlaceholders(const SubstitutionDictionary& values);
     void truncateToMaximumLines();
 

@@ -19,7 +19,8 @@ public:
 
     std::string className() const override { return "SFNumberTransformer"; }
 
-    std::optional<std::string> transformedValue(const std::optional<platform::Decimal>& value) const;
+    std::optional<std::string> transformedValue(
+        const std::optional<platform::Decimal>& value) const;
     platform::Decimal reverseTransformedValue(const std::optional<std::string>& text) const;
 
     // An empty locale follows the user's current locale on every use.
