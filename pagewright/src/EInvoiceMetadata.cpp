@@ -6,6 +6,7 @@
 #include "pagewright/PagewrightEngine.h"
 #include "platform/XPathContext.h"
 #include "platform/XmlDocument.h"
+#include "platform/XmlEscape.h"
 
 namespace pagewright {
 namespace {
@@ -16,32 +17,7 @@ std::string lower(std::string text) {
     return text;
 }
 
-std::string escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                // Control characters are not allowed in XML 1.0.
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r')
-                    out += ' ';
-                else
-                    out += c;
-        }
-    }
-    return out;
-}
+std::string escape(const std::string& text) { return platform::escapeXml(text); }
 
 struct InvoiceXml {
     std::string rootName;

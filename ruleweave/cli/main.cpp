@@ -10,6 +10,7 @@
 
 #include "pagewright/PagewrightPDFDocument.h"
 #include "platform/JsonWriter.h"
+#include "platform/XmlEscape.h"
 #include "platform/Resources.h"
 #include "ruleweave/RWSchematronValidator.h"
 
@@ -37,28 +38,6 @@ struct FileReport {
     int status = 0;  // exit status contribution
 };
 
-std::string escapeXml(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
 
 void writeFinding(platform::JsonWriter& json, const RWValidationError& e) {
     json.beginObject();
@@ -194,21 +173,21 @@ FileReport validateFile(RWSchematronValidator& validator, const std::string& pat
     } else if (format == "svrl") {
         out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             << "<svrl:schematron-output xmlns:svrl=\"http://purl.oclc.org/dsdl/svrl\" title=\""
-            << escapeXml(path) << "\">\n";
+            << platform::escapeXml(path) << "\">\n";
         for (const auto& s : result->schemaFiles.value_or(std::vector<std::string>{}))
-            out << "  <svrl:active-pattern document=\"" << escapeXml(path) << "\" name=\""
-                << escapeXml(s) << "\"/>\n";
+            out << "  <svrl:active-pattern document=\"" << platform::escapeXml(path) << "\" name=\""
+                << platform::escapeXml(s) << "\"/>\n";
         for (const auto* list : {&result->errors, &result->warnings}) {
             for (const auto& e : *list) {
                 std::string element = e.type == std::optional<std::string>("report")
                                           ? "svrl:successful-report"
                                           : "svrl:failed-assert";
                 out << "  <" << element;
-                if (e.assertionId) out << " id=\"" << escapeXml(*e.assertionId) << "\"";
-                if (e.flag) out << " flag=\"" << escapeXml(*e.flag) << "\"";
-                if (e.role) out << " role=\"" << escapeXml(*e.role) << "\"";
-                out << " location=\"" << escapeXml(e.location.value_or("")) << "\">\n"
-                    << "    <svrl:text>" << escapeXml(e.message.value_or("")) << "</svrl:text>\n"
+                if (e.assertionId) out << " id=\"" << platform::escapeXml(*e.assertionId) << "\"";
+                if (e.flag) out << " flag=\"" << platform::escapeXml(*e.flag) << "\"";
+                if (e.role) out << " role=\"" << platform::escapeXml(*e.role) << "\"";
+                out << " location=\"" << platform::escapeXml(e.location.value_or("")) << "\">\n"
+                    << "    <svrl:text>" << platform::escapeXml(e.message.value_or("")) << "</svrl:text>\n"
                     << "  </" << element << ">\n";
             }
         }
