@@ -3,6 +3,8 @@
 #include <map>
 #include <mutex>
 
+#include "library/LLPathTransformer.h"
+#include "library/LLValidationResultTransformer.h"
 #include "library/SFDateTransformer.h"
 #include "library/SFNumberTransformer.h"
 
@@ -18,6 +20,9 @@ struct Registry {
     Registry() {
         transformers["SFNumberTransformer"] = std::make_shared<SFNumberTransformer>();
         transformers["SFMediumDateTransformer"] = std::make_shared<SFMediumDateTransformer>();
+        transformers["LLValidationResultTransformer"] =
+            std::make_shared<LLValidationResultTransformer>();
+        transformers["LLPathTransformer"] = std::make_shared<LLPathTransformer>();
     }
 };
 

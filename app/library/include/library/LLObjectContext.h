@@ -1,0 +1,108 @@
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "library/LLInvoicePredicate.h"
+#include "library/LLManagedObject.h"
+#include "library/LLUndoManager.h"
+#include "platform/Error.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace library {
+
+inline constexpr const char* kLibraryErrorDomain = "LedgerlensLibrary";
+enum LLLibraryErrorCode {
+    LLLibraryErrorOpen = 1,       // the file cannot be opened or is no library
+    LLLibraryErrorNewerFormat = 2,
+    LLLibraryErrorStore = 3,      // a statement failed (disk full, locked too long, ...)
+    LLLibraryErrorNoLocation = 4,
+};
+
+// One connection to a library file: the records as one thread sees them. The main context
+// writes each change at once (undoable through its undo manager); a private child context
+// collects its changes in one transaction that save() commits, so the main context sees them
+// all together. Use a context from one thread at a time.
+class LLObjectContext {
+public:
+    enum class Kind { Main, PrivateChild };
+
+    ~LLObjectContext();
+    LLObjectContext(const LLObjectContext&) = delete;
+    LLObjectContext& operator=(const LLObjectContext&) = delete;
+
+    Kind kind() const { return kind_; }
+    const std::string& storeUUID() const { return storeUUID_; }
+    const std::filesystem::path& storePath() const { return path_; }
+
+    // --- records
+    std::vector<std::shared_ptr<LLInvoiceRecord>> fetchInvoices(
+        const LLInvoicePredicate& predicate = LLInvoicePredicate::all(),
+        platform::Error* error = nullptr);
+    std::optional<std::int64_t> countInvoices(
+        const LLInvoicePredicate& predicate = LLInvoicePredicate::all(),
+        platform::Error* error = nullptr);
+    std::optional<std::int64_t> countTaxSubtotals(platform::Error* error = nullptr);
+    // A new record, already with its permanent identifier (its row exists in this context's
+    // transaction).
+    std::shared_ptr<LLInvoiceRecord> insertInvoice(platform::Error* error = nullptr);
+    std::shared_ptr<LLTaxSubtotalRecord> insertTaxSubtotal(platform::Error* error = nullptr);
+    bool deleteObject(const std::shared_ptr<LLManagedObject>& object,
+                      platform::Error* error = nullptr);
+
+    // --- identifiers
+    std::shared_ptr<LLManagedObject> objectForURIString(const std::optional<std::string>& uri);
+    std::vector<std::shared_ptr<LLManagedObject>> objectsForURIStrings(
+        const std::vector<std::string>& uris);
+    std::shared_ptr<LLManagedObject> existingObject(const std::string& entity, std::int64_t rowID);
+
+    // --- transactions
+    // Child: commits the open transaction. Main: nothing is pending; answers true.
+    bool save(platform::Error* error = nullptr);
+    // Child: drops the changes since the last save.
+    void rollback();
+    bool hasChanges() const { return inTransaction_; }
+    // Re-reads the registered records, so changes committed by other contexts show; records
+    // deleted meanwhile are marked deleted and forgotten.
+    void processPendingChanges();
+    std::size_t registeredObjectCount() const;
+
+    LLUndoManager& undoManager() { return undoManager_; }
+
+    // Internal: the column write behind the records' setters.
+    bool writeColumn(LLManagedObject& object, const char* column, const LLValue& value,
+                     platform::Error* error = nullptr);
+    std::optional<std::string> readBlob(const LLManagedObject& object, const char* column) const;
+
+private:
+    friend class LLDocument;
+    friend class LLManagedObject;
+    LLObjectContext(Kind kind, sqlite3* db, std::filesystem::path path, std::string uuid);
+    static std::unique_ptr<LLObjectContext> open(Kind kind, const std::filesystem::path& path,
+                                                 bool create, platform::Error* error);
+
+    sqlite3_stmt* statement(const std::string& sql, platform::Error* error) const;
+    bool begin(platform::Error* error);
+    bool exec(const char* sql, platform::Error* error);
+    bool storeError(platform::Error* error, const std::string& what) const;
+    std::shared_ptr<LLInvoiceRecord> invoiceFromRow(sqlite3_stmt* row);
+    bool reloadInvoice(LLInvoiceRecord& record);
+    bool reloadTaxSubtotal(LLTaxSubtotalRecord& record);
+
+    Kind kind_;
+    sqlite3* db_;
+    std::filesystem::path path_;
+    std::string storeUUID_;
+    bool inTransaction_ = false;
+    mutable std::map<std::string, sqlite3_stmt*> statements_;
+    std::map<std::pair<std::string, std::int64_t>, std::weak_ptr<LLManagedObject>> registered_;
+    LLUndoManager undoManager_;
+};
+
+}  // namespace library
