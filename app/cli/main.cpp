@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "LibraryCommands.h"
 #include "layout/LLInvoiceRenderer.h"
 #include "model/InvoiceJson.h"
 #include "model/LLInvoice.h"
@@ -39,6 +40,20 @@ constexpr const char* kUsage =
     "  preview [--locale LOCALE] FILE -o OUT\n"
     "      What a quick preview shows: an XML invoice rendered as PDF (with the template's\n"
     "      backdrop), a PDF file unchanged, any other XML file pretty-printed.\n"
+    "\n"
+    "  import LIBRARY FILE|DIR...\n"
+    "      Import XML invoices and PDFs that carry invoice XML into a library file (created\n"
+    "      when missing). Folders are searched for .xml files at any depth (PDFs in folders\n"
+    "      are not imported; name them). Each invoice is validated as it is stored; the same\n"
+    "      invoice (seller VAT number and invoice number) imported again replaces the stored\n"
+    "      one. Progress goes to standard error, problems are listed at the end.\n"
+    "      Exit status 0, 1 when some files could not be imported, 2 when the library\n"
+    "      cannot be opened or written.\n"
+    "\n"
+    "  validate [--verbose] LIBRARY [NUMBER]\n"
+    "      Validate the stored invoices again (or those with the invoice number NUMBER) and\n"
+    "      store the new results; --verbose lists every finding. Exit status 0 all valid,\n"
+    "      1 warnings only, 2 errors found, 3 an invoice could not be validated.\n"
     "\n"
     "  --help   Show this text.\n";
 
@@ -332,6 +347,8 @@ int main(int argc, char** argv) {
     if (command == "show") return show(args);
     if (command == "render") return render(args);
     if (command == "preview") return preview(args);
+    if (command == "import") return importCommand(args);
+    if (command == "validate") return validateCommand(args);
     std::cerr << "ledgerlens-cli: unknown command " << command << "\n" << kUsage;
     return 2;
 }

@@ -150,11 +150,7 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::
 }
 
 ruleweave::RWSchematronValidator& LLDocument::importValidator() {
-    if (!importValidator_) {
-        importValidator_ = std::make_unique<ruleweave::RWSchematronValidator>();
-        importValidator_->addSchemaDirectory(rulesDirectory());
-        importValidator_->addSchemaDirectory(rulesDirectory() / "Schematron");
-    }
+    if (!importValidator_) importValidator_ = newValidator();
     return *importValidator_;
 }
 
@@ -193,8 +189,10 @@ void LLDocument::runImport(const std::vector<fs::path>& paths, const LLImportObs
                 context->rollback();
                 records.clear();
             }
+            progress.fileURIStrings.clear();
             for (const auto& record : records) {
                 std::string uri = record->uriString();
+                progress.fileURIStrings.push_back(uri);
                 if (seen.insert(uri).second) uris.push_back(std::move(uri));
             }
             progress.path = file.string();
