@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Gui.h"
 #include "LibraryCommands.h"
 #include "layout/LLInvoiceRenderer.h"
 #include "model/InvoiceJson.h"
@@ -203,23 +204,6 @@ bool writeFile(const std::string& path, const QByteArray& bytes) {
     if (!out) return false;
     out.write(bytes.constData(), bytes.size());
     return bool(out.flush());
-}
-
-// Qt's own notes go to standard error, except the one about a missing runtime folder that every
-// headless start would print.
-void qtMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
-    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))) return;
-    std::cerr << "ledgerlens-cli: " << message.toStdString() << "\n";
-}
-
-// Headless rendering: fonts and painting need a Gui application but no display.
-std::unique_ptr<QGuiApplication> startGui() {
-    qInstallMessageHandler(qtMessage);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ledgerlens-cli";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 // Renders an invoice read from `document`; 0 on success.
