@@ -49,6 +49,10 @@ bool LLDocument::acceptsFile(LLImportEntryPoint entry, const fs::path& path) {
     return false;
 }
 
+bool LLDocument::isLibraryFile(const fs::path& path) {
+    return lowerExtension(path) == kFileExtension;
+}
+
 std::string LLDocument::duplicateKey(const std::optional<std::string>& sellerVAT,
                                      const std::optional<std::string>& number) {
     return sellerVAT.value_or("(null)") + "-" + number.value_or("(null)");

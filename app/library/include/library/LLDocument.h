@@ -114,6 +114,8 @@ public:
 
     // --- import
     static bool acceptsFile(LLImportEntryPoint entry, const std::filesystem::path& path);
+    // A file the application opens as a library rather than importing it (".ledgerlens").
+    static bool isLibraryFile(const std::filesystem::path& path);
     // One import run on the library's import thread; returns at once. Runs are handled one
     // after another in the order they were started.
     void importPaths(std::vector<std::filesystem::path> paths, LLImportObserver observer = {});
