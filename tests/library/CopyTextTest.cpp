@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "LibraryTestSupport.h"
+#include "RecordTestSupport.h"
 #include "library/LLCopyColumn.h"
 #include "library/SFDateTransformer.h"
 #include "library/SFNumberTransformer.h"

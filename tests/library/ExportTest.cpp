@@ -3,7 +3,7 @@
 #include <set>
 #include <thread>
 
-#include "LibraryTestSupport.h"
+#include "RecordTestSupport.h"
 #include "library/LLExport.h"
 #include "pagewright/PagewrightPDFDocument.h"
 #include "platform/SFLocalizeHelper.h"
@@ -59,7 +59,7 @@ TEST(ExportFolders, NamesAreMadeSafe) {
 }
 
 TEST(Export, FolderTreeBySellerAndNumberStaysInsideTheChosenFolder) {
-    TempDir dir;
+    TemporaryFolder dir;
     TestLibrary library;
     std::vector<std::shared_ptr<LLInvoiceRecord>> records{library.add(named("ACME", "2024/07:01")),
                                                           library.add(named("ACME", "B")),
@@ -88,14 +88,14 @@ TEST(Export, FolderTreeBySellerAndNumberStaysInsideTheChosenFolder) {
                                      "a/export/.._.._x/1", "a/export/" + unknown,
                                      "a/export/" + unknown + "/2", "a/export/" + unknown + "/3",
                                      "a/export/" + unknown + "/.._4"}));
-    EXPECT_EQ(readBytes(target / "ACME" / "B" / "B.pdf"), "%PDF-1.4 stored\n");
+    EXPECT_EQ(readFile(target / "ACME" / "B" / "B.pdf"), "%PDF-1.4 stored\n");
 }
 
 TEST(Export, XMLIsPrettyPrintedAndAPDFRendered) {
     SKIP_WITHOUT_CORPUS();
-    TempDir dir;
+    TemporaryFolder dir;
     TestLibrary library;
-    std::string xml = readBytes(corpusDir() / kCIIExample);
+    std::string xml = readFile(corpusDir() / kCIIExample);
     LLInvoiceRecord::Summary summary = named("Seller", "INV/1");
     summary.xml = xml;
     LLInvoiceRecord::Summary broken = named("Seller", "broken");
@@ -109,7 +109,7 @@ TEST(Export, XMLIsPrettyPrintedAndAPDFRendered) {
     EXPECT_EQ(result.failures, 1u);  // the broken XML; the run went on
 
     fs::path folder = dir.path() / "Seller" / "INV_1";
-    std::string pretty = readBytes(folder / "INV_1.xml");
+    std::string pretty = readFile(folder / "INV_1.xml");
     auto original = platform::XmlDocument::parse(xml);
     auto written = platform::XmlDocument::parse(pretty);
     ASSERT_TRUE(written);
@@ -117,7 +117,7 @@ TEST(Export, XMLIsPrettyPrintedAndAPDFRendered) {
     EXPECT_NE(pretty, xml);
     EXPECT_NE(pretty.find("\n  <"), std::string::npos);
 
-    std::string pdf = readBytes(folder / "INV_1.pdf");
+    std::string pdf = readFile(folder / "INV_1.pdf");
     ASSERT_TRUE(pdf.starts_with("%PDF-"));
     auto document = pagewright::PagewrightPDFDocument::initWithData(pdf);
     ASSERT_TRUE(document);
@@ -130,7 +130,7 @@ TEST(Export, XMLIsPrettyPrintedAndAPDFRendered) {
 
 TEST(Export, ImportedPDFIsExportedUnchanged) {
     SKIP_WITHOUT_CORPUS();
-    TempDir dir;
+    TemporaryFolder dir;
     TestLibrary library;
     auto records = library.document->importFile(corpusDir() / kFacturXPDF, library.context());
     ASSERT_EQ(records.size(), 1u);
@@ -142,16 +142,16 @@ TEST(Export, ImportedPDFIsExportedUnchanged) {
     fs::path folder = dir.path() / library::exportSellerFolderName(records[0]->sellerName()) /
                       library::exportInvoiceFolderName(records[0]->name());
     std::string name = library::exportInvoiceFolderName(records[0]->name());
-    EXPECT_EQ(readBytes(folder / (name + ".pdf")), *stored);
+    EXPECT_EQ(readFile(folder / (name + ".pdf")), *stored);
     EXPECT_TRUE(fs::exists(folder / (name + ".xml")));
 }
 
 TEST(Export, RunsOnAWorkerThreadWithURIStrings) {
     SKIP_WITHOUT_CORPUS();
-    TempDir dir;
+    TemporaryFolder dir;
     TestLibrary library;
     LLInvoiceRecord::Summary summary = named("Worker", "W1");
-    summary.xml = readBytes(corpusDir() / kCIIExample);
+    summary.xml = readFile(corpusDir() / kCIIExample);
     std::vector<std::string> uris{library.add(summary)->uriString(),
                                   "ledgerlens://no-such-store/Invoice/99"};
 
@@ -165,5 +165,5 @@ TEST(Export, RunsOnAWorkerThreadWithURIStrings) {
     EXPECT_EQ(result.records, 1u);
     EXPECT_EQ(result.failures, 1u);
     EXPECT_EQ(result.filesWritten, 2u);
-    EXPECT_TRUE(readBytes(dir.path() / "Worker" / "W1" / "W1.pdf").starts_with("%PDF-"));
+    EXPECT_TRUE(readFile(dir.path() / "Worker" / "W1" / "W1.pdf").starts_with("%PDF-"));
 }

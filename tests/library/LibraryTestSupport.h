@@ -1,79 +1,61 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 
 #include "library/LLDocument.h"
-#include "library/LLManagedObject.h"
-#include "library/LLObjectContext.h"
-#include "library/LLValue.h"
-#include "platform/Date.h"
-#include "platform/Decimal.h"
-
-// A fresh folder below the system's temporary folder, removed with everything in it.
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "ledgerlens-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
-};
 
 inline std::filesystem::path corpusDir() { return LEDGERLENS_CORPUS_DIR; }
 
-#define SKIP_WITHOUT_CORPUS()                        \
-    if (!std::filesystem::is_directory(corpusDir())) \
-    GTEST_SKIP() << "invoice corpus not found at " << corpusDir()
-
-inline std::string readBytes(const std::filesystem::path& file) {
+inline std::string readFile(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream buffer;
     buffer << in.rdbuf();
     return buffer.str();
 }
 
-inline library::LLInstant instant(int year, int month, int day) {
-    return library::LLInstant::startOfDay(platform::Date{year, month, day});
+inline std::string readCorpusFile(const std::string& relative) {
+    return readFile(corpusDir() / relative);
 }
 
-inline platform::Decimal decimal(const char* text) { return *platform::Decimal::parse(text); }
+inline void writeFile(const std::filesystem::path& file, const std::string& bytes) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << bytes;
+}
 
-// An untitled library to put records into.
-struct TestLibrary {
-    std::shared_ptr<library::LLDocument> document = library::LLDocument::makeUntitled();
-    library::LLObjectContext& context() { return document->managedObjectContext(); }
+// A fresh folder below the system's temporary folder, removed at the end of the test.
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        std::random_device device;
+        path_ = std::filesystem::temp_directory_path() /
+                ("ledgerlens-test-" + std::to_string(device()) + std::to_string(device()));
+        std::filesystem::create_directories(path_);
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-    std::shared_ptr<library::LLInvoiceRecord> add(
-        const library::LLInvoiceRecord::Summary& summary) {
-        auto record = context().insertInvoice();
-        EXPECT_TRUE(record);
-        if (record) record->setSummary(summary);
-        return record;
-    }
-    std::shared_ptr<library::LLInvoiceRecord> addIssued(std::optional<library::LLInstant> issued,
-                                                        std::string seller = "Seller",
-                                                        std::string number = "1") {
-        library::LLInvoiceRecord::Summary summary;
-        summary.dateIssued = issued;
-        summary.sellerName = std::move(seller);
-        summary.name = std::move(number);
-        return add(summary);
-    }
+private:
+    std::filesystem::path path_;
 };
+
+// Replaces the first occurrence of `from` by `to`; fails the test when it is missing.
+inline std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    auto at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+#define SKIP_WITHOUT_CORPUS()                                        \
+    if (!std::filesystem::is_directory(corpusDir()))                 \
+    GTEST_SKIP() << "invoice corpus not found at " << corpusDir()

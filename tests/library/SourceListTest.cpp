@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "LibraryTestSupport.h"
+#include "RecordTestSupport.h"
 #include "library/LLInvoiceList.h"
 #include "library/LLInvoicesToLLSourceItemTransformer.h"
 #include "library/LLSourceTreeController.h"
@@ -175,7 +175,7 @@ class SourceTreeState : public ::testing::Test {
                     library_.addIssued(instant(2023, 12, 31))};
     }
 
-    TempDir dir_;
+    TemporaryFolder dir_;
     TestLibrary library_;
     Records records_;
 };

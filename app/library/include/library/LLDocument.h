@@ -167,8 +167,9 @@ private:
     LLDocument() = default;
     bool attach(const std::filesystem::path& file, bool create, platform::Error* error);
     ruleweave::RWSchematronValidator& importValidator();
-    std::vector<std::shared_ptr<LLInvoiceRecord>> importFileCommitting(
-        const std::filesystem::path& file, LLObjectContext& context, bool commit);
+    // The files a run handles for one path, in walking order (a folder's XML files).
+    static std::vector<std::filesystem::path> importFilesForPath(const std::filesystem::path& path);
+    void runImport(const std::vector<std::filesystem::path>& paths, const LLImportObserver& observer);
 
     std::optional<std::filesystem::path> fileURL_;
     std::filesystem::path storePath_;  // the file the store lives in (temporary while untitled)
@@ -180,9 +181,6 @@ private:
     std::vector<LLImportError> errors_;
     mutable std::mutex rulesMutex_;
     std::optional<std::filesystem::path> rulesDirectory_;
-    // Set while a run imports: records of the run, per-file commits.
-    struct RunState;
-    RunState* run_ = nullptr;
 };
 
 }  // namespace library

@@ -4,12 +4,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "library/LLValue.h"
 
 namespace library {
 
 class LLObjectContext;
+class LLTaxSubtotalRecord;
 
 // A stored record as seen by one object context. Objects never cross threads: hand their
 // URI strings over and resolve them in the other context.
@@ -97,6 +99,8 @@ public:
     std::optional<std::string> pdf() const;
     void setXml(std::optional<std::string> value);
     void setPdf(std::optional<std::string> value);
+    // The tax lines pointing at this invoice.
+    std::vector<std::shared_ptr<LLTaxSubtotalRecord>> taxLines() const;
 
     LLValue valueForKey(std::string_view key) const override;
 
@@ -123,15 +127,30 @@ public:
     static constexpr const char* kEntityName = "TaxSubtotal";
     const char* entityName() const override { return kEntityName; }
 
-    std::optional<platform::Decimal> gross, net, percentage, tax;
-    std::optional<std::string> taxScheme;
-    std::optional<std::int64_t> invoiceRowID;
+    const std::optional<platform::Decimal>& gross() const { return gross_; }
+    const std::optional<platform::Decimal>& net() const { return net_; }
+    const std::optional<platform::Decimal>& percentage() const { return percentage_; }
+    const std::optional<platform::Decimal>& tax() const { return tax_; }
+    const std::optional<std::string>& taxScheme() const { return taxScheme_; }
+    // The invoice this line belongs to (its row), none when unassigned.
+    const std::optional<std::int64_t>& invoiceRowID() const { return invoice_; }
+
+    void setGross(std::optional<platform::Decimal> value);
+    void setNet(std::optional<platform::Decimal> value);
+    void setPercentage(std::optional<platform::Decimal> value);
+    void setTax(std::optional<platform::Decimal> value);
+    void setTaxScheme(std::optional<std::string> value);
+    void setInvoice(const std::shared_ptr<LLInvoiceRecord>& invoice);
 
     LLValue valueForKey(std::string_view key) const override;
 
 private:
     friend class LLObjectContext;
     using LLManagedObject::LLManagedObject;
+
+    std::optional<platform::Decimal> gross_, net_, percentage_, tax_;
+    std::optional<std::string> taxScheme_;
+    std::optional<std::int64_t> invoice_;
 };
 
 }  // namespace library

@@ -49,6 +49,9 @@ public:
         const LLInvoicePredicate& predicate = LLInvoicePredicate::all(),
         platform::Error* error = nullptr);
     std::optional<std::int64_t> countTaxSubtotals(platform::Error* error = nullptr);
+    // Every tax line, or those of one invoice row.
+    std::vector<std::shared_ptr<LLTaxSubtotalRecord>> fetchTaxSubtotals(
+        std::optional<std::int64_t> invoiceRowID = std::nullopt, platform::Error* error = nullptr);
     // A new record, already with its permanent identifier (its row exists in this context's
     // transaction).
     std::shared_ptr<LLInvoiceRecord> insertInvoice(platform::Error* error = nullptr);
@@ -92,8 +95,9 @@ private:
     bool exec(const char* sql, platform::Error* error);
     bool storeError(platform::Error* error, const std::string& what) const;
     std::shared_ptr<LLInvoiceRecord> invoiceFromRow(sqlite3_stmt* row);
-    bool reloadInvoice(LLInvoiceRecord& record);
-    bool reloadTaxSubtotal(LLTaxSubtotalRecord& record);
+    std::shared_ptr<LLTaxSubtotalRecord> taxSubtotalFromRow(sqlite3_stmt* row);
+    template <class T>
+    std::shared_ptr<T> registeredObject(const char* entity, std::int64_t rowID);
 
     Kind kind_;
     sqlite3* db_;

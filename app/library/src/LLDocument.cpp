@@ -1,0 +1,199 @@
+#include "library/LLDocument.h"
+
+#include <sqlite3.h>
+
+#include <random>
+
+#include "LLSerialQueue.h"
+#include "platform/Log.h"
+#include "platform/SFLocalizeHelper.h"
+#include "ruleweave/RWSchematronValidator.h"
+#include "ruleweave/XSDValidation.h"
+
+namespace fs = std::filesystem;
+
+namespace library {
+namespace {
+
+void removeStoreFiles(const fs::path& file) {
+    std::error_code ignored;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        fs::remove(fs::path(file.string() + suffix), ignored);
+}
+
+std::string randomSuffix() {
+    std::random_device device;
+    std::uniform_int_distribution<unsigned> digit(0, 35);
+    std::string text;
+    for (int i = 0; i < 10; ++i) text += "0123456789abcdefghijklmnopqrstuvwxyz"[digit(device)];
+    return text;
+}
+
+}  // namespace
+
+std::shared_ptr<LLDocument> LLDocument::makeUntitled(platform::Error* error) {
+    std::shared_ptr<LLDocument> document(new LLDocument());
+    std::error_code ec;
+    fs::path folder = fs::temp_directory_path(ec);
+    if (ec) folder = "/tmp";
+    fs::path file = folder / ("Ledgerlens-Untitled-" + randomSuffix() + ".ledgerlens");
+    if (!document->attach(file, true, error)) return nullptr;
+    return document;
+}
+
+std::shared_ptr<LLDocument> LLDocument::open(const fs::path& file, bool create,
+                                             platform::Error* error) {
+    std::shared_ptr<LLDocument> document(new LLDocument());
+    if (!document->attach(file, create, error)) return nullptr;
+    document->fileURL_ = file;
+    return document;
+}
+
+bool LLDocument::attach(const fs::path& file, bool create, platform::Error* error) {
+    main_ = LLObjectContext::open(LLObjectContext::Kind::Main, file, create, error);
+    if (!main_) return false;
+    storePath_ = file;
+    if (!importQueue_) importQueue_ = std::make_unique<LLSerialQueue>();
+    if (!xsdCache_) xsdCache_ = std::make_shared<ruleweave::XSDSchemaCache>();
+    return true;
+}
+
+LLDocument::~LLDocument() { close(); }
+
+std::string LLDocument::displayName() const {
+    if (!fileURL_) return platform::localizedString("Untitled");
+    return fileURL_->stem().string();
+}
+
+LLObjectContext& LLDocument::managedObjectContext() { return *main_; }
+
+std::unique_ptr<LLObjectContext> LLDocument::newPrivateChildContext(platform::Error* error) {
+    if (!main_) {
+        platform::setError(error, kLibraryErrorDomain, LLLibraryErrorOpen,
+                           "The library is closed.");
+        return nullptr;
+    }
+    return LLObjectContext::open(LLObjectContext::Kind::PrivateChild, storePath_, false, error);
+}
+
+bool LLDocument::save(platform::Error* error) {
+    if (!main_) return false;
+    waitForImports();
+    if (!fileURL_) {
+        return platform::setError(error, kLibraryErrorDomain, LLLibraryErrorNoLocation,
+                                  "The library has no file yet; choose where to save it.");
+    }
+    // Everything is committed already; the checkpoint folds the log into the file itself.
+    return main_->exec("PRAGMA wal_checkpoint(TRUNCATE)", error);
+}
+
+bool LLDocument::saveAs(const fs::path& file, platform::Error* error) {
+    if (!main_) return false;
+    waitForImports();
+    std::error_code ec;
+    fs::path target = fs::absolute(file, ec);
+    if (ec) target = file;
+    if (fs::exists(storePath_) && fs::exists(target) && fs::equivalent(storePath_, target, ec))
+        return save(error);
+    // Copy through a temporary file beside the target and rename it: the old file at the
+    // target stays whole until the copy is complete.
+    fs::path temporary = target;
+    temporary += ".saving-" + randomSuffix();
+    sqlite3* destination = nullptr;
+    auto fail = [&](const std::string& reason) {
+        if (destination) sqlite3_close_v2(destination);
+        removeStoreFiles(temporary);
+        return platform::setError(error, kLibraryErrorDomain, LLLibraryErrorStore,
+                                  "The library could not be saved to “" + target.string() +
+                                      "”: " + reason);
+    };
+    if (sqlite3_open_v2(temporary.c_str(), &destination,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        return fail(destination ? sqlite3_errmsg(destination) : "out of memory");
+    sqlite3_backup* backup = sqlite3_backup_init(destination, "main", main_->db_, "main");
+    if (!backup) return fail(sqlite3_errmsg(destination));
+    int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) return fail(sqlite3_errmsg(destination));
+    // A file of its own, without a log beside it.
+    sqlite3_exec(destination, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(destination);
+    destination = nullptr;
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
+        fs::remove(fs::path(target.string() + suffix), ec);
+    fs::rename(temporary, target, ec);
+    if (ec) return fail(ec.message());
+
+    bool wasUntitled = !fileURL_;
+    fs::path oldStore = storePath_;
+    main_.reset();
+    if (!attach(target, false, error)) {
+        // The copy is there but cannot be used: stay on the old store.
+        attach(oldStore, false, nullptr);
+        return false;
+    }
+    fileURL_ = target;
+    if (wasUntitled) removeStoreFiles(oldStore);
+    return true;
+}
+
+void LLDocument::saveAll() {
+    if (main_ && fileURL_) save();
+}
+
+void LLDocument::close() {
+    if (!main_) return;
+    waitForImports();
+    saveAll();
+    importQueue_.reset();
+    importValidator_.reset();
+    main_.reset();
+    if (!fileURL_) removeStoreFiles(storePath_);
+}
+
+LLDocument::CloseDecision LLDocument::saveNewFile() {
+    if (fileURL_) return CloseDecision::CloseNow;
+    waitForImports();
+    auto invoices = main_->countInvoices();
+    auto lines = main_->countTaxSubtotals();
+    if (invoices.value_or(1) == 0 && lines.value_or(1) == 0)
+        return CloseDecision::CloseWithoutAsking;
+    return CloseDecision::AskUnsavedChanges;
+}
+
+LLAlert LLDocument::unsavedChangesAlert() {
+    LLAlert alert;
+    alert.style = LLAlert::Style::Warning;
+    alert.messageText = platform::localizedString("Unsaved Changes");
+    alert.informativeText =
+        platform::localizedString("Do you want to keep the unsaved changes or delete the file?");
+    alert.buttons = {platform::localizedString("Keep"), platform::localizedString("Delete")};
+    return alert;
+}
+
+int LLDocument::validationStatusForResult(int code) {
+    return code >= 2 && code <= 4 ? code - 1 : 0;
+}
+
+// --- errors
+
+void LLDocument::resetErrors() {
+    std::lock_guard lock(errorsMutex_);
+    errors_.clear();
+}
+
+void LLDocument::addError(const std::string& description, const std::string& path) {
+    std::lock_guard lock(errorsMutex_);
+    errors_.push_back({description, path});
+}
+
+std::vector<LLImportError> LLDocument::errors() const {
+    std::lock_guard lock(errorsMutex_);
+    return errors_;
+}
+
+void LLDocument::waitForImports() {
+    if (importQueue_) importQueue_->waitUntilIdle();
+}
+
+}  // namespace library

@@ -1,0 +1,588 @@
+#include "library/LLObjectContext.h"
+
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <random>
+
+#include "library/LLInvoicePredicate.h"
+#include "platform/Log.h"
+
+namespace library {
+namespace {
+
+// 'LLib': marks a SQLite file as a library, so another program's database is not taken for one.
+constexpr int kApplicationID = 0x4C4C6962;
+constexpr int kFormatVersion = 1;
+
+constexpr const char* kSchema = R"SQL(
+CREATE TABLE Metadata(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE Invoice(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    name TEXT, uid TEXT,
+    identifier TEXT, sellerName TEXT,
+    dateIssued INTEGER, dateDue INTEGER,
+    currencyCode TEXT,
+    taxExclusiveAmount TEXT, taxInclusiveAmount TEXT, payableAmount TEXT,
+    xml BLOB, pdf BLOB,
+    validationResult INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX InvoiceIdentifier ON Invoice(identifier);
+CREATE INDEX InvoiceDateIssued ON Invoice(dateIssued);
+CREATE TABLE TaxSubtotal(
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    name TEXT, uid TEXT,
+    gross TEXT, net TEXT, percentage TEXT, tax TEXT, taxScheme TEXT,
+    invoice INTEGER REFERENCES Invoice(id) ON DELETE SET NULL);
+CREATE INDEX TaxSubtotalInvoice ON TaxSubtotal(invoice);
+)SQL";
+
+constexpr const char* kInvoiceColumns =
+    "id, name, uid, identifier, sellerName, dateIssued, dateDue, currencyCode, "
+    "taxExclusiveAmount, taxInclusiveAmount, payableAmount, validationResult";
+constexpr const char* kTaxSubtotalColumns =
+    "id, name, uid, gross, net, percentage, tax, taxScheme, invoice";
+
+std::string newUUID() {
+    std::random_device device;
+    unsigned char bytes[16];
+    for (auto& b : bytes) b = static_cast<unsigned char>(device());
+    bytes[6] = (bytes[6] & 0x0F) | 0x40;  // version 4
+    bytes[8] = (bytes[8] & 0x3F) | 0x80;
+    char text[37];
+    std::snprintf(text, sizeof text,
+                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7],
+                  bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14],
+                  bytes[15]);
+    return text;
+}
+
+std::optional<std::string> textColumn(sqlite3_stmt* row, int column) {
+    if (sqlite3_column_type(row, column) == SQLITE_NULL) return std::nullopt;
+    const auto* bytes = static_cast<const char*>(sqlite3_column_blob(row, column));
+    return std::string(bytes ? bytes : "", static_cast<size_t>(sqlite3_column_bytes(row, column)));
+}
+
+std::optional<LLInstant> instantColumn(sqlite3_stmt* row, int column) {
+    if (sqlite3_column_type(row, column) == SQLITE_NULL) return std::nullopt;
+    return LLInstant{sqlite3_column_int64(row, column)};
+}
+
+std::optional<platform::Decimal> decimalColumn(sqlite3_stmt* row, int column) {
+    auto text = textColumn(row, column);
+    if (!text) return std::nullopt;
+    return platform::Decimal::parse(*text);
+}
+
+bool bindValue(sqlite3_stmt* statement, int index, const LLValue& value) {
+    struct Bind {
+        sqlite3_stmt* s;
+        int i;
+        int operator()(std::monostate) const { return sqlite3_bind_null(s, i); }
+        int operator()(const std::string& text) const {
+            return sqlite3_bind_text64(s, i, text.data(), text.size(), SQLITE_TRANSIENT,
+                                       SQLITE_UTF8);
+        }
+        int operator()(const LLInstant& instant) const {
+            return sqlite3_bind_int64(s, i, instant.millis);
+        }
+        int operator()(const platform::Decimal& number) const {
+            std::string text = number.toString();
+            return sqlite3_bind_text64(s, i, text.data(), text.size(), SQLITE_TRANSIENT,
+                                       SQLITE_UTF8);
+        }
+        int operator()(std::int64_t number) const { return sqlite3_bind_int64(s, i, number); }
+    };
+    return std::visit(Bind{statement, index}, value) == SQLITE_OK;
+}
+
+// Large attributes go in as blobs: their bytes are kept exactly, whatever their encoding.
+bool bindBlob(sqlite3_stmt* statement, int index, const std::optional<std::string>& bytes) {
+    if (!bytes) return sqlite3_bind_null(statement, index) == SQLITE_OK;
+    return sqlite3_bind_blob64(statement, index, bytes->data(), bytes->size(),
+                               SQLITE_TRANSIENT) == SQLITE_OK;
+}
+
+// sellerName CONTAINS[cd] ? for SQL.
+void containsFunction(sqlite3_context* context, int, sqlite3_value** values) {
+    if (sqlite3_value_type(values[0]) == SQLITE_NULL || sqlite3_value_type(values[1]) == SQLITE_NULL) {
+        sqlite3_result_int(context, 0);
+        return;
+    }
+    auto text = [](sqlite3_value* v) {
+        const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        return std::string(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+    };
+    sqlite3_result_int(context, containsIgnoringCaseAndDiacritics(text(values[0]), text(values[1])));
+}
+
+bool isBlobColumn(const char* column) {
+    return std::string_view(column) == "xml" || std::string_view(column) == "pdf";
+}
+
+}  // namespace
+
+// --- opening
+
+LLObjectContext::LLObjectContext(Kind kind, sqlite3* db, std::filesystem::path path,
+                                 std::string uuid)
+    : kind_(kind), db_(db), path_(std::move(path)), storeUUID_(std::move(uuid)) {}
+
+LLObjectContext::~LLObjectContext() {
+    if (inTransaction_) rollback();
+    // Objects kept beyond their context read and write nothing from now on.
+    for (auto& [key, weak] : registered_)
+        if (auto object = weak.lock()) object->context_ = nullptr;
+    for (auto& [sql, statement] : statements_) sqlite3_finalize(statement);
+    sqlite3_close_v2(db_);
+}
+
+std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind,
+                                                       const std::filesystem::path& path,
+                                                       bool create, platform::Error* error) {
+    sqlite3* db = nullptr;
+    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    auto fail = [&](int code, const std::string& reason) -> std::unique_ptr<LLObjectContext> {
+        platform::setError(error, kLibraryErrorDomain, code,
+                           "The library “" + path.string() + "” cannot be opened: " + reason);
+        if (db) sqlite3_close_v2(db);
+        return nullptr;
+    };
+    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK)
+        return fail(LLLibraryErrorOpen, db ? sqlite3_errmsg(db) : "out of memory");
+    // Imports and the window share the file; a writer waits for the other instead of failing.
+    sqlite3_busy_timeout(db, 60000);
+    sqlite3_extended_result_codes(db, 1);
+    auto pragmaInt = [&](const char* sql) -> std::optional<int> {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &s, nullptr) != SQLITE_OK) return std::nullopt;
+        std::optional<int> value;
+        if (sqlite3_step(s) == SQLITE_ROW) value = sqlite3_column_int(s, 0);
+        sqlite3_finalize(s);
+        return value;
+    };
+    auto applicationID = pragmaInt("PRAGMA application_id");
+    auto version = pragmaInt("PRAGMA user_version");
+    auto tables = pragmaInt("SELECT count(*) FROM sqlite_master");
+    if (!applicationID || !version || !tables) return fail(LLLibraryErrorOpen, sqlite3_errmsg(db));
+    if (*applicationID == 0 && *tables == 0) {
+        if (!create) return fail(LLLibraryErrorOpen, "the file is not a Ledgerlens library");
+        std::string sql = "BEGIN; " + std::string(kSchema) +
+                          "INSERT INTO Metadata VALUES('storeUUID', '" + newUUID() + "');" +
+                          "PRAGMA application_id = " + std::to_string(kApplicationID) + ";" +
+                          "PRAGMA user_version = " + std::to_string(kFormatVersion) + "; COMMIT;";
+        char* message = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+            std::string reason = message ? message : sqlite3_errmsg(db);
+            sqlite3_free(message);
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return fail(LLLibraryErrorOpen, reason);
+        }
+        version = kFormatVersion;
+    } else if (*applicationID != kApplicationID) {
+        return fail(LLLibraryErrorOpen, "the file is not a Ledgerlens library");
+    }
+    if (*version > kFormatVersion)
+        return fail(LLLibraryErrorNewerFormat, "it was written by a newer version of Ledgerlens");
+    if (kind == Kind::Main) {
+        // WAL: readers never block the import's writer, and a crash leaves the last commit.
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    }
+    sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON", nullptr, nullptr,
+                 nullptr);
+    sqlite3_create_function_v2(db, "ll_contains_cd", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                               nullptr, containsFunction, nullptr, nullptr, nullptr);
+    std::string uuid;
+    {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT value FROM Metadata WHERE key = 'storeUUID'", -1, &s,
+                               nullptr) == SQLITE_OK &&
+            sqlite3_step(s) == SQLITE_ROW)
+            uuid = reinterpret_cast<const char*>(sqlite3_column_text(s, 0));
+        sqlite3_finalize(s);
+    }
+    if (uuid.empty()) return fail(LLLibraryErrorOpen, "the library has no store identifier");
+    return std::unique_ptr<LLObjectContext>(new LLObjectContext(kind, db, path, uuid));
+}
+
+// --- statements
+
+sqlite3_stmt* LLObjectContext::statement(const std::string& sql, platform::Error* error) const {
+    auto found = statements_.find(sql);
+    if (found != statements_.end()) {
+        sqlite3_reset(found->second);
+        sqlite3_clear_bindings(found->second);
+        return found->second;
+    }
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v3(db_, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &s, nullptr) !=
+        SQLITE_OK) {
+        storeError(error, "prepare");
+        return nullptr;
+    }
+    statements_.emplace(sql, s);
+    return s;
+}
+
+bool LLObjectContext::storeError(platform::Error* error, const std::string& what) const {
+    std::string message = sqlite3_errmsg(db_);
+    platform::logLine("Library store: " + what + " failed: " + message);
+    platform::setError(error, kLibraryErrorDomain, LLLibraryErrorStore,
+                       "The library could not be changed: " + message);
+    return false;
+}
+
+bool LLObjectContext::exec(const char* sql, platform::Error* error) {
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return storeError(error, sql);
+    return true;
+}
+
+bool LLObjectContext::begin(platform::Error* error) {
+    if (kind_ == Kind::Main || inTransaction_) return true;
+    // IMMEDIATE takes the write lock now, so the run never fails half-way on a lock upgrade.
+    if (!exec("BEGIN IMMEDIATE", error)) return false;
+    inTransaction_ = true;
+    return true;
+}
+
+bool LLObjectContext::save(platform::Error* error) {
+    if (!inTransaction_) return true;
+    if (!exec("COMMIT", error)) return false;
+    inTransaction_ = false;
+    return true;
+}
+
+void LLObjectContext::rollback() {
+    if (!inTransaction_) return;
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    inTransaction_ = false;
+    processPendingChanges();
+}
+
+// --- objects
+
+template <class T>
+std::shared_ptr<T> LLObjectContext::registeredObject(const char* entity, std::int64_t rowID) {
+    auto key = std::make_pair(std::string(entity), rowID);
+    auto found = registered_.find(key);
+    if (found != registered_.end()) {
+        if (auto object = std::dynamic_pointer_cast<T>(found->second.lock())) return object;
+    }
+    auto object = std::shared_ptr<T>(new T(this, rowID));
+    registered_[key] = object;
+    return object;
+}
+
+std::shared_ptr<LLInvoiceRecord> LLObjectContext::invoiceFromRow(sqlite3_stmt* row) {
+    auto record = registeredObject<LLInvoiceRecord>(LLInvoiceRecord::kEntityName,
+                                                    sqlite3_column_int64(row, 0));
+    record->name_ = textColumn(row, 1);
+    record->uid_ = textColumn(row, 2);
+    record->identifier_ = textColumn(row, 3);
+    record->sellerName_ = textColumn(row, 4);
+    record->dateIssued_ = instantColumn(row, 5);
+    record->dateDue_ = instantColumn(row, 6);
+    record->currencyCode_ = textColumn(row, 7);
+    record->taxExclusive_ = decimalColumn(row, 8);
+    record->taxInclusive_ = decimalColumn(row, 9);
+    record->payable_ = decimalColumn(row, 10);
+    record->validationResult_ = sqlite3_column_int(row, 11);
+    record->xml_.reset();
+    record->pdf_.reset();
+    record->deleted_ = false;
+    return record;
+}
+
+std::shared_ptr<LLTaxSubtotalRecord> LLObjectContext::taxSubtotalFromRow(sqlite3_stmt* row) {
+    auto record = registeredObject<LLTaxSubtotalRecord>(LLTaxSubtotalRecord::kEntityName,
+                                                        sqlite3_column_int64(row, 0));
+    record->name_ = textColumn(row, 1);
+    record->uid_ = textColumn(row, 2);
+    record->gross_ = decimalColumn(row, 3);
+    record->net_ = decimalColumn(row, 4);
+    record->percentage_ = decimalColumn(row, 5);
+    record->tax_ = decimalColumn(row, 6);
+    record->taxScheme_ = textColumn(row, 7);
+    record->invoice_.reset();
+    if (sqlite3_column_type(row, 8) != SQLITE_NULL) record->invoice_ = sqlite3_column_int64(row, 8);
+    record->deleted_ = false;
+    return record;
+}
+
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLObjectContext::fetchInvoices(
+    const LLInvoicePredicate& predicate, platform::Error* error) {
+    std::vector<LLValue> bindings;
+    std::string sql = std::string("SELECT ") + kInvoiceColumns + " FROM Invoice WHERE " +
+                      predicate.sqlWhere(bindings) + " ORDER BY id";
+    std::vector<std::shared_ptr<LLInvoiceRecord>> records;
+    sqlite3_stmt* s = statement(sql, error);
+    if (!s) return records;
+    for (size_t i = 0; i < bindings.size(); ++i) bindValue(s, static_cast<int>(i + 1), bindings[i]);
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) records.push_back(invoiceFromRow(s));
+    if (rc != SQLITE_DONE) storeError(error, "fetch");
+    sqlite3_reset(s);
+    return records;
+}
+
+std::optional<std::int64_t> LLObjectContext::countInvoices(const LLInvoicePredicate& predicate,
+                                                           platform::Error* error) {
+    std::vector<LLValue> bindings;
+    std::string sql = "SELECT count(*) FROM Invoice WHERE " + predicate.sqlWhere(bindings);
+    sqlite3_stmt* s = statement(sql, error);
+    if (!s) return std::nullopt;
+    for (size_t i = 0; i < bindings.size(); ++i) bindValue(s, static_cast<int>(i + 1), bindings[i]);
+    std::optional<std::int64_t> count;
+    if (sqlite3_step(s) == SQLITE_ROW)
+        count = sqlite3_column_int64(s, 0);
+    else
+        storeError(error, "count");
+    sqlite3_reset(s);
+    return count;
+}
+
+std::optional<std::int64_t> LLObjectContext::countTaxSubtotals(platform::Error* error) {
+    sqlite3_stmt* s = statement("SELECT count(*) FROM TaxSubtotal", error);
+    if (!s) return std::nullopt;
+    std::optional<std::int64_t> count;
+    if (sqlite3_step(s) == SQLITE_ROW)
+        count = sqlite3_column_int64(s, 0);
+    else
+        storeError(error, "count");
+    sqlite3_reset(s);
+    return count;
+}
+
+std::vector<std::shared_ptr<LLTaxSubtotalRecord>> LLObjectContext::fetchTaxSubtotals(
+    std::optional<std::int64_t> invoiceRowID, platform::Error* error) {
+    std::string sql = std::string("SELECT ") + kTaxSubtotalColumns + " FROM TaxSubtotal" +
+                      (invoiceRowID ? " WHERE invoice = ?" : "") + " ORDER BY id";
+    std::vector<std::shared_ptr<LLTaxSubtotalRecord>> records;
+    sqlite3_stmt* s = statement(sql, error);
+    if (!s) return records;
+    if (invoiceRowID) sqlite3_bind_int64(s, 1, *invoiceRowID);
+    while (sqlite3_step(s) == SQLITE_ROW) records.push_back(taxSubtotalFromRow(s));
+    sqlite3_reset(s);
+    return records;
+}
+
+std::shared_ptr<LLInvoiceRecord> LLObjectContext::insertInvoice(platform::Error* error) {
+    if (!begin(error)) return nullptr;
+    sqlite3_stmt* s = statement("INSERT INTO Invoice DEFAULT VALUES", error);
+    if (!s) return nullptr;
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        storeError(error, "insert");
+        sqlite3_reset(s);
+        return nullptr;
+    }
+    sqlite3_reset(s);
+    return registeredObject<LLInvoiceRecord>(LLInvoiceRecord::kEntityName,
+                                             sqlite3_last_insert_rowid(db_));
+}
+
+std::shared_ptr<LLTaxSubtotalRecord> LLObjectContext::insertTaxSubtotal(platform::Error* error) {
+    if (!begin(error)) return nullptr;
+    sqlite3_stmt* s = statement("INSERT INTO TaxSubtotal DEFAULT VALUES", error);
+    if (!s) return nullptr;
+    if (sqlite3_step(s) != SQLITE_DONE) {
+        storeError(error, "insert");
+        sqlite3_reset(s);
+        return nullptr;
+    }
+    sqlite3_reset(s);
+    return registeredObject<LLTaxSubtotalRecord>(LLTaxSubtotalRecord::kEntityName,
+                                                 sqlite3_last_insert_rowid(db_));
+}
+
+bool LLObjectContext::writeColumn(LLManagedObject& object, const char* column,
+                                  const LLValue& value, platform::Error* error) {
+    if (object.deleted_) return false;
+    if (!begin(error)) return false;
+    std::string sql = std::string("UPDATE ") + object.entityName() + " SET " + column +
+                      " = ? WHERE id = ?";
+    sqlite3_stmt* s = statement(sql, error);
+    if (!s) return false;
+    if (isBlobColumn(column) && std::holds_alternative<std::string>(value))
+        bindBlob(s, 1, std::get<std::string>(value));
+    else
+        bindValue(s, 1, value);
+    sqlite3_bind_int64(s, 2, object.rowID_);
+    bool ok = sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+    return ok || storeError(error, "update");
+}
+
+std::optional<std::string> LLObjectContext::readBlob(const LLManagedObject& object,
+                                                     const char* column) const {
+    std::string sql = std::string("SELECT ") + column + " FROM " + object.entityName() +
+                      " WHERE id = ?";
+    sqlite3_stmt* s = statement(sql, nullptr);
+    if (!s) return std::nullopt;
+    sqlite3_bind_int64(s, 1, object.rowID_);
+    std::optional<std::string> bytes;
+    if (sqlite3_step(s) == SQLITE_ROW) bytes = textColumn(s, 0);
+    sqlite3_reset(s);
+    return bytes;
+}
+
+bool LLObjectContext::deleteObject(const std::shared_ptr<LLManagedObject>& object,
+                                   platform::Error* error) {
+    if (!object || object->context_ != this || object->deleted_) return false;
+    if (!begin(error)) return false;
+    const std::string entity = object->entityName();
+    const std::int64_t rowID = object->rowID_;
+
+    // The main context keeps the whole row, so undo brings the record back under its old URI.
+    struct SavedRow {
+        std::vector<std::string> columns;
+        std::vector<std::optional<std::string>> texts;  // every column as stored bytes
+        std::vector<int> types;
+    };
+    auto saved = std::make_shared<SavedRow>();
+    if (kind_ == Kind::Main) {
+        sqlite3_stmt* s = statement("SELECT * FROM " + entity + " WHERE id = ?", error);
+        if (!s) return false;
+        sqlite3_bind_int64(s, 1, rowID);
+        if (sqlite3_step(s) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(s); ++i) {
+                saved->columns.emplace_back(sqlite3_column_name(s, i));
+                saved->types.push_back(sqlite3_column_type(s, i));
+                saved->texts.push_back(textColumn(s, i));
+            }
+        }
+        sqlite3_reset(s);
+    }
+    sqlite3_stmt* s = statement("DELETE FROM " + entity + " WHERE id = ?", error);
+    if (!s) return false;
+    sqlite3_bind_int64(s, 1, rowID);
+    bool ok = sqlite3_step(s) == SQLITE_DONE;
+    sqlite3_reset(s);
+    if (!ok) return storeError(error, "delete");
+    object->deleted_ = true;
+    registered_.erase({entity, rowID});
+
+    if (kind_ == Kind::Main && !saved->columns.empty()) {
+        undoManager_.registerUndo("Delete", [this, saved, entity, rowID]() {
+            std::string names, marks;
+            for (size_t i = 0; i < saved->columns.size(); ++i) {
+                names += (i ? ", " : "") + saved->columns[i];
+                marks += i ? ", ?" : "?";
+            }
+            sqlite3_stmt* insert = statement(
+                "INSERT INTO " + entity + " (" + names + ") VALUES (" + marks + ")", nullptr);
+            if (!insert) return;
+            for (size_t i = 0; i < saved->columns.size(); ++i) {
+                int index = static_cast<int>(i + 1);
+                const auto& bytes = saved->texts[i];
+                switch (saved->types[i]) {
+                    case SQLITE_NULL:
+                        sqlite3_bind_null(insert, index);
+                        break;
+                    case SQLITE_INTEGER:
+                        sqlite3_bind_int64(insert, index, std::stoll(*bytes));
+                        break;
+                    case SQLITE_BLOB:
+                        bindBlob(insert, index, bytes);
+                        break;
+                    default:
+                        bindValue(insert, index, *bytes);
+                }
+            }
+            bool restored = sqlite3_step(insert) == SQLITE_DONE;
+            sqlite3_reset(insert);
+            if (!restored) {
+                storeError(nullptr, "undo delete");
+                return;
+            }
+            undoManager_.registerUndo("Delete", [this, entity, rowID]() {
+                if (auto again = existingObject(entity, rowID)) deleteObject(again);
+            });
+        });
+    }
+    return true;
+}
+
+// --- identifiers
+
+std::shared_ptr<LLManagedObject> LLObjectContext::existingObject(const std::string& entity,
+                                                                 std::int64_t rowID) {
+    const char* columns = nullptr;
+    if (entity == LLInvoiceRecord::kEntityName)
+        columns = kInvoiceColumns;
+    else if (entity == LLTaxSubtotalRecord::kEntityName)
+        columns = kTaxSubtotalColumns;
+    else
+        return nullptr;
+    sqlite3_stmt* s =
+        statement(std::string("SELECT ") + columns + " FROM " + entity + " WHERE id = ?", nullptr);
+    if (!s) return nullptr;
+    sqlite3_bind_int64(s, 1, rowID);
+    std::shared_ptr<LLManagedObject> object;
+    if (sqlite3_step(s) == SQLITE_ROW) {
+        if (entity == LLInvoiceRecord::kEntityName)
+            object = invoiceFromRow(s);
+        else
+            object = taxSubtotalFromRow(s);
+    }
+    sqlite3_reset(s);
+    return object;
+}
+
+std::shared_ptr<LLManagedObject> LLObjectContext::objectForURIString(
+    const std::optional<std::string>& uri) {
+    if (!uri) return nullptr;
+    static constexpr std::string_view scheme = "ledgerlens://";
+    std::string_view text = *uri;
+    if (text.substr(0, scheme.size()) != scheme) return nullptr;
+    text.remove_prefix(scheme.size());
+    auto slash1 = text.find('/');
+    if (slash1 == std::string_view::npos || text.substr(0, slash1) != storeUUID_) return nullptr;
+    text.remove_prefix(slash1 + 1);
+    auto slash2 = text.find('/');
+    if (slash2 == std::string_view::npos) return nullptr;
+    std::string entity(text.substr(0, slash2));
+    std::string_view digits = text.substr(slash2 + 1);
+    if (digits.empty() || digits.size() > 18) return nullptr;
+    std::int64_t rowID = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return nullptr;
+        rowID = rowID * 10 + (c - '0');
+    }
+    return existingObject(entity, rowID);
+}
+
+std::vector<std::shared_ptr<LLManagedObject>> LLObjectContext::objectsForURIStrings(
+    const std::vector<std::string>& uris) {
+    std::vector<std::shared_ptr<LLManagedObject>> objects;
+    for (const auto& uri : uris)
+        if (auto object = objectForURIString(uri)) objects.push_back(std::move(object));
+    return objects;
+}
+
+void LLObjectContext::processPendingChanges() {
+    std::vector<std::shared_ptr<LLManagedObject>> alive;
+    for (auto it = registered_.begin(); it != registered_.end();) {
+        if (auto object = it->second.lock()) {
+            alive.push_back(std::move(object));
+            ++it;
+        } else {
+            it = registered_.erase(it);
+        }
+    }
+    for (auto& object : alive) {
+        if (!existingObject(object->entityName(), object->rowID_)) {
+            object->deleted_ = true;
+            registered_.erase({object->entityName(), object->rowID_});
+        }
+    }
+}
+
+std::size_t LLObjectContext::registeredObjectCount() const {
+    std::size_t count = 0;
+    for (const auto& [key, weak] : registered_)
+        if (!weak.expired()) ++count;
+    return count;
+}
+
+}  // namespace library
