@@ -1,6 +1,7 @@
 #include "library/LLCopyColumn.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "library/LLManagedObject.h"
 #include "library/LLPathTransformer.h"
@@ -59,16 +60,32 @@ std::string headerLine(const std::vector<LLCopyColumn>& instructions) {
     return line + '\n';
 }
 
-std::string recordLine(const LLInvoiceRecord& record,
-                       const std::vector<LLCopyColumn>& instructions) {
-    std::string line;
-    for (std::size_t i = 0; i < instructions.size(); ++i) {
-        if (i) line += '\t';
-        line += formattedValue(record.valueForKey(instructions[i].key),
-                               instructions[i].transformerName);
+// The lines of the records; a transformed value is formatted once per copy (dates repeat a lot
+// and each formatting builds a formatter).
+class LineWriter {
+  public:
+    explicit LineWriter(const std::vector<LLCopyColumn>& instructions)
+        : instructions_(instructions), memo_(instructions.size()) {}
+
+    void append(const LLInvoiceRecord& record, std::string& text) {
+        for (std::size_t i = 0; i < instructions_.size(); ++i) {
+            if (i) text += '\t';
+            LLValue value = record.valueForKey(instructions_[i].key);
+            if (!instructions_[i].transformerName) {
+                text += describeValue(value);
+                continue;
+            }
+            auto [cached, isNew] = memo_[i].try_emplace(describeValue(value));
+            if (isNew) cached->second = formattedValue(value, instructions_[i].transformerName);
+            text += cached->second;
+        }
+        text += '\n';
     }
-    return line + '\n';
-}
+
+  private:
+    const std::vector<LLCopyColumn>& instructions_;
+    std::vector<std::unordered_map<std::string, std::string>> memo_;
+};
 
 }  // namespace
 
@@ -91,17 +108,18 @@ std::string copyTextUsingInstructions(const std::vector<std::shared_ptr<LLInvoic
     std::sort(selectedRows.begin(), selectedRows.end());
     selectedRows.erase(std::unique(selectedRows.begin(), selectedRows.end()), selectedRows.end());
     std::string text = headerLine(instructions);
+    LineWriter writer(instructions);
     for (std::size_t row : selectedRows)
-        if (row < arranged.size() && arranged[row])
-            text += recordLine(*arranged[row], instructions);
+        if (row < arranged.size() && arranged[row]) writer.append(*arranged[row], text);
     return text;
 }
 
 std::string copyTextForRecords(const std::vector<std::shared_ptr<LLInvoiceRecord>>& records,
                                const std::vector<LLCopyColumn>& instructions) {
     std::string text = headerLine(instructions);
+    LineWriter writer(instructions);
     for (const auto& record : records)
-        if (record) text += recordLine(*record, instructions);
+        if (record) writer.append(*record, text);
     return text;
 }
 
