@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <iterator>
 #include <map>
-#include <unordered_map>
 
 #include "library/LLManagedObject.h"
 #include "platform/Formatting.h"
@@ -25,11 +25,45 @@ std::string monthUID(long year, long month) {
     return buffer;
 }
 
-LLInvoicePredicate periodPredicate(const platform::Date& from, const platform::Date& to,
-                                   const std::string& timeZone) {
-    return LLInvoicePredicate::issuedBetween(LLInstant::startOfDay(from, timeZone),
-                                             LLInstant::startOfDay(to, timeZone));
+platform::Date firstOfNextMonth(int year, int month) {
+    return month == 12 ? platform::Date{year + 1, 1, 1} : platform::Date{year, month + 1, 1};
 }
+
+// The months met so far as ranges of instants, so the calendar (the costly step) is asked
+// about each month a few times instead of once per invoice. Grouping by these ranges also
+// makes every invoice fall into exactly the group whose predicate takes it.
+class MonthRanges {
+  public:
+    struct Month {
+        LLInstant from, to;
+        int year = 0, month = 0;
+    };
+
+    explicit MonthRanges(const std::string& timeZone) : timeZone_(timeZone) {}
+
+    const Month& monthOf(LLInstant instant) {
+        auto next = byStart_.upper_bound(instant.millis);
+        if (next != byStart_.begin()) {
+            const Month& candidate = std::prev(next)->second;
+            if (instant < candidate.to) return candidate;
+        }
+        platform::Date day = instant.day(timeZone_);
+        Month month{LLInstant::startOfDay(platform::Date{day.year, day.month, 1}, timeZone_),
+                    LLInstant::startOfDay(firstOfNextMonth(day.year, day.month), timeZone_),
+                    day.year, day.month};
+        return byStart_.insert_or_assign(month.from.millis, month).first->second;
+    }
+
+    LLInvoicePredicate yearPredicate(int year) const {
+        return LLInvoicePredicate::issuedBetween(
+            LLInstant::startOfDay(platform::Date{year, 1, 1}, timeZone_),
+            LLInstant::startOfDay(platform::Date{year + 1, 1, 1}, timeZone_));
+    }
+
+  private:
+    const std::string& timeZone_;
+    std::map<std::int64_t, Month> byStart_;
+};
 
 struct YearGroup {
     std::shared_ptr<LLSourceItem> item;
@@ -46,38 +80,29 @@ std::vector<std::shared_ptr<LLSourceItem>> LLInvoicesToLLSourceItemTransformer::
     for (int month = 1; month <= 12; ++month)
         monthNames[month] = platform::Formatting::monthName(month, "de_DE", false);
 
-    // Invoices share their days, and the calendar lookup is the costly step: once per instant.
-    std::unordered_map<std::int64_t, std::pair<int, int>> yearMonthOfInstant;
+    MonthRanges months(timeZone_);
     std::map<int, YearGroup> years;
     for (const auto& record : records) {
         if (!record) continue;
         const std::optional<LLInstant>& issued = record->dateIssued();
         if (!issued) continue;
-        auto [cached, isNew] = yearMonthOfInstant.try_emplace(issued->millis);
-        if (isNew) {
-            platform::Date day = issued->day(timeZone_);
-            cached->second = {day.year, day.month};
-        }
-        auto [year, month] = cached->second;
-        if (month < 1 || month > 12) continue;
+        const MonthRanges::Month& period = months.monthOf(*issued);
+        if (period.month < 1 || period.month > 12) continue;
 
-        YearGroup& group = years[year];
+        YearGroup& group = years[period.year];
         if (!group.item) {
             group.item = std::make_shared<LLSourceItem>();
-            group.item->name = decimalText(year);
+            group.item->name = decimalText(period.year);
             group.item->uid = group.item->name;
-            group.item->predicate = periodPredicate(platform::Date{year, 1, 1},
-                                                    platform::Date{year + 1, 1, 1}, timeZone_);
+            group.item->predicate = months.yearPredicate(period.year);
         }
-        if (group.hasMonth[month]) continue;
-        group.hasMonth[month] = true;
+        if (group.hasMonth[period.month]) continue;
+        group.hasMonth[period.month] = true;
         auto item = std::make_shared<LLSourceItem>();
-        item->name = monthNames[month];
-        item->uid = monthUID(year, month);
-        item->index = month;
-        platform::Date next =
-            month == 12 ? platform::Date{year + 1, 1, 1} : platform::Date{year, month + 1, 1};
-        item->predicate = periodPredicate(platform::Date{year, month, 1}, next, timeZone_);
+        item->name = monthNames[period.month];
+        item->uid = monthUID(period.year, period.month);
+        item->index = period.month;
+        item->predicate = LLInvoicePredicate::issuedBetween(period.from, period.to);
         group.item->items.push_back(std::move(item));
     }
 
