@@ -73,7 +73,8 @@ TEST(Export, FolderTreeBySellerAndNumberStaysInsideTheChosenFolder) {
                                                           library.add(named("../../x", "1")),
                                                           library.add(named("..", "2")),
                                                           library.add(named("", "3")),
-                                                          library.add(named(std::nullopt, "../4"))};
+                                                          library.add(named(std::nullopt, "../4")),
+                                                          library.add(named("ACME", "B"))};
     records[1]->setPdf(std::string("%PDF-1.4 stored\n"));
     fs::path target = dir.path() / "a" / "export";
 
@@ -84,17 +85,19 @@ TEST(Export, FolderTreeBySellerAndNumberStaysInsideTheChosenFolder) {
             progress.push_back(done);
         });
 
-    EXPECT_EQ(progress, (std::vector<std::size_t>{1, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(summary.records, 6u);
+    EXPECT_EQ(progress, (std::vector<std::size_t>{1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(summary.records, 7u);
     EXPECT_EQ(summary.filesWritten, 1u);  // only the stored PDF: no record has XML
     EXPECT_EQ(summary.failures, 0u) << (summary.problems.empty() ? "" : summary.problems[0]);
     const std::string unknown = platform::localizedString("Unknown Seller");
-    EXPECT_EQ(tree(dir.path()),
-              (std::set<std::string>{"a", "a/export", "a/export/ACME", "a/export/ACME/2024_07_01",
-                                     "a/export/ACME/B", "a/export/ACME/B/B.pdf", "a/export/.._.._x",
-                                     "a/export/.._.._x/1", "a/export/" + unknown,
-                                     "a/export/" + unknown + "/2", "a/export/" + unknown + "/3",
-                                     "a/export/" + unknown + "/.._4"}));
+    EXPECT_EQ(
+        tree(dir.path()),
+        (std::set<std::string>{"a", "a/export", "a/export/ACME", "a/export/ACME/2024_07_01",
+                               "a/export/ACME/B", "a/export/ACME/B/B.pdf",
+                               // the same number again does not overwrite the first
+                               "a/export/ACME/B 2", "a/export/.._.._x", "a/export/.._.._x/1",
+                               "a/export/" + unknown, "a/export/" + unknown + "/2",
+                               "a/export/" + unknown + "/3", "a/export/" + unknown + "/.._4"}));
     EXPECT_EQ(readFile(target / "ACME" / "B" / "B.pdf"), "%PDF-1.4 stored\n");
 }
 

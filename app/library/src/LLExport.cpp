@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "layout/LLInvoiceRenderer.h"
 #include "layout/LayoutTemplate.h"
@@ -148,7 +149,7 @@ class ExportRun {
         std::error_code ec;
         fs::path sellerFolder = folder_ / exportSellerFolderName(record.sellerName());
         fs::create_directories(sellerFolder, ec);
-        std::string safeName = exportInvoiceFolderName(record.name());
+        std::string safeName = unusedName(sellerFolder, exportInvoiceFolderName(record.name()));
         fs::path invoiceFolder = sellerFolder / safeName;
         fs::create_directories(invoiceFolder, ec);
         if (!fs::is_directory(invoiceFolder, ec)) {
@@ -185,6 +186,16 @@ class ExportRun {
     LLExportSummary& summary() { return summary_; }
 
   private:
+    // Two invoices of one seller with the same number (different VAT numbers, or numbers that
+    // differ only in characters a file name cannot hold) would overwrite each other: the second
+    // gets "name 2", the third "name 3" and so on. Only folders of this run count.
+    std::string unusedName(const fs::path& sellerFolder, const std::string& name) {
+        std::string candidate = name;
+        for (int n = 2; !used_.insert((sellerFolder / candidate).string()).second; ++n)
+            candidate = name + " " + std::to_string(n);
+        return candidate;
+    }
+
     void write(const fs::path& file, const std::string& bytes) {
         std::string error;
         if (writeAtomically(file, bytes, &error))
@@ -194,6 +205,7 @@ class ExportRun {
     }
 
     fs::path folder_;
+    std::set<std::string> used_;
     LLExportSummary summary_;
     PDFRenderer renderer_;
 };

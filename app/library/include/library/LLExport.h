@@ -26,9 +26,11 @@ using LLExportProgress = std::function<void(std::size_t done, std::size_t total)
 
 // Writes each record below `folder` as <seller>/<number>/<number>.xml (the stored XML,
 // pretty-printed) and <number>.pdf (the stored PDF, else one rendered from the XML), every file
-// through a temporary file and a rename. Failures are counted and skipped; the run goes on.
-// Use the records from the thread that owns their context (a worker fetches or resolves them in
-// its own private child context). Rendering needs a QGuiApplication in the process.
+// through a temporary file and a rename. A number met twice for one seller in a run gets a
+// second folder "<number> 2" (files named alike) instead of overwriting the first. Failures are
+// counted and skipped; the run goes on. Use the records from the thread that owns their context (a
+// worker fetches or resolves them in its own private child context). Rendering needs a
+// QGuiApplication in the process.
 LLExportSummary exportRecords(const std::vector<std::shared_ptr<LLInvoiceRecord>>& records,
                               const std::filesystem::path& folder,
                               const LLExportProgress& progress = {});
