@@ -1,13 +1,18 @@
 // The source list over a large library: building the year/month tree, restoring the tree
-// state, filtering the invoice list, the copy text. Prints milliseconds per step.
+// state, filtering the invoice list, the copy text; then an export of invoices whose PDFs are
+// rendered. Prints milliseconds per step. Arguments: [records] [exported invoices].
+#include <QGuiApplication>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 
 #include "library/LLCopyColumn.h"
 #include "library/LLDocument.h"
+#include "library/LLExport.h"
 #include "library/LLInvoiceList.h"
 #include "library/LLInvoicesToLLSourceItemTransformer.h"
 #include "library/LLSourceTreeController.h"
@@ -93,5 +98,35 @@ int main(int argc, char** argv) {
     std::printf("  bytes: %zu\n", bytes);
     std::filesystem::remove(settings);
     document->close();
+
+    // Export: every invoice has XML and no stored PDF, so each PDF is rendered.
+    const int exported = argc > 2 ? std::atoi(argv[2]) : 50;
+    std::ifstream in(std::filesystem::path(LEDGERLENS_CORPUS_DIR) /
+                     "en16931-examples/cii/CII_example2.xml");
+    std::stringstream xml;
+    xml << in.rdbuf();
+    if (exported <= 0 || xml.str().empty()) return 0;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    int qtArgc = 1;
+    QGuiApplication app(qtArgc, argv);
+    auto exportLibrary = LLDocument::makeUntitled();
+    std::vector<std::shared_ptr<LLInvoiceRecord>> toExport;
+    for (int i = 0; i < exported; ++i) {
+        auto record = exportLibrary->managedObjectContext().insertInvoice();
+        LLInvoiceRecord::Summary summary;
+        summary.sellerName = sellers[i % std::size(sellers)];
+        summary.name = "EX-" + std::to_string(i);
+        summary.xml = xml.str();
+        record->setSummary(summary);
+        toExport.push_back(record);
+    }
+    auto folder = std::filesystem::temp_directory_path() / "ledgerlens-sourcelist-bench-export";
+    LLExportSummary result;
+    double ms = timed("export with rendered PDFs (whole run)", 1,
+                      [&] { result = exportRecords(toExport, folder); });
+    std::printf("  invoices: %d, files: %zu, failures: %zu, %.1f ms per invoice\n", exported,
+                result.filesWritten, result.failures, ms / exported);
+    std::filesystem::remove_all(folder);
+    exportLibrary->close();
     return 0;
 }
