@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "Gui.h"
+#include "LibraryCommands.h"
 #include "layout/LLInvoiceRenderer.h"
 #include "model/InvoiceJson.h"
 #include "model/LLInvoice.h"
@@ -39,6 +41,20 @@ constexpr const char* kUsage =
     "  preview [--locale LOCALE] FILE -o OUT\n"
     "      What a quick preview shows: an XML invoice rendered as PDF (with the template's\n"
     "      backdrop), a PDF file unchanged, any other XML file pretty-printed.\n"
+    "\n"
+    "  import LIBRARY FILE|DIR...\n"
+    "      Import XML invoices and PDFs that carry invoice XML into a library file (created\n"
+    "      when missing). Folders are searched for .xml files at any depth (PDFs in folders\n"
+    "      are not imported; name them). Each invoice is validated as it is stored; the same\n"
+    "      invoice (seller VAT number and invoice number) imported again replaces the stored\n"
+    "      one. Progress goes to standard error, problems are listed at the end.\n"
+    "      Exit status 0, 1 when some files could not be imported, 2 when the library\n"
+    "      cannot be opened or written.\n"
+    "\n"
+    "  validate [--verbose] LIBRARY [NUMBER]\n"
+    "      Validate the stored invoices again (or those with the invoice number NUMBER) and\n"
+    "      store the new results; --verbose lists every finding. Exit status 0 all valid,\n"
+    "      1 warnings only, 2 errors found, 3 an invoice could not be validated.\n"
     "\n"
     "  --help   Show this text.\n";
 
@@ -190,23 +206,6 @@ bool writeFile(const std::string& path, const QByteArray& bytes) {
     return bool(out.flush());
 }
 
-// Qt's own notes go to standard error, except the one about a missing runtime folder that every
-// headless start would print.
-void qtMessage(QtMsgType, const QMessageLogContext&, const QString& message) {
-    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR"))) return;
-    std::cerr << "ledgerlens-cli: " << message.toStdString() << "\n";
-}
-
-// Headless rendering: fonts and painting need a Gui application but no display.
-std::unique_ptr<QGuiApplication> startGui() {
-    qInstallMessageHandler(qtMessage);
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "ledgerlens-cli";
-    static char* argv[] = {name, nullptr};
-    return std::make_unique<QGuiApplication>(argc, argv);
-}
-
 // Renders an invoice read from `document`; 0 on success.
 int renderInvoice(const std::string& path, const model::LLInvoice& invoice,
                   const RenderOptions& options, bool drawBackdrop) {
@@ -332,6 +331,8 @@ int main(int argc, char** argv) {
     if (command == "show") return show(args);
     if (command == "render") return render(args);
     if (command == "preview") return preview(args);
+    if (command == "import") return importCommand(args);
+    if (command == "validate") return validateCommand(args);
     std::cerr << "ledgerlens-cli: unknown command " << command << "\n" << kUsage;
     return 2;
 }

@@ -192,6 +192,8 @@ TEST(LibraryImport, AcceptedFileKinds) {
     EXPECT_TRUE(LLDocument::acceptsFile(E::OpenedFromSystem, "x.txt"));
     EXPECT_FALSE(LLDocument::acceptsFile(E::InsideFolder, "x.pdf"));
     EXPECT_FALSE(LLDocument::acceptsFile(E::InsideFolder, folder.path()));
+    EXPECT_TRUE(LLDocument::isLibraryFile("/a/Books.LEDGERLENS"));
+    EXPECT_FALSE(LLDocument::isLibraryFile("/a/ledgerlens.xml"));
 }
 
 TEST(LibraryImport, RunsOnTheImportThreadAndHandsBackURIStrings) {

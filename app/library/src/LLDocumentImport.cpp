@@ -49,6 +49,10 @@ bool LLDocument::acceptsFile(LLImportEntryPoint entry, const fs::path& path) {
     return false;
 }
 
+bool LLDocument::isLibraryFile(const fs::path& path) {
+    return lowerExtension(path) == kFileExtension;
+}
+
 std::string LLDocument::duplicateKey(const std::optional<std::string>& sellerVAT,
                                      const std::optional<std::string>& number) {
     return sellerVAT.value_or("(null)") + "-" + number.value_or("(null)");
@@ -150,11 +154,7 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::
 }
 
 ruleweave::RWSchematronValidator& LLDocument::importValidator() {
-    if (!importValidator_) {
-        importValidator_ = std::make_unique<ruleweave::RWSchematronValidator>();
-        importValidator_->addSchemaDirectory(rulesDirectory());
-        importValidator_->addSchemaDirectory(rulesDirectory() / "Schematron");
-    }
+    if (!importValidator_) importValidator_ = newValidator();
     return *importValidator_;
 }
 
@@ -193,8 +193,10 @@ void LLDocument::runImport(const std::vector<fs::path>& paths, const LLImportObs
                 context->rollback();
                 records.clear();
             }
+            progress.fileURIStrings.clear();
             for (const auto& record : records) {
                 std::string uri = record->uriString();
+                progress.fileURIStrings.push_back(uri);
                 if (seen.insert(uri).second) uris.push_back(std::move(uri));
             }
             progress.path = file.string();

@@ -53,6 +53,13 @@ void LLDocument::setRulesDirectory(fs::path directory) {
     importValidator_.reset();
 }
 
+std::unique_ptr<ruleweave::RWSchematronValidator> LLDocument::newValidator() const {
+    auto validator = std::make_unique<ruleweave::RWSchematronValidator>();
+    validator->addSchemaDirectory(rulesDirectory());
+    validator->addSchemaDirectory(rulesDirectory() / "Schematron");
+    return validator;
+}
+
 std::string LLDocument::xsdResourceFolderForRootName(const std::string& name) {
     if (name.find("rsm:CrossIndustryInvoice") != std::string::npos) return "CII-XSD";
     if (name == "ns3:FatturaElettronica" || name == "p:FatturaElettronica") return "FatturaPA-XSD";
@@ -108,15 +115,14 @@ void LLDocument::validateInvoiceSilently(LLInvoiceRecord& record,
                                          ruleweave::RWSchematronValidator* validator) {
     std::unique_ptr<ruleweave::RWSchematronValidator> own;
     if (!validator) {
-        own = std::make_unique<ruleweave::RWSchematronValidator>();
-        own->addSchemaDirectory(rulesDirectory());
-        own->addSchemaDirectory(rulesDirectory() / "Schematron");
+        own = newValidator();
         validator = own.get();
     }
     record.setValidationResult(validationResultCodeForXML(record.xml(), *validator));
 }
 
-LLDocument::ValidationOnRequest LLDocument::showValidation(LLInvoiceRecord& record) {
+LLDocument::ValidationOnRequest LLDocument::showValidation(
+    LLInvoiceRecord& record, ruleweave::RWSchematronValidator* validator) {
     ValidationOnRequest answer;
     answer.displayName = record.name() ? *record.name() : "Invoice";
     auto xml = record.xml();
@@ -133,11 +139,13 @@ LLDocument::ValidationOnRequest LLDocument::showValidation(LLInvoiceRecord& reco
                     format("Invoice '%@' contains invalid XML data.", {nameOrUnknown(record)}), {}};
         return answer;
     }
-    ruleweave::RWSchematronValidator validator;
-    validator.addSchemaDirectory(rulesDirectory());
-    validator.addSchemaDirectory(rulesDirectory() / "Schematron");
+    std::unique_ptr<ruleweave::RWSchematronValidator> own;
+    if (!validator) {
+        own = newValidator();
+        validator = own.get();
+    }
     platform::Error error;
-    int code = validationResultCodeForXML(xml, validator, &answer.result, &error);
+    int code = validationResultCodeForXML(xml, *validator, &answer.result, &error);
     record.setValidationResult(code);
     if (code == 6) {
         std::string reason =

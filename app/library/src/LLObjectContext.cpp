@@ -326,10 +326,9 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLObjectContext::fetchInvoices(
     return records;
 }
 
-std::optional<std::int64_t> LLObjectContext::countInvoices(const LLInvoicePredicate& predicate,
-                                                           platform::Error* error) {
-    std::vector<LLValue> bindings;
-    std::string sql = "SELECT count(*) FROM Invoice WHERE " + predicate.sqlWhere(bindings);
+std::optional<std::int64_t> LLObjectContext::countRows(const std::string& sql,
+                                                       const std::vector<LLValue>& bindings,
+                                                       platform::Error* error) {
     sqlite3_stmt* s = statement(sql, error);
     if (!s) return std::nullopt;
     for (size_t i = 0; i < bindings.size(); ++i) bindValue(s, static_cast<int>(i + 1), bindings[i]);
@@ -342,16 +341,15 @@ std::optional<std::int64_t> LLObjectContext::countInvoices(const LLInvoicePredic
     return count;
 }
 
+std::optional<std::int64_t> LLObjectContext::countInvoices(const LLInvoicePredicate& predicate,
+                                                           platform::Error* error) {
+    std::vector<LLValue> bindings;
+    std::string where = predicate.sqlWhere(bindings);
+    return countRows("SELECT count(*) FROM Invoice WHERE " + where, bindings, error);
+}
+
 std::optional<std::int64_t> LLObjectContext::countTaxSubtotals(platform::Error* error) {
-    sqlite3_stmt* s = statement("SELECT count(*) FROM TaxSubtotal", error);
-    if (!s) return std::nullopt;
-    std::optional<std::int64_t> count;
-    if (sqlite3_step(s) == SQLITE_ROW)
-        count = sqlite3_column_int64(s, 0);
-    else
-        storeError(error, "count");
-    sqlite3_reset(s);
-    return count;
+    return countRows("SELECT count(*) FROM TaxSubtotal", {}, error);
 }
 
 std::vector<std::shared_ptr<LLTaxSubtotalRecord>> LLObjectContext::fetchTaxSubtotals(
@@ -367,32 +365,30 @@ std::vector<std::shared_ptr<LLTaxSubtotalRecord>> LLObjectContext::fetchTaxSubto
     return records;
 }
 
-std::shared_ptr<LLInvoiceRecord> LLObjectContext::insertInvoice(platform::Error* error) {
-    if (!begin(error)) return nullptr;
-    sqlite3_stmt* s = statement("INSERT INTO Invoice DEFAULT VALUES", error);
-    if (!s) return nullptr;
-    if (sqlite3_step(s) != SQLITE_DONE) {
-        storeError(error, "insert");
-        sqlite3_reset(s);
-        return nullptr;
-    }
+std::optional<std::int64_t> LLObjectContext::insertRow(const char* entity,
+                                                       platform::Error* error) {
+    if (!begin(error)) return std::nullopt;
+    sqlite3_stmt* s = statement(std::string("INSERT INTO ") + entity + " DEFAULT VALUES", error);
+    if (!s) return std::nullopt;
+    bool ok = sqlite3_step(s) == SQLITE_DONE;
     sqlite3_reset(s);
-    return registeredObject<LLInvoiceRecord>(LLInvoiceRecord::kEntityName,
-                                             sqlite3_last_insert_rowid(db_));
+    if (!ok) {
+        storeError(error, "insert");
+        return std::nullopt;
+    }
+    return sqlite3_last_insert_rowid(db_);
+}
+
+std::shared_ptr<LLInvoiceRecord> LLObjectContext::insertInvoice(platform::Error* error) {
+    auto row = insertRow(LLInvoiceRecord::kEntityName, error);
+    if (!row) return nullptr;
+    return registeredObject<LLInvoiceRecord>(LLInvoiceRecord::kEntityName, *row);
 }
 
 std::shared_ptr<LLTaxSubtotalRecord> LLObjectContext::insertTaxSubtotal(platform::Error* error) {
-    if (!begin(error)) return nullptr;
-    sqlite3_stmt* s = statement("INSERT INTO TaxSubtotal DEFAULT VALUES", error);
-    if (!s) return nullptr;
-    if (sqlite3_step(s) != SQLITE_DONE) {
-        storeError(error, "insert");
-        sqlite3_reset(s);
-        return nullptr;
-    }
-    sqlite3_reset(s);
-    return registeredObject<LLTaxSubtotalRecord>(LLTaxSubtotalRecord::kEntityName,
-                                                 sqlite3_last_insert_rowid(db_));
+    auto row = insertRow(LLTaxSubtotalRecord::kEntityName, error);
+    if (!row) return nullptr;
+    return registeredObject<LLTaxSubtotalRecord>(LLTaxSubtotalRecord::kEntityName, *row);
 }
 
 bool LLObjectContext::writeColumn(LLManagedObject& object, const char* column,

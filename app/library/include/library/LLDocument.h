@@ -41,6 +41,7 @@ struct LLImportProgress {
     std::size_t filesHandled = 0;   // in this run
     std::size_t recordsImported = 0;
     std::size_t recordsCommitted = 0;  // durable in the library file
+    std::vector<std::string> fileURIStrings;  // the records of this file, committed
 };
 
 struct LLImportObserver {
@@ -113,6 +114,8 @@ public:
 
     // --- import
     static bool acceptsFile(LLImportEntryPoint entry, const std::filesystem::path& path);
+    // A file the application opens as a library rather than importing it (".ledgerlens").
+    static bool isLibraryFile(const std::filesystem::path& path);
     // One import run on the library's import thread; returns at once. Runs are handled one
     // after another in the order they were started.
     void importPaths(std::vector<std::filesystem::path> paths, LLImportObserver observer = {});
@@ -154,6 +157,9 @@ public:
                                    std::shared_ptr<ruleweave::RWValidationResult>* result = nullptr,
                                    platform::Error* error = nullptr);
 
+    // A validator over the rules folder's Schematron sets, as the library validates.
+    std::unique_ptr<ruleweave::RWSchematronValidator> newValidator() const;
+
     // Validation on request: stores the new code and answers the result to show, or the
     // alert to show instead.
     struct ValidationOnRequest {
@@ -161,7 +167,9 @@ public:
         std::optional<LLAlert> alert;
         std::string displayName;  // the sheet's file name: the record's name or "Invoice"
     };
-    ValidationOnRequest showValidation(LLInvoiceRecord& record);
+    // `validator` may be kept for several calls on one thread; a new one is made otherwise.
+    ValidationOnRequest showValidation(LLInvoiceRecord& record,
+                                       ruleweave::RWSchematronValidator* validator = nullptr);
 
 private:
     LLDocument() = default;

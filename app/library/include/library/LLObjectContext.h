@@ -92,6 +92,10 @@ private:
 
     sqlite3_stmt* statement(const std::string& sql, platform::Error* error) const;
     bool begin(platform::Error* error);
+    std::optional<std::int64_t> insertRow(const char* entity, platform::Error* error);
+    std::optional<std::int64_t> countRows(const std::string& sql,
+                                          const std::vector<LLValue>& bindings,
+                                          platform::Error* error);
     bool exec(const char* sql, platform::Error* error);
     bool storeError(platform::Error* error, const std::string& what) const;
     std::shared_ptr<LLInvoiceRecord> invoiceFromRow(sqlite3_stmt* row);
