@@ -1,10 +1,17 @@
 #include "LibraryCommands.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <mutex>
 
+#include "Gui.h"
+#include "library/LLCopyColumn.h"
 #include "library/LLDocument.h"
+#include "library/LLExport.h"
+#include "library/LLInvoiceList.h"
+#include "library/LLInvoicesToLLSourceItemTransformer.h"
+#include "library/LLSourceItem.h"
 #include "library/LLPathTransformer.h"
 #include "platform/SFLocalizeHelper.h"
 #include "ruleweave/RWSchematronValidator.h"
@@ -36,7 +43,124 @@ const char* statusWord(int code) {
     return "unknown";
 }
 
+// The records the invoice list shows for a choice of groups and a search text.
+struct ListOptions {
+    std::vector<std::string> positional;
+    std::optional<long> year;
+    std::optional<long> month;
+    std::string search;
+    std::string error;
+};
+
+ListOptions parseListOptions(const std::vector<std::string>& args) {
+    ListOptions options;
+    auto number = [&](const std::string& option, const std::string& text, long low, long high)
+        -> std::optional<long> {
+        char* end = nullptr;
+        long value = std::strtol(text.c_str(), &end, 10);
+        if (text.empty() || *end || value < low || value > high) {
+            options.error = option + " needs a number from " + std::to_string(low) + " to " +
+                            std::to_string(high);
+            return std::nullopt;
+        }
+        return value;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bool hasValue = i + 1 < args.size();
+        if ((arg == "--year" || arg == "--month" || arg == "--search") && !hasValue) {
+            options.error = arg + " needs a value";
+            return options;
+        }
+        if (arg == "--year")
+            options.year = number(arg, args[++i], 1, 9999);
+        else if (arg == "--month")
+            options.month = number(arg, args[++i], 1, 12);
+        else if (arg == "--search")
+            options.search = args[++i];
+        else if (arg.rfind("--", 0) == 0)
+            options.error = "unknown option " + arg;
+        else
+            options.positional.push_back(arg);
+        if (!options.error.empty()) return options;
+    }
+    return options;
+}
+
+// The source groups a year and month choice selects: the root "All" without a choice.
+std::vector<std::shared_ptr<library::LLSourceItem>> selectedGroups(
+    const std::vector<std::shared_ptr<library::LLSourceItem>>& tree, const ListOptions& options) {
+    const auto& root = tree.front();
+    if (!options.year && !options.month) return {root};
+    std::vector<std::shared_ptr<library::LLSourceItem>> selected;
+    for (const auto& year : root->items) {
+        if (options.year && year->uid != std::to_string(*options.year)) continue;
+        if (!options.month) {
+            selected.push_back(year);
+            continue;
+        }
+        for (const auto& month : year->items)
+            if (month->index == *options.month) selected.push_back(month);
+    }
+    return selected;
+}
+
+std::vector<std::shared_ptr<LLInvoiceRecord>> listedRecords(library::LLObjectContext& context,
+                                                            const ListOptions& options) {
+    auto records = context.fetchInvoices();
+    auto tree = library::LLInvoicesToLLSourceItemTransformer().transformedValue(records);
+    return library::arrangeInvoices(
+        records, library::filterPredicateForSelection(selectedGroups(tree, options)),
+        options.search);
+}
+
 }  // namespace
+
+int listCommand(const std::vector<std::string>& args) {
+    auto options = parseListOptions(args);
+    if (options.error.empty() && options.positional.size() != 1)
+        options.error = "usage: list LIBRARY [--year Y] [--month M] [--search TEXT]";
+    if (!options.error.empty()) {
+        std::cerr << "ledgerlens-cli list: " << options.error << "\n";
+        return 2;
+    }
+    auto document = openLibrary(options.positional[0], false);
+    if (!document) return 2;
+    auto records = listedRecords(document->managedObjectContext(), options);
+    std::cout << library::copyTextForRecords(records, library::invoiceListCopyInstructions());
+    return 0;
+}
+
+int exportCommand(const std::vector<std::string>& args) {
+    auto options = parseListOptions(args);
+    if (options.error.empty() && options.positional.size() != 2)
+        options.error = "usage: export LIBRARY DIR [--year Y] [--month M] [--search TEXT]";
+    if (!options.error.empty()) {
+        std::cerr << "ledgerlens-cli export: " << options.error << "\n";
+        return 2;
+    }
+    auto document = openLibrary(options.positional[0], false);
+    if (!document) return 2;
+    auto gui = startGui();
+    auto records = listedRecords(document->managedObjectContext(), options);
+    std::error_code ec;
+    fs::create_directories(options.positional[1], ec);
+    if (ec || !fs::is_directory(options.positional[1])) {
+        std::cerr << "ledgerlens-cli: " << options.positional[1]
+                  << ": cannot create the folder: " << ec.message() << "\n";
+        return 2;
+    }
+    auto summary = library::exportRecords(records, options.positional[1],
+                                          [](std::size_t done, std::size_t total) {
+                                              std::cerr << "\r" << done << "/" << total
+                                                        << std::flush;
+                                          });
+    if (!records.empty()) std::cerr << "\n";
+    for (const auto& problem : summary.problems) std::cerr << "  " << problem << "\n";
+    std::cout << summary.records << " invoice(s) exported to " << options.positional[1] << " ("
+              << summary.filesWritten << " files)\n";
+    return summary.failures ? 1 : 0;
+}
 
 int importCommand(const std::vector<std::string>& args) {
     if (args.size() < 2) {

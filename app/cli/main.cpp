@@ -51,6 +51,17 @@ constexpr const char* kUsage =
     "      Exit status 0, 1 when some files could not be imported, 2 when the library\n"
     "      cannot be opened or written.\n"
     "\n"
+    "  list LIBRARY [--year Y] [--month M] [--search TEXT]\n"
+    "      Print the invoice list as tab-separated text: seller, number, issue and due date,\n"
+    "      currency, net and gross amount. --year and --month pick the groups of the source\n"
+    "      list (invoices by issue date; --month alone takes that month of every year),\n"
+    "      --search keeps invoices whose seller name contains TEXT (ignoring case and\n"
+    "      accents). Without a choice every dated invoice is listed.\n"
+    "\n"
+    "  export LIBRARY DIR [--year Y] [--month M] [--search TEXT]\n"
+    "      Write the listed invoices below DIR as SELLER/NUMBER/NUMBER.xml (pretty-printed)\n"
+    "      and NUMBER.pdf (the imported PDF, or one rendered from the XML).\n"
+    "\n"
     "  validate [--verbose] LIBRARY [NUMBER]\n"
     "      Validate the stored invoices again (or those with the invoice number NUMBER) and\n"
     "      store the new results; --verbose lists every finding. Exit status 0 all valid,\n"
@@ -333,6 +344,8 @@ int main(int argc, char** argv) {
     if (command == "preview") return preview(args);
     if (command == "import") return importCommand(args);
     if (command == "validate") return validateCommand(args);
+    if (command == "list") return listCommand(args);
+    if (command == "export") return exportCommand(args);
     std::cerr << "ledgerlens-cli: unknown command " << command << "\n" << kUsage;
     return 2;
 }
