@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <random>
+#include <set>
 
 #include "library/LLInvoicePredicate.h"
 #include "platform/Log.h"
@@ -24,8 +25,9 @@ CREATE TABLE Invoice(
     dateIssued INTEGER, dateDue INTEGER,
     currencyCode TEXT,
     taxExclusiveAmount TEXT, taxInclusiveAmount TEXT, payableAmount TEXT,
-    xml BLOB, pdf BLOB,
-    validationResult INTEGER NOT NULL DEFAULT 0);
+    validationResult INTEGER NOT NULL DEFAULT 0,
+    -- Last, so listing reads no overflow pages of the large values.
+    xml BLOB, pdf BLOB);
 CREATE INDEX InvoiceIdentifier ON Invoice(identifier);
 CREATE INDEX InvoiceDateIssued ON Invoice(dateIssued);
 CREATE TABLE TaxSubtotal(
@@ -566,10 +568,21 @@ void LLObjectContext::processPendingChanges() {
             it = registered_.erase(it);
         }
     }
+    // Many records: one pass over each table beats a query per record.
+    std::set<std::pair<std::string, std::int64_t>> present;
+    if (alive.size() > 64) {
+        for (const auto& record : fetchInvoices())
+            present.emplace(LLInvoiceRecord::kEntityName, record->rowID_);
+        for (const auto& line : fetchTaxSubtotals())
+            present.emplace(LLTaxSubtotalRecord::kEntityName, line->rowID_);
+    }
     for (auto& object : alive) {
-        if (!existingObject(object->entityName(), object->rowID_)) {
+        std::pair<std::string, std::int64_t> key(object->entityName(), object->rowID_);
+        bool exists = alive.size() > 64 ? present.count(key) > 0
+                                         : existingObject(key.first, key.second) != nullptr;
+        if (!exists) {
             object->deleted_ = true;
-            registered_.erase({object->entityName(), object->rowID_});
+            registered_.erase(key);
         }
     }
 }
