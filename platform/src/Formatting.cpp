@@ -1,5 +1,7 @@
 #include "platform/Formatting.h"
 
+#include <map>
+
 #include <unicode/datefmt.h>
 #include <unicode/dtfmtsym.h>
 #include <unicode/locid.h>
@@ -53,11 +55,23 @@ std::string Formatting::formatDecimal(const Decimal& value, int minFractionDigit
     if (maxFractionDigits < minFractionDigits) maxFractionDigits = minFractionDigits;
     UErrorCode status = U_ZERO_ERROR;
     std::string text = value.toScaledString();
-    auto formatter = NumberFormatter::withLocale(localeFor(locale))
-                         .precision(Precision::minMaxFraction(minFractionDigits, maxFractionDigits))
-                         .roundingMode(UNUM_ROUND_HALFUP)
-                         .grouping(grouping ? UNUM_GROUPING_AUTO : UNUM_GROUPING_OFF);
-    FormattedNumber formatted = formatter.formatDecimal(icu::StringPiece(text), status);
+    icu::Locale resolved = localeFor(locale);
+    // Making a formatter costs far more than using one; lists format thousands of amounts.
+    thread_local std::map<std::string, LocalizedNumberFormatter> formatters;
+    std::string key = std::string(resolved.getName()) + "|" + std::to_string(minFractionDigits) +
+                      "|" + std::to_string(maxFractionDigits) + (grouping ? "|g" : "|n");
+    auto found = formatters.find(key);
+    if (found == formatters.end()) {
+        if (formatters.size() > 64) formatters.clear();
+        found = formatters
+                    .emplace(key, NumberFormatter::withLocale(resolved)
+                                      .precision(Precision::minMaxFraction(minFractionDigits,
+                                                                           maxFractionDigits))
+                                      .roundingMode(UNUM_ROUND_HALFUP)
+                                      .grouping(grouping ? UNUM_GROUPING_AUTO : UNUM_GROUPING_OFF))
+                    .first;
+    }
+    FormattedNumber formatted = found->second.formatDecimal(icu::StringPiece(text), status);
     if (U_FAILURE(status)) return value.toString();
     icu::UnicodeString result = formatted.toString(status);
     if (U_FAILURE(status)) return value.toString();
@@ -86,13 +100,21 @@ std::string Formatting::formatDate(const Date& date, DateStyle style, std::strin
     icu::DateFormat::EStyle icuStyle = style == DateStyle::Short    ? icu::DateFormat::kShort
                                        : style == DateStyle::Medium ? icu::DateFormat::kMedium
                                                                     : icu::DateFormat::kLong;
-    std::unique_ptr<icu::DateFormat> format(
-        icu::DateFormat::createDateInstance(icuStyle, localeFor(locale)));
-    if (!format) return date.toIsoString();
-    // A day is formatted in UTC so no time zone can move it to its neighbour.
-    format->adoptTimeZone(icu::TimeZone::createTimeZone("UTC"));
+    icu::Locale resolved = localeFor(locale);
+    thread_local std::map<std::string, std::unique_ptr<icu::DateFormat>> formats;
+    std::string key = std::string(resolved.getName()) + "|" + std::to_string(int(icuStyle));
+    auto found = formats.find(key);
+    if (found == formats.end()) {
+        if (formats.size() > 64) formats.clear();
+        std::unique_ptr<icu::DateFormat> format(
+            icu::DateFormat::createDateInstance(icuStyle, resolved));
+        if (!format) return date.toIsoString();
+        // A day is formatted in UTC so no time zone can move it to its neighbour.
+        format->adoptTimeZone(icu::TimeZone::createTimeZone("UTC"));
+        found = formats.emplace(key, std::move(format)).first;
+    }
     icu::UnicodeString out;
-    format->format(static_cast<UDate>(date.daysSinceEpoch()) * 86400000.0, out);
+    found->second->format(static_cast<UDate>(date.daysSinceEpoch()) * 86400000.0, out);
     return toUtf8(out);
 }
 
