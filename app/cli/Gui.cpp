@@ -21,4 +21,3 @@ std::unique_ptr<QGuiApplication> startGui() {
     static char* argv[] = {name, nullptr};
     return std::make_unique<QGuiApplication>(argc, argv);
 }
-

@@ -11,8 +11,8 @@
 #include "library/LLExport.h"
 #include "library/LLInvoiceList.h"
 #include "library/LLInvoicesToLLSourceItemTransformer.h"
-#include "library/LLSourceItem.h"
 #include "library/LLPathTransformer.h"
+#include "library/LLSourceItem.h"
 #include "platform/SFLocalizeHelper.h"
 #include "ruleweave/RWSchematronValidator.h"
 #include "ruleweave/RWValidationResult.h"
@@ -32,13 +32,20 @@ std::shared_ptr<LLDocument> openLibrary(const std::string& path, bool create) {
 
 const char* statusWord(int code) {
     switch (code) {
-        case 0: return "not validated";
-        case 1: return "no rules apply";
-        case 2: return "valid";
-        case 3: return "valid with warnings";
-        case 4: return "invalid";
-        case 5: return "not UTF-8";
-        case 6: return "validation failed";
+        case 0:
+            return "not validated";
+        case 1:
+            return "no rules apply";
+        case 2:
+            return "valid";
+        case 3:
+            return "valid with warnings";
+        case 4:
+            return "invalid";
+        case 5:
+            return "not UTF-8";
+        case 6:
+            return "validation failed";
     }
     return "unknown";
 }
@@ -54,8 +61,8 @@ struct ListOptions {
 
 ListOptions parseListOptions(const std::vector<std::string>& args) {
     ListOptions options;
-    auto number = [&](const std::string& option, const std::string& text, long low, long high)
-        -> std::optional<long> {
+    auto number = [&](const std::string& option, const std::string& text, long low,
+                      long high) -> std::optional<long> {
         char* end = nullptr;
         long value = std::strtol(text.c_str(), &end, 10);
         if (text.empty() || *end || value < low || value > high) {
@@ -150,11 +157,10 @@ int exportCommand(const std::vector<std::string>& args) {
                   << ": cannot create the folder: " << ec.message() << "\n";
         return 2;
     }
-    auto summary = library::exportRecords(records, options.positional[1],
-                                          [](std::size_t done, std::size_t total) {
-                                              std::cerr << "\r" << done << "/" << total
-                                                        << std::flush;
-                                          });
+    auto summary = library::exportRecords(
+        records, options.positional[1], [](std::size_t done, std::size_t total) {
+            std::cerr << "\r" << done << "/" << total << std::flush;
+        });
     if (!records.empty()) std::cerr << "\n";
     for (const auto& problem : summary.problems) std::cerr << "  " << problem << "\n";
     std::cout << summary.records << " invoice(s) exported to " << options.positional[1] << " ("
@@ -201,9 +207,8 @@ int importCommand(const std::vector<std::string>& args) {
         std::cerr << "ledgerlens-cli: " << error.localizedDescription << "\n";
         return 2;
     }
-    std::cout << imported << " invoice(s) from " << files << " file(s) imported into "
-              << args[0] << "; " << *document->managedObjectContext().countInvoices()
-              << " in the library\n";
+    std::cout << imported << " invoice(s) from " << files << " file(s) imported into " << args[0]
+              << "; " << *document->managedObjectContext().countInvoices() << " in the library\n";
     return errors.empty() ? 0 : 1;
 }
 

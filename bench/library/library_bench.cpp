@@ -45,7 +45,8 @@ std::vector<fs::path> filesBelow(const fs::path& folder, const std::string& exte
     std::vector<fs::path> files;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->is_regular_file() && it->path().extension() == extension) files.push_back(it->path());
+        if (it->is_regular_file() && it->path().extension() == extension)
+            files.push_back(it->path());
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -100,9 +101,10 @@ int main(int argc, char** argv) {
         xmlRecords = records;
     }
     double xmlTime = median(xmlTimes);
-    std::printf("import XML with validation: %zu files, %zu invoices in %.2f s = %.1f invoices/s "
-                "(median of 3)\n",
-                xml.size(), xmlRecords, xmlTime, xmlRecords / xmlTime);
+    std::printf(
+        "import XML with validation: %zu files, %zu invoices in %.2f s = %.1f invoices/s "
+        "(median of 3)\n",
+        xml.size(), xmlRecords, xmlTime, xmlRecords / xmlTime);
     auto pdfs = filesBelow(corpus / "zugferd", ".pdf");
     auto [pdfTime, pdfRecords] = timeImport(pdfs);
     std::printf("import PDF with validation: %zu files, %zu invoices in %.2f s = %.1f invoices/s\n",
@@ -146,7 +148,8 @@ int main(int argc, char** argv) {
             summary.payableAmount = base.invoice->finalAmount;
             summary.taxExclusiveAmount = base.invoice->netAmount;
             summary.taxInclusiveAmount = base.invoice->grossAmount;
-            summary.currencyCode = base.invoice->currency ? base.invoice->currency->name : std::nullopt;
+            summary.currencyCode =
+                base.invoice->currency ? base.invoice->currency->name : std::nullopt;
             summary.xml = std::move(bytes);
             record->setSummary(summary);
             record->setValidationResult(2);
@@ -171,23 +174,22 @@ int main(int argc, char** argv) {
     auto otherYear = tree.front()->items.back();
     std::vector<std::shared_ptr<LLSourceItem>> selection = {month, otherYear};
     std::vector<std::shared_ptr<LLInvoiceRecord>> shown;
-    double filter = medianOf(runs, [&] {
-        shown = arrangeInvoices(dated, filterPredicateForSelection(selection), "");
-    });
+    double filter = medianOf(
+        runs, [&] { shown = arrangeInvoices(dated, filterPredicateForSelection(selection), ""); });
     std::size_t filtered = shown.size();
     double search = medianOf(runs, [&] {
         shown = arrangeInvoices(dated, filterPredicateForSelection({tree.front()}), "gmbh");
     });
-    double storeFilter = medianOf(runs, [&] {
-        shown = main.fetchInvoices(filterPredicateForSelection(selection));
-    });
-    std::printf("%zu dated records fetched in %.1f ms (median of %d)\n", dated.size(),
-                fetch * 1e3, runs);
+    double storeFilter =
+        medianOf(runs, [&] { shown = main.fetchInvoices(filterPredicateForSelection(selection)); });
+    std::printf("%zu dated records fetched in %.1f ms (median of %d)\n", dated.size(), fetch * 1e3,
+                runs);
     std::printf("refreshing them after another context's changes: %.1f ms\n", refresh * 1e3);
     std::printf("year/month tree: %zu years built in %.1f ms\n", tree.front()->items.size(),
                 build * 1e3);
-    std::printf("list filter (one month + one year): %zu records in %.2f ms; in the store %.1f ms\n",
-                filtered, filter * 1e3, storeFilter * 1e3);
+    std::printf(
+        "list filter (one month + one year): %zu records in %.2f ms; in the store %.1f ms\n",
+        filtered, filter * 1e3, storeFilter * 1e3);
     std::printf("list filter \"All\" + search \"gmbh\": %.1f ms\n", search * 1e3);
     document->close();
     for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(file.string() + suffix);

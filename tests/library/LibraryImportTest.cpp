@@ -15,8 +15,9 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* kCII = "en16931-examples/cii/CII_business_example_01.xml";  // TOSL108, clean
-const char* kUBL = "en16931-examples/ubl/ubl-tc434-example7.xml";  // INVOICE_test_7
-const char* kInvalidCII = "xrechnung/testsuite/business-cases/extension/04.05a-INVOICE_uncefact.xml";
+const char* kUBL = "en16931-examples/ubl/ubl-tc434-example7.xml";       // INVOICE_test_7
+const char* kInvalidCII =
+    "xrechnung/testsuite/business-cases/extension/04.05a-INVOICE_uncefact.xml";
 const char* kThreeAttachments = "zugferd/XML-Rechnung/FX/EN16931_Elektron.pdf";
 const char* kNoAttachments = "zugferd/unstructured/RE-E-974-Hetzner_2016-01-19_R0005532486.pdf";
 
@@ -25,8 +26,8 @@ bool haveRules() {
     return resources && fs::is_directory(*resources / "rules" / "Schematron");
 }
 
-#define SKIP_WITHOUT_RULES()                                                  \
-    SKIP_WITHOUT_CORPUS();                                                    \
+#define SKIP_WITHOUT_RULES() \
+    SKIP_WITHOUT_CORPUS();   \
     if (!haveRules()) GTEST_SKIP() << "validation rules not fetched (scripts/fetch-rules)"
 
 std::shared_ptr<LLInvoiceRecord> single(const std::vector<std::shared_ptr<LLInvoiceRecord>>& list) {
@@ -107,8 +108,8 @@ TEST(LibraryImport, MissingVATAndMissingIssueDate) {
     EXPECT_EQ(a.get(), b.get());  // same number, no VAT: one record
 
     // Without an issue date nothing matches, so each import is a new record.
-    std::string undated = replaced(
-        xml, "<udt:DateTimeString format=\"102\">20130630</udt:DateTimeString>", "");
+    std::string undated =
+        replaced(xml, "<udt:DateTimeString format=\"102\">20130630</udt:DateTimeString>", "");
     auto c = single(document->importData(undated, context));
     auto d = single(document->importData(undated, context));
     EXPECT_NE(c.get(), d.get());
@@ -135,7 +136,8 @@ TEST(LibraryImport, PDFsStoreEveryInvoiceAttachmentWithTheArchivalPDF) {
     document->resetErrors();
     EXPECT_TRUE(document->importFile(corpusDir() / kNoAttachments, context).empty());
     EXPECT_EQ(document->errors(),
-              (std::vector<LLImportError>{{kLLErrorNoXMLInPDF, (corpusDir() / kNoAttachments).string()}}));
+              (std::vector<LLImportError>{
+                  {kLLErrorNoXMLInPDF, (corpusDir() / kNoAttachments).string()}}));
 
     // Importing the invoice again as plain XML keeps the stored PDF.
     auto xml = records.front()->xml();
@@ -223,7 +225,8 @@ TEST(LibraryImport, RunsOnTheImportThreadAndHandsBackURIStrings) {
     ASSERT_EQ(uris.size(), 2u) << (uris.empty() ? "" : uris[0]);
     auto& main = document->managedObjectContext();
     auto objects = main.objectsForURIStrings(uris);
-    ASSERT_EQ(objects.size(), 2u) << uris[0] << " " << uris[1] << " " << main.countInvoices().value_or(-1);
+    ASSERT_EQ(objects.size(), 2u) << uris[0] << " " << uris[1] << " "
+                                  << main.countInvoices().value_or(-1);
     EXPECT_EQ(*std::dynamic_pointer_cast<LLInvoiceRecord>(objects[0])->name(), "TOSL108");
     EXPECT_EQ(document->errors().size(), 1u);
 
@@ -254,7 +257,8 @@ TEST(LibraryValidation, WithoutCIISchemasNoCIIInvoiceGetsIn) {
     EXPECT_TRUE(document->importData(readCorpusFile(kCII), context).empty());
     // A UBL invoice that breaks its XSD still gets in; its rules decide the code.
     std::string ubl = readCorpusFile(kUBL);
-    std::string broken = replaced(ubl, "<cbc:IssueDate>", "<cbc:Unexpected>x</cbc:Unexpected><cbc:IssueDate>");
+    std::string broken =
+        replaced(ubl, "<cbc:IssueDate>", "<cbc:Unexpected>x</cbc:Unexpected><cbc:IssueDate>");
     auto record = single(document->importData(broken, context));
     ASSERT_TRUE(record);
     EXPECT_GE(record->validationResult(), 2);
@@ -303,8 +307,8 @@ TEST(LibraryValidation, ResultCodesAndTheAlertsOnRequest) {
 }
 
 TEST(LibraryValidation, StatusTransformers) {
-    auto transformer =
-        SFValueTransformer::transformerNamed<LLValidationResultTransformer>("LLValidationResultTransformer");
+    auto transformer = SFValueTransformer::transformerNamed<LLValidationResultTransformer>(
+        "LLValidationResultTransformer");
     ASSERT_TRUE(transformer);
     const std::vector<std::pair<std::optional<long long>, int>> cases = {
         {0, 0}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 0}, {6, 0}, {std::nullopt, 0}, {-3, 0}};

@@ -99,19 +99,21 @@ TEST(LibraryStore, URIStringsResolveOnlyInTheirOwnStore) {
     auto a = addInvoice(context, "A", std::nullopt);
     auto b = addInvoice(context, "B", std::nullopt);
     auto foreign = addInvoice(second->managedObjectContext(), "X", std::nullopt);
-    EXPECT_NE(first->managedObjectContext().storeUUID(), second->managedObjectContext().storeUUID());
+    EXPECT_NE(first->managedObjectContext().storeUUID(),
+              second->managedObjectContext().storeUUID());
     EXPECT_EQ(a->uriString().rfind("ledgerlens://" + context.storeUUID() + "/Invoice/", 0), 0u);
 
-    auto objects = context.objectsForURIStrings({b->uriString(), foreign->uriString(),
-                                                 a->uriString()});
+    auto objects =
+        context.objectsForURIStrings({b->uriString(), foreign->uriString(), a->uriString()});
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(objects[0].get(), b.get());
     EXPECT_EQ(objects[1].get(), a.get());
     EXPECT_FALSE(context.objectForURIString(std::nullopt));
-    for (const std::string& bad : std::vector<std::string>{"", "ledgerlens://", "ledgerlens://" + context.storeUUID() + "/Invoice/",
-                            "ledgerlens://" + context.storeUUID() + "/Invoice/9x",
-                            "ledgerlens://" + context.storeUUID() + "/Other/1",
-                            "ledgerlens://" + context.storeUUID() + "/Invoice/999999"})
+    for (const std::string& bad : std::vector<std::string>{
+             "", "ledgerlens://", "ledgerlens://" + context.storeUUID() + "/Invoice/",
+             "ledgerlens://" + context.storeUUID() + "/Invoice/9x",
+             "ledgerlens://" + context.storeUUID() + "/Other/1",
+             "ledgerlens://" + context.storeUUID() + "/Invoice/999999"})
         EXPECT_FALSE(context.objectForURIString(bad)) << bad;
 }
 
@@ -241,7 +243,8 @@ TEST(LibraryDocument, RefusesFilesThatAreNoLibrary) {
 
     writeFile(folder / "text.ledgerlens", "just some text, not a database at all.........");
     EXPECT_FALSE(LLDocument::open(folder / "text.ledgerlens", true, &error));
-    EXPECT_EQ(readFile(folder / "text.ledgerlens"), "just some text, not a database at all.........");
+    EXPECT_EQ(readFile(folder / "text.ledgerlens"),
+              "just some text, not a database at all.........");
 
     // Another program's SQLite database is left alone, even when asked to create.
     sqlite3* db = nullptr;

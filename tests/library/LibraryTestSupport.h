@@ -30,7 +30,7 @@ inline void writeFile(const std::filesystem::path& file, const std::string& byte
 
 // A fresh folder below the system's temporary folder, removed at the end of the test.
 class TemporaryFolder {
-public:
+  public:
     TemporaryFolder() {
         std::random_device device;
         path_ = std::filesystem::temp_directory_path() /
@@ -44,7 +44,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -56,6 +56,6 @@ inline std::string replaced(std::string text, const std::string& from, const std
     return text;
 }
 
-#define SKIP_WITHOUT_CORPUS()                                        \
-    if (!std::filesystem::is_directory(corpusDir()))                 \
+#define SKIP_WITHOUT_CORPUS()                        \
+    if (!std::filesystem::is_directory(corpusDir())) \
     GTEST_SKIP() << "invoice corpus not found at " << corpusDir()

@@ -22,7 +22,8 @@ struct TestLibrary {
     std::shared_ptr<library::LLDocument> document = library::LLDocument::makeUntitled();
     library::LLObjectContext& context() { return document->managedObjectContext(); }
 
-    std::shared_ptr<library::LLInvoiceRecord> add(const library::LLInvoiceRecord::Summary& summary) {
+    std::shared_ptr<library::LLInvoiceRecord> add(
+        const library::LLInvoiceRecord::Summary& summary) {
         auto record = context().insertInvoice();
         EXPECT_TRUE(record);
         if (record) record->setSummary(summary);

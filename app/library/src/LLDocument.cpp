@@ -103,12 +103,12 @@ bool LLDocument::saveAs(const fs::path& file, platform::Error* error) {
     auto fail = [&](const std::string& reason) {
         if (destination) sqlite3_close_v2(destination);
         removeStoreFiles(temporary);
-        return platform::setError(error, kLibraryErrorDomain, LLLibraryErrorStore,
-                                  "The library could not be saved to “" + target.string() +
-                                      "”: " + reason);
+        return platform::setError(
+            error, kLibraryErrorDomain, LLLibraryErrorStore,
+            "The library could not be saved to “" + target.string() + "”: " + reason);
     };
-    if (sqlite3_open_v2(temporary.c_str(), &destination,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(temporary.c_str(), &destination, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK)
         return fail(destination ? sqlite3_errmsg(destination) : "out of memory");
     sqlite3_backup* backup = sqlite3_backup_init(destination, "main", main_->db_, "main");
     if (!backup) return fail(sqlite3_errmsg(destination));

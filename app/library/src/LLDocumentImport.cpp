@@ -63,8 +63,8 @@ std::vector<fs::path> LLDocument::importFilesForPath(const fs::path& path) {
     std::vector<fs::path> files;
     std::error_code ec;
     // Symbolic links to folders are not followed, so a link loop cannot make the walk endless.
-    for (fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied,
-                                             ec),
+    for (fs::recursive_directory_iterator
+             it(path, fs::directory_options::skip_permission_denied, ec),
          end;
          !ec && it != end; it.increment(ec)) {
         if (acceptsFile(LLImportEntryPoint::InsideFolder, it->path())) files.push_back(it->path());
@@ -104,9 +104,9 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
         auto bytes = pdf->dataRepresentation(&error);
         if (!bytes) {
             // Keep the file as it came rather than lose the PDF of the invoice.
-            platform::logLine("Import: the PDF “" + file.string() +
-                              "” is stored as read; its archival rebuild failed: " +
-                              error.localizedDescription);
+            platform::logLine(
+                "Import: the PDF “" + file.string() +
+                "” is stored as read; its archival rebuild failed: " + error.localizedDescription);
             bytes = platform::readFileData(file);
         }
         for (auto& record : records) record->setPdf(bytes);
@@ -126,8 +126,8 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::
     auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(document->root());
     if (!invoice) return {};
 
-    std::string key = duplicateKey(invoice->seller ? invoice->seller->vatNumber : std::nullopt,
-                                   invoice->number);
+    std::string key =
+        duplicateKey(invoice->seller ? invoice->seller->vatNumber : std::nullopt, invoice->number);
     auto existing = context.fetchInvoices(LLInvoicePredicate::identifierIs(key));
     std::shared_ptr<LLInvoiceRecord> record =
         existing.empty() ? context.insertInvoice() : existing.front();

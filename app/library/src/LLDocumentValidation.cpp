@@ -127,7 +127,8 @@ LLDocument::ValidationOnRequest LLDocument::showValidation(
     answer.displayName = record.name() ? *record.name() : "Invoice";
     auto xml = record.xml();
     if (!xml) {
-        answer.alert = LLAlert{LLAlert::Style::Warning, "No XML Data",
+        answer.alert = LLAlert{LLAlert::Style::Warning,
+                               "No XML Data",
                                format("Invoice '%@' has no XML data.", {nameOrUnknown(record)}),
                                {}};
         return answer;
@@ -135,8 +136,10 @@ LLDocument::ValidationOnRequest LLDocument::showValidation(
     if (!isUTF8(*xml)) {
         record.setValidationResult(5);
         answer.alert =
-            LLAlert{LLAlert::Style::Warning, "Invalid XML",
-                    format("Invoice '%@' contains invalid XML data.", {nameOrUnknown(record)}), {}};
+            LLAlert{LLAlert::Style::Warning,
+                    "Invalid XML",
+                    format("Invoice '%@' contains invalid XML data.", {nameOrUnknown(record)}),
+                    {}};
         return answer;
     }
     std::unique_ptr<ruleweave::RWSchematronValidator> own;
@@ -150,9 +153,11 @@ LLDocument::ValidationOnRequest LLDocument::showValidation(
     if (code == 6) {
         std::string reason =
             error.localizedDescription.empty() ? "Unknown error" : error.localizedDescription;
-        answer.alert = LLAlert{LLAlert::Style::Critical, "Validation Error",
-                               format("Failed to validate '%@': %@", {nameOrUnknown(record), reason}),
-                               {}};
+        answer.alert =
+            LLAlert{LLAlert::Style::Critical,
+                    "Validation Error",
+                    format("Failed to validate '%@': %@", {nameOrUnknown(record), reason}),
+                    {}};
     }
     return answer;
 }

@@ -157,8 +157,8 @@ std::string LLInvoicePredicate::predicateFormat() const {
         case Kind::Dated:
             return "dateIssued != nil";
         case Kind::IssuedBetween:
-            return "dateIssued >= " + quoted(describeValue(*from_)) +
-                   " AND dateIssued < " + quoted(describeValue(*to_));
+            return "dateIssued >= " + quoted(describeValue(*from_)) + " AND dateIssued < " +
+                   quoted(describeValue(*to_));
         case Kind::SellerContains:
             return "sellerName CONTAINS[cd] " + quoted(text_);
         case Kind::IdentifierIs:

@@ -52,10 +52,9 @@ std::string newUUID() {
     bytes[8] = (bytes[8] & 0x3F) | 0x80;
     char text[37];
     std::snprintf(text, sizeof text,
-                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  bytes[0], bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7],
-                  bytes[8], bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14],
-                  bytes[15]);
+                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
+                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
+                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
     return text;
 }
 
@@ -101,13 +100,14 @@ bool bindValue(sqlite3_stmt* statement, int index, const LLValue& value) {
 // Large attributes go in as blobs: their bytes are kept exactly, whatever their encoding.
 bool bindBlob(sqlite3_stmt* statement, int index, const std::optional<std::string>& bytes) {
     if (!bytes) return sqlite3_bind_null(statement, index) == SQLITE_OK;
-    return sqlite3_bind_blob64(statement, index, bytes->data(), bytes->size(),
-                               SQLITE_TRANSIENT) == SQLITE_OK;
+    return sqlite3_bind_blob64(statement, index, bytes->data(), bytes->size(), SQLITE_TRANSIENT) ==
+           SQLITE_OK;
 }
 
 // sellerName CONTAINS[cd] ? for SQL.
 void containsFunction(sqlite3_context* context, int, sqlite3_value** values) {
-    if (sqlite3_value_type(values[0]) == SQLITE_NULL || sqlite3_value_type(values[1]) == SQLITE_NULL) {
+    if (sqlite3_value_type(values[0]) == SQLITE_NULL ||
+        sqlite3_value_type(values[1]) == SQLITE_NULL) {
         sqlite3_result_int(context, 0);
         return;
     }
@@ -115,7 +115,8 @@ void containsFunction(sqlite3_context* context, int, sqlite3_value** values) {
         const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
         return std::string(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
     };
-    sqlite3_result_int(context, containsIgnoringCaseAndDiacritics(text(values[0]), text(values[1])));
+    sqlite3_result_int(context,
+                       containsIgnoringCaseAndDiacritics(text(values[0]), text(values[1])));
 }
 
 bool isBlobColumn(const char* column) {
@@ -139,8 +140,7 @@ LLObjectContext::~LLObjectContext() {
     sqlite3_close_v2(db_);
 }
 
-std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind,
-                                                       const std::filesystem::path& path,
+std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind, const std::filesystem::path& path,
                                                        bool create, platform::Error* error) {
     sqlite3* db = nullptr;
     int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
@@ -192,8 +192,8 @@ std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind,
     }
     sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON", nullptr, nullptr,
                  nullptr);
-    sqlite3_create_function_v2(db, "ll_contains_cd", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
-                               nullptr, containsFunction, nullptr, nullptr, nullptr);
+    sqlite3_create_function_v2(db, "ll_contains_cd", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                               containsFunction, nullptr, nullptr, nullptr);
     std::string uuid;
     {
         sqlite3_stmt* s = nullptr;
@@ -367,8 +367,7 @@ std::vector<std::shared_ptr<LLTaxSubtotalRecord>> LLObjectContext::fetchTaxSubto
     return records;
 }
 
-std::optional<std::int64_t> LLObjectContext::insertRow(const char* entity,
-                                                       platform::Error* error) {
+std::optional<std::int64_t> LLObjectContext::insertRow(const char* entity, platform::Error* error) {
     if (!begin(error)) return std::nullopt;
     sqlite3_stmt* s = statement(std::string("INSERT INTO ") + entity + " DEFAULT VALUES", error);
     if (!s) return std::nullopt;
@@ -393,12 +392,12 @@ std::shared_ptr<LLTaxSubtotalRecord> LLObjectContext::insertTaxSubtotal(platform
     return registeredObject<LLTaxSubtotalRecord>(LLTaxSubtotalRecord::kEntityName, *row);
 }
 
-bool LLObjectContext::writeColumn(LLManagedObject& object, const char* column,
-                                  const LLValue& value, platform::Error* error) {
+bool LLObjectContext::writeColumn(LLManagedObject& object, const char* column, const LLValue& value,
+                                  platform::Error* error) {
     if (object.deleted_) return false;
     if (!begin(error)) return false;
-    std::string sql = std::string("UPDATE ") + object.entityName() + " SET " + column +
-                      " = ? WHERE id = ?";
+    std::string sql =
+        std::string("UPDATE ") + object.entityName() + " SET " + column + " = ? WHERE id = ?";
     sqlite3_stmt* s = statement(sql, error);
     if (!s) return false;
     if (isBlobColumn(column) && std::holds_alternative<std::string>(value))
@@ -413,8 +412,8 @@ bool LLObjectContext::writeColumn(LLManagedObject& object, const char* column,
 
 std::optional<std::string> LLObjectContext::readBlob(const LLManagedObject& object,
                                                      const char* column) const {
-    std::string sql = std::string("SELECT ") + column + " FROM " + object.entityName() +
-                      " WHERE id = ?";
+    std::string sql =
+        std::string("SELECT ") + column + " FROM " + object.entityName() + " WHERE id = ?";
     sqlite3_stmt* s = statement(sql, nullptr);
     if (!s) return std::nullopt;
     sqlite3_bind_int64(s, 1, object.rowID_);
@@ -579,7 +578,7 @@ void LLObjectContext::processPendingChanges() {
     for (auto& object : alive) {
         std::pair<std::string, std::int64_t> key(object->entityName(), object->rowID_);
         bool exists = alive.size() > 64 ? present.count(key) > 0
-                                         : existingObject(key.first, key.second) != nullptr;
+                                        : existingObject(key.first, key.second) != nullptr;
         if (!exists) {
             object->deleted_ = true;
             registered_.erase(key);

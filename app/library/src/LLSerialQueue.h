@@ -10,14 +10,14 @@ namespace library {
 
 // One worker thread running jobs in the order they were added.
 class LLSerialQueue {
-public:
+  public:
     LLSerialQueue();
     ~LLSerialQueue();  // finishes the queued jobs first
     void async(std::function<void()> job);
     void waitUntilIdle();
     bool isWorkerThread() const { return std::this_thread::get_id() == worker_.get_id(); }
 
-private:
+  private:
     void run();
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -37,10 +37,10 @@ enum class LLImportEntryPoint { ImportCommand, Drop, OpenedFromSystem, InsideFol
 
 // Progress of an import run, reported from the import thread.
 struct LLImportProgress {
-    std::string path;               // the file just handled
-    std::size_t filesHandled = 0;   // in this run
+    std::string path;              // the file just handled
+    std::size_t filesHandled = 0;  // in this run
     std::size_t recordsImported = 0;
-    std::size_t recordsCommitted = 0;  // durable in the library file
+    std::size_t recordsCommitted = 0;         // durable in the library file
     std::vector<std::string> fileURIStrings;  // the records of this file, committed
 };
 
@@ -65,7 +65,7 @@ struct LLAlert {
 // A library: one SQLite file of stored invoices with its main object context, the import runs
 // into it, the validation of its invoices and the export of its records.
 class LLDocument {
-public:
+  public:
     static constexpr const char* kFileExtension = "ledgerlens";
 
     // A new untitled library; it lives in a temporary file until saved with saveAs().
@@ -171,13 +171,14 @@ public:
     ValidationOnRequest showValidation(LLInvoiceRecord& record,
                                        ruleweave::RWSchematronValidator* validator = nullptr);
 
-private:
+  private:
     LLDocument() = default;
     bool attach(const std::filesystem::path& file, bool create, platform::Error* error);
     ruleweave::RWSchematronValidator& importValidator();
     // The files a run handles for one path, in walking order (a folder's XML files).
     static std::vector<std::filesystem::path> importFilesForPath(const std::filesystem::path& path);
-    void runImport(const std::vector<std::filesystem::path>& paths, const LLImportObserver& observer);
+    void runImport(const std::vector<std::filesystem::path>& paths,
+                   const LLImportObserver& observer);
 
     std::optional<std::filesystem::path> fileURL_;
     std::filesystem::path storePath_;  // the file the store lives in (temporary while untitled)

@@ -14,7 +14,7 @@ class LLInvoiceRecord;
 // The few predicates the library runs over `Invoice` records. Each can be answered by the store
 // (as SQL) and in memory, so a fetch and a filter over fetched records agree.
 class LLInvoicePredicate {
-public:
+  public:
     enum class Kind {
         True,            // every record
         Dated,           // dateIssued != nil
@@ -49,7 +49,7 @@ public:
 
     bool operator==(const LLInvoicePredicate&) const = default;
 
-private:
+  private:
     Kind kind_ = Kind::True;
     std::optional<LLInstant> from_;
     std::optional<LLInstant> to_;

@@ -16,7 +16,7 @@ class LLTaxSubtotalRecord;
 // A stored record as seen by one object context. Objects never cross threads: hand their
 // URI strings over and resolve them in the other context.
 class LLManagedObject : public std::enable_shared_from_this<LLManagedObject> {
-public:
+  public:
     virtual ~LLManagedObject() = default;
 
     virtual const char* entityName() const = 0;
@@ -38,7 +38,7 @@ public:
     const std::optional<std::string>& uid() const { return uid_; }
     void setUid(std::optional<std::string> value);
 
-protected:
+  protected:
     LLManagedObject(LLObjectContext* context, std::int64_t rowID)
         : context_(context), rowID_(rowID) {}
     // Writes one column of this record through the context.
@@ -55,7 +55,7 @@ protected:
 // One imported invoice: summary fields for listing, grouping and search, the duplicate key, the
 // XML (and PDF) it came from and its validation result code.
 class LLInvoiceRecord : public LLManagedObject {
-public:
+  public:
     static constexpr const char* kEntityName = "Invoice";
     const char* entityName() const override { return kEntityName; }
 
@@ -104,7 +104,7 @@ public:
 
     LLValue valueForKey(std::string_view key) const override;
 
-private:
+  private:
     friend class LLObjectContext;
     using LLManagedObject::LLManagedObject;
 
@@ -123,7 +123,7 @@ private:
 
 // A tax subtotal line of an invoice. Part of the stored model; nothing creates one yet.
 class LLTaxSubtotalRecord : public LLManagedObject {
-public:
+  public:
     static constexpr const char* kEntityName = "TaxSubtotal";
     const char* entityName() const override { return kEntityName; }
 
@@ -144,7 +144,7 @@ public:
 
     LLValue valueForKey(std::string_view key) const override;
 
-private:
+  private:
     friend class LLObjectContext;
     using LLManagedObject::LLManagedObject;
 

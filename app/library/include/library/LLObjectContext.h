@@ -19,9 +19,9 @@ namespace library {
 
 inline constexpr const char* kLibraryErrorDomain = "LedgerlensLibrary";
 enum LLLibraryErrorCode {
-    LLLibraryErrorOpen = 1,       // the file cannot be opened or is no library
+    LLLibraryErrorOpen = 1,  // the file cannot be opened or is no library
     LLLibraryErrorNewerFormat = 2,
-    LLLibraryErrorStore = 3,      // a statement failed (disk full, locked too long, ...)
+    LLLibraryErrorStore = 3,  // a statement failed (disk full, locked too long, ...)
     LLLibraryErrorNoLocation = 4,
 };
 
@@ -30,7 +30,7 @@ enum LLLibraryErrorCode {
 // collects its changes in one transaction that save() commits, so the main context sees them
 // all together. Use a context from one thread at a time.
 class LLObjectContext {
-public:
+  public:
     enum class Kind { Main, PrivateChild };
 
     ~LLObjectContext();
@@ -83,7 +83,7 @@ public:
                      platform::Error* error = nullptr);
     std::optional<std::string> readBlob(const LLManagedObject& object, const char* column) const;
 
-private:
+  private:
     friend class LLDocument;
     friend class LLManagedObject;
     LLObjectContext(Kind kind, sqlite3* db, std::filesystem::path path, std::string uuid);

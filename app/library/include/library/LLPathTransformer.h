@@ -9,7 +9,7 @@ namespace library {
 
 // A path → its last component, for showing file names (the paths of import errors).
 class LLPathTransformer : public SFValueTransformer {
-public:
+  public:
     std::string className() const override { return "LLPathTransformer"; }
     std::optional<std::string> transformedValue(const std::optional<std::string>& path) const;
 };

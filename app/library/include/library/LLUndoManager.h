@@ -9,7 +9,7 @@ namespace library {
 // Undo and redo of store changes made in the main context (deleting records). An undo action
 // that registers an action while it runs registers the redo.
 class LLUndoManager {
-public:
+  public:
     void registerUndo(std::string actionName, std::function<void()> action);
     bool canUndo() const { return !undoStack_.empty(); }
     bool canRedo() const { return !redoStack_.empty(); }
@@ -18,7 +18,7 @@ public:
     void redo();
     void removeAllActions();
 
-private:
+  private:
     struct Action {
         std::string name;
         std::function<void()> run;

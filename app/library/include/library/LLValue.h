@@ -23,7 +23,8 @@ struct LLInstant {
 };
 
 // One attribute value as read by key: none, text, instant, exact decimal or integer.
-using LLValue = std::variant<std::monostate, std::string, LLInstant, platform::Decimal, std::int64_t>;
+using LLValue =
+    std::variant<std::monostate, std::string, LLInstant, platform::Decimal, std::int64_t>;
 
 // "%@" of a value: the text itself, "(null)" for none, the decimal's plain digits, an instant as
 // "2024-07-16 00:00:00 +0000".

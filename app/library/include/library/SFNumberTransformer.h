@@ -13,7 +13,7 @@ namespace library {
 // Numbers for display: decimal style of the locale, 2 to 5 fraction digits. Reads typed numbers
 // back, including hours:minutes ("1:30" = 1.5) and foreign separators ("1.234,56", "1'234.56").
 class SFNumberTransformer : public SFValueTransformer {
-public:
+  public:
     static constexpr int minFractionDigits = 2;
     static constexpr int maxFractionDigits = 5;
 
@@ -27,7 +27,7 @@ public:
     void setLocale(std::string_view locale);
     std::string locale() const;
 
-protected:
+  protected:
     // Settings a subclass wants on top of the defaults; called once for each formatter made.
     struct FormatterSettings {
         int minFractionDigits = SFNumberTransformer::minFractionDigits;
@@ -36,7 +36,7 @@ protected:
     };
     virtual void setupFormatter(FormatterSettings&) const {}
 
-private:
+  private:
     std::string effectiveLocale() const;
 
     mutable std::mutex mutex_;

@@ -9,7 +9,7 @@ namespace library {
 // Display formatting shared by every view of the program. Transformers are registered and found
 // by their class name; there is one shared instance per name.
 class SFValueTransformer {
-public:
+  public:
     virtual ~SFValueTransformer() = default;
     virtual std::string className() const = 0;
 
