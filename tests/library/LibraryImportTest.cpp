@@ -1,5 +1,6 @@
 // Bringing invoice files into a library: duplicates, PDFs, folders, the XSD gate and the
 // validation result stored with each record.
+#include <future>
 #include <thread>
 
 #include "LibraryTestSupport.h"
@@ -318,4 +319,21 @@ TEST(LibraryValidation, StatusTransformers) {
     EXPECT_EQ(path->transformedValue("/home/a/Invoices/R-1.xml"), "R-1.xml");
     EXPECT_EQ(path->transformedValue("/home/a/Invoices/"), "Invoices");
     EXPECT_FALSE(path->transformedValue(std::nullopt));
+}
+
+TEST(LibraryImport, TheLastOwnerMayLetGoOnTheImportThread) {
+    SKIP_WITHOUT_CORPUS();
+    auto document = LLDocument::makeUntitled();
+    fs::path store = document->managedObjectContext().storePath();
+    auto last = std::make_shared<std::shared_ptr<LLDocument>>(document);
+    std::promise<void> done;
+    LLImportObserver observer;
+    observer.finished = [last, &done](std::vector<std::string>) {
+        last->reset();  // the document closes here, on its own import thread
+        done.set_value();
+    };
+    document->importPaths({corpusDir() / kCII}, observer);
+    document.reset();
+    ASSERT_EQ(done.get_future().wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    EXPECT_FALSE(fs::exists(store));
 }

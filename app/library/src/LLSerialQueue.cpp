@@ -2,44 +2,49 @@
 
 namespace library {
 
-LLSerialQueue::LLSerialQueue() : worker_([this] { run(); }) {}
+LLSerialQueue::LLSerialQueue()
+    : worker_([state = state_] { run(state); }), workerID_(worker_.get_id()) {}
 
 LLSerialQueue::~LLSerialQueue() {
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(state_->mutex);
+        state_->stopping = true;
     }
-    changed_.notify_all();
-    worker_.join();
+    state_->changed.notify_all();
+    // A job cannot wait for itself: the worker then finishes the queue on its own.
+    if (isWorkerThread())
+        worker_.detach();
+    else
+        worker_.join();
 }
 
 void LLSerialQueue::async(std::function<void()> job) {
     {
-        std::lock_guard lock(mutex_);
-        jobs_.push_back(std::move(job));
+        std::lock_guard lock(state_->mutex);
+        state_->jobs.push_back(std::move(job));
     }
-    changed_.notify_all();
+    state_->changed.notify_all();
 }
 
 void LLSerialQueue::waitUntilIdle() {
     if (isWorkerThread()) return;
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return jobs_.empty() && !busy_; });
+    std::unique_lock lock(state_->mutex);
+    state_->changed.wait(lock, [this] { return state_->jobs.empty() && !state_->busy; });
 }
 
-void LLSerialQueue::run() {
-    std::unique_lock lock(mutex_);
+void LLSerialQueue::run(const std::shared_ptr<State>& state) {
+    std::unique_lock lock(state->mutex);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty()) return;  // stopping and nothing left
-        auto job = std::move(jobs_.front());
-        jobs_.pop_front();
-        busy_ = true;
+        state->changed.wait(lock, [&] { return state->stopping || !state->jobs.empty(); });
+        if (state->jobs.empty()) return;  // stopping and nothing left
+        auto job = std::move(state->jobs.front());
+        state->jobs.pop_front();
+        state->busy = true;
         lock.unlock();
         job();
         lock.lock();
-        busy_ = false;
-        changed_.notify_all();
+        state->busy = false;
+        state->changed.notify_all();
     }
 }
 
