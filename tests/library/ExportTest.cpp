@@ -138,7 +138,7 @@ TEST(Export, XMLIsPrettyPrintedAndAPDFRendered) {
     EXPECT_TRUE(fs::is_empty(dir.path() / "Seller" / "broken"));
 }
 
-TEST(Export, ImportedPDFIsExportedUnchanged) {
+TEST(Export, ImportedFilesAreExportedAsTheyArrivedAndRebuiltOnRequest) {
     SKIP_WITHOUT_CORPUS();
     // The import's XSD gate needs the rule sets.
     auto resources = platform::resourceDirectory();
@@ -150,14 +150,24 @@ TEST(Export, ImportedPDFIsExportedUnchanged) {
     ASSERT_EQ(records.size(), 1u);
     std::optional<std::string> stored = records[0]->pdf();
     ASSERT_TRUE(stored);
+    std::string received = readFile(corpusDir() / kFacturXPDF);
+    ASSERT_NE(*stored, received);  // the archival rebuild
 
-    LLExportSummary summary = library::exportRecords(records, dir.path());
+    LLExportSummary summary = library::exportRecords(records, dir / "as-received");
     EXPECT_EQ(summary.failures, 0u);
-    fs::path folder = dir.path() / library::exportSellerFolderName(records[0]->sellerName()) /
+    fs::path folder = fs::path(library::exportSellerFolderName(records[0]->sellerName())) /
                       library::exportInvoiceFolderName(records[0]->name());
     std::string name = library::exportInvoiceFolderName(records[0]->name());
-    EXPECT_EQ(readFile(folder / (name + ".pdf")), *stored);
-    EXPECT_TRUE(fs::exists(folder / (name + ".xml")));
+    EXPECT_EQ(readFile(dir / "as-received" / folder / (name + ".pdf")), received);
+    EXPECT_EQ(readFile(dir / "as-received" / folder / (name + ".xml")), records[0]->xmlReceived());
+
+    library::LLExportOptions options;
+    options.prettyXML = true;
+    options.rebuiltPDF = true;
+    summary = library::exportRecords(records, dir / "rebuilt", {}, options);
+    EXPECT_EQ(summary.failures, 0u);
+    EXPECT_EQ(readFile(dir / "rebuilt" / folder / (name + ".pdf")), *stored);
+    EXPECT_NE(readFile(dir / "rebuilt" / folder / (name + ".xml")), records[0]->xmlReceived());
 }
 
 TEST(Export, RunsOnAWorkerThreadWithURIStrings) {

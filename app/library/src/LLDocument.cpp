@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <random>
+#include <utility>
 
 #include "LLSerialQueue.h"
 #include "platform/Log.h"
@@ -49,8 +50,15 @@ std::shared_ptr<LLDocument> LLDocument::open(const fs::path& file, bool create,
     return document;
 }
 
-bool LLDocument::attach(const fs::path& file, bool create, platform::Error* error) {
-    main_ = LLObjectContext::open(LLObjectContext::Kind::Main, file, create, error);
+std::shared_ptr<LLDocument> LLDocument::openReadOnly(const fs::path& file, platform::Error* error) {
+    std::shared_ptr<LLDocument> document(new LLDocument());
+    if (!document->attach(file, false, error, true)) return nullptr;
+    document->fileURL_ = file;
+    return document;
+}
+
+bool LLDocument::attach(const fs::path& file, bool create, platform::Error* error, bool readOnly) {
+    main_ = LLObjectContext::open(LLObjectContext::Kind::Main, file, create, error, readOnly);
     if (!main_) return false;
     storePath_ = file;
     if (!importQueue_) importQueue_ = std::make_unique<LLSerialQueue>();
@@ -83,6 +91,7 @@ bool LLDocument::save(platform::Error* error) {
         return platform::setError(error, kLibraryErrorDomain, LLLibraryErrorNoLocation,
                                   "The library has no file yet; choose where to save it.");
     }
+    if (main_->isReadOnly()) return true;
     // Everything is committed already; the checkpoint folds the log into the file itself.
     return main_->exec("PRAGMA wal_checkpoint(TRUNCATE)", error);
 }
@@ -182,9 +191,15 @@ void LLDocument::resetErrors() {
     errors_.clear();
 }
 
-void LLDocument::addError(const std::string& description, const std::string& path) {
+void LLDocument::addError(const std::string& description, const std::string& path,
+                          const std::string& reason) {
     std::lock_guard lock(errorsMutex_);
-    errors_.push_back({description, path});
+    errors_.push_back({description, path, reason});
+}
+
+std::vector<LLImportReplacement> LLDocument::takeReplacements() {
+    std::lock_guard lock(errorsMutex_);
+    return std::exchange(replacements_, {});
 }
 
 std::vector<LLImportError> LLDocument::errors() const {

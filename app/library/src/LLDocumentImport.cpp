@@ -1,10 +1,14 @@
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "LLSerialQueue.h"
 #include "library/LLDocument.h"
 #include "model/LLInvoice.h"
 #include "pagewright/PagewrightPDFDocument.h"
+#include "pagewright/PagewrightPDFDocumentAttachment.h"
 #include "platform/FileData.h"
 #include "platform/Log.h"
 #include "ruleweave/RWSchematronValidator.h"
@@ -58,6 +62,26 @@ std::string LLDocument::duplicateKey(const std::optional<std::string>& sellerVAT
     return sellerVAT.value_or("(null)") + "-" + number.value_or("(null)");
 }
 
+std::string LLDocument::duplicateKey(const model::LLInvoice& invoice) {
+    const auto* seller = invoice.seller ? &*invoice.seller : nullptr;
+    std::string key = duplicateKey(seller ? seller->vatNumber : std::nullopt, invoice.number);
+    if (!seller || seller->vatNumber) return key;
+    // Without a VAT number the invoice number alone would join invoices of different sellers.
+    auto usable = [](const std::optional<std::string>& text) { return text && !text->empty(); };
+    if (usable(seller->ID)) return key + " id:" + *seller->ID;
+    if (usable(seller->taxNumber)) return key + " tax:" + *seller->taxNumber;
+    if (usable(seller->name)) return key + " name:" + *seller->name;
+    return key;
+}
+
+std::optional<std::string> LLDocument::duplicateKeyForXML(const std::string& xml) {
+    auto document = platform::XmlDocument::parse(xml);
+    if (!document || !document->root()) return std::nullopt;
+    auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(document->root());
+    if (!invoice) return std::nullopt;
+    return duplicateKey(*invoice);
+}
+
 std::vector<fs::path> LLDocument::importFilesForPath(const fs::path& path) {
     if (!isDirectory(path)) return {path};
     std::vector<fs::path> files;
@@ -85,55 +109,59 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importDirectory(
     return records;
 }
 
-std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::path& file,
-                                                                     LLObjectContext& context) {
-    std::vector<std::shared_ptr<LLInvoiceRecord>> records;
-    if (lowerExtension(file) == "pdf") {
-        platform::Error error;
-        auto pdf = pagewright::PagewrightPDFDocument::initWithURL(file, &error);
-        if (!pdf || pdf->attachments().empty()) {
-            addError(kLLErrorNoXMLInPDF, file.string());
-            return records;
-        }
-        for (const auto& attachment : pdf->attachments()) {
-            auto imported = importData(attachment->data, context);
-            if (imported.empty()) addError(kLLErrorNoValidXML, file.string());
-            records.insert(records.end(), imported.begin(), imported.end());
-        }
-        if (records.empty()) return records;
-        auto bytes = pdf->dataRepresentation(&error);
-        if (!bytes) {
-            // Keep the file as it came rather than lose the PDF of the invoice.
-            platform::logLine(
-                "Import: the PDF “" + file.string() +
-                "” is stored as read; its archival rebuild failed: " + error.localizedDescription);
-            bytes = platform::readFileData(file);
-        }
-        for (auto& record : records) record->setPdf(bytes);
-        return records;
+namespace {
+
+// Why a file cannot be read, in the words of the system.
+std::optional<std::string> readFile(const fs::path& file, std::string* bytes,
+                                    std::string* description) {
+    std::error_code ec;
+    auto status = fs::status(file, ec);
+    if (!fs::exists(status)) {
+        *description = kLLErrorNoSuchFile;
+        return "no such file";
     }
-    auto bytes = platform::readFileData(file);
-    if (bytes) records = importData(*bytes, context);
-    if (records.empty()) addError(kLLErrorNoValidXML, file.string());
-    return records;
+    *description = kLLErrorUnreadableFile;
+    if (!fs::is_regular_file(status)) return "not a regular file";
+    std::FILE* in = std::fopen(file.c_str(), "rb");
+    if (!in) return std::strerror(errno);
+    bytes->clear();
+    char buffer[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+        bytes->append(buffer, n);
+        if (bytes->size() > platform::XmlDocument::kMaxInputBytes) {
+            std::fclose(in);
+            return "the file is too large to be an invoice";
+        }
+    }
+    bool failed = std::ferror(in);
+    int code = errno;
+    std::fclose(in);
+    if (failed) return std::strerror(code);
+    return std::nullopt;
 }
 
-std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::string& xml,
-                                                                     LLObjectContext& context) {
+// Embedded files worth reading as an invoice; pictures and other PDFs beside it are not.
+bool mayBeXML(const pagewright::PagewrightPDFDocumentAttachment& attachment) {
+    if (lowerExtension(attachment.name) == "xml") return true;
+    const std::string& bytes = attachment.data;
+    if (bytes.rfind("\xFF\xFE", 0) == 0 || bytes.rfind("\xFE\xFF", 0) == 0) return true;
+    auto at = bytes.find_first_not_of(" \t\r\n\xEF\xBB\xBF");
+    return at != std::string::npos && bytes[at] == '<';
+}
+
+}  // namespace
+
+std::optional<LLDocument::PreparedInvoice> LLDocument::prepareInvoice(const std::string& xml) {
     auto document = platform::XmlDocument::parse(xml);
-    if (!document || !document->root()) return {};
-    if (!validateXMLDocument(*document)) return {};
+    if (!document || !document->root()) return std::nullopt;
+    bool rules = hasRules();
+    if (rules && !validateXMLDocument(*document)) return std::nullopt;
     auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(document->root());
-    if (!invoice) return {};
+    if (!invoice) return std::nullopt;
 
-    std::string key =
-        duplicateKey(invoice->seller ? invoice->seller->vatNumber : std::nullopt, invoice->number);
-    auto existing = context.fetchInvoices(LLInvoicePredicate::identifierIs(key));
-    std::shared_ptr<LLInvoiceRecord> record =
-        existing.empty() ? context.insertInvoice() : existing.front();
-    if (!record) return {};
-
-    LLInvoiceRecord::Summary summary;
+    PreparedInvoice prepared;
+    auto& summary = prepared.summary;
     summary.dateIssued = instantForDay(invoice->issueDate);
     summary.dateDue = instantForDay(invoice->dueDate);
     summary.payableAmount = invoice->finalAmount;
@@ -142,14 +170,135 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::
     if (invoice->seller) summary.sellerName = invoice->seller->name;
     summary.name = invoice->number;
     if (invoice->currency) summary.currencyCode = invoice->currency->name;
-    summary.identifier = key;
+    summary.identifier = duplicateKey(*invoice);
     summary.xml = document->serialize();
-    record->setSummary(summary);
+    prepared.received = xml;
+    // Validated before the store is touched: the write lock is held only for the writes.
+    if (!rules) {
+        prepared.validationResult = 0;
+    } else {
+        std::unique_ptr<ruleweave::RWSchematronValidator> own;
+        ruleweave::RWSchematronValidator* validator = nullptr;
+        if (importQueue_ && importQueue_->isWorkerThread()) {
+            validator = &importValidator();
+        } else {
+            own = newValidator();
+            validator = own.get();
+        }
+        prepared.validationResult = validationResultCodeForXML(summary.xml, *validator);
+    }
+    return prepared;
+}
 
-    if (importQueue_ && importQueue_->isWorkerThread())
-        validateInvoiceSilently(*record, &importValidator());
-    else
-        validateInvoiceSilently(*record);
+std::shared_ptr<LLInvoiceRecord> LLDocument::storeInvoice(const PreparedInvoice& prepared,
+                                                          LLObjectContext& context,
+                                                          const StoredPDF* pdf, bool* replaced,
+                                                          platform::Error* error) {
+    std::shared_ptr<LLInvoiceRecord> record;
+    *replaced = false;
+    // The look-up and the insert form one transaction: two imports of the same invoice at
+    // once cannot both miss the other's record.
+    bool ok = context.performWrite(
+        [&](platform::Error* writeError) {
+            auto existing = context.fetchInvoices(
+                LLInvoicePredicate::identifierIs(*prepared.summary.identifier), writeError);
+            *replaced = !existing.empty();
+            record = existing.empty() ? context.insertInvoice(writeError) : existing.front();
+            if (!record) return false;
+            bool written = record->setSummary(prepared.summary) &&
+                           record->setXmlReceived(prepared.received) &&
+                           record->setValidationResult(prepared.validationResult);
+            if (written && pdf) {
+                record->setPdf(pdf->rebuilt);
+                written = record->pdf() == pdf->rebuilt && record->setPdfReceived(pdf->received);
+            }
+            if (!written)
+                platform::setError(writeError, kLibraryErrorDomain, LLLibraryErrorStore,
+                                   "The library could not be changed: " + context.lastStoreError());
+            return written;
+        },
+        error);
+    if (!ok) return nullptr;
+    return record;
+}
+
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::path& file,
+                                                                     LLObjectContext& context) {
+    std::vector<std::shared_ptr<LLInvoiceRecord>> records;
+    std::string bytes, description;
+    if (auto problem = readFile(file, &bytes, &description)) {
+        addError(description, file.string(), *problem);
+        return records;
+    }
+    std::vector<PreparedInvoice> prepared;
+    std::optional<StoredPDF> pdf;
+    if (lowerExtension(file) == "pdf") {
+        platform::Error error;
+        auto document = pagewright::PagewrightPDFDocument::initWithData(bytes, &error);
+        if (!document) {
+            // Encrypted, damaged or no PDF at all: say which.
+            addError(kLLErrorUnreadablePDF, file.string(), error.localizedDescription);
+            return records;
+        }
+        if (document->attachments().empty()) {
+            addError(kLLErrorNoXMLInPDF, file.string());
+            return records;
+        }
+        std::size_t xmlAttachments = 0;
+        for (const auto& attachment : document->attachments()) {
+            if (!mayBeXML(*attachment)) continue;  // pictures, other PDFs: no invoices
+            ++xmlAttachments;
+            if (auto invoice = prepareInvoice(attachment->data))
+                prepared.push_back(std::move(*invoice));
+        }
+        // Side files are no problem as long as one attachment is the invoice.
+        if (prepared.empty()) {
+            addError(xmlAttachments ? kLLErrorNoValidXML : kLLErrorNoXMLInPDF, file.string());
+            return records;
+        }
+        pdf.emplace();
+        pdf->received = bytes;
+        auto rebuilt = document->dataRepresentation(&error);
+        if (!rebuilt) {
+            // Keep the file as it came rather than lose the PDF of the invoice.
+            platform::logLine(
+                "Import: the PDF “" + file.string() +
+                "” is stored as read; its archival rebuild failed: " + error.localizedDescription);
+        }
+        pdf->rebuilt = rebuilt ? std::move(*rebuilt) : bytes;
+    } else {
+        auto invoice = prepareInvoice(bytes);
+        if (!invoice) {
+            addError(kLLErrorNoValidXML, file.string());
+            return records;
+        }
+        prepared.push_back(std::move(*invoice));
+    }
+    for (const auto& invoice : prepared) {
+        bool replaced = false;
+        platform::Error error;
+        auto record = storeInvoice(invoice, context, pdf ? &*pdf : nullptr, &replaced, &error);
+        if (!record) {
+            addError(kLLErrorNotStored, file.string(), error.localizedDescription);
+            continue;
+        }
+        if (replaced) {
+            std::lock_guard lock(errorsMutex_);
+            replacements_.push_back({file.string(), invoice.summary.name.value_or("(no number)"),
+                                     invoice.summary.sellerName.value_or("(no seller)")});
+        }
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::string& xml,
+                                                                     LLObjectContext& context) {
+    auto prepared = prepareInvoice(xml);
+    if (!prepared) return {};
+    bool replaced = false;
+    auto record = storeInvoice(*prepared, context, nullptr, &replaced, nullptr);
+    if (!record) return {};
     return {record};
 }
 
@@ -164,9 +313,8 @@ void LLDocument::importPath(const std::optional<fs::path>& path, LLImportObserve
 
 void LLDocument::importPaths(std::vector<fs::path> paths, LLImportObserver observer) {
     if (!main_) return;
-    importQueue_->async([this, paths = std::move(paths), observer = std::move(observer)] {
-        runImport(paths, observer);
-    });
+    importQueue_->async([self = shared_from_this(), paths = std::move(paths),
+                         observer = std::move(observer)] { self->runImport(paths, observer); });
 }
 
 void LLDocument::runImport(const std::vector<fs::path>& paths, const LLImportObserver& observer) {
@@ -185,13 +333,14 @@ void LLDocument::runImport(const std::vector<fs::path>& paths, const LLImportObs
             auto records = importFile(file, *context);
             // Each file is committed on its own: a crash or a full disk later in the run loses
             // nothing that was already imported.
+            progress.replaced = takeReplacements();
             if (context->save(&error)) {
                 progress.recordsCommitted += records.size();
             } else {
-                platform::logLine("Import: “" + file.string() +
-                                  "” could not be stored: " + error.localizedDescription);
+                addError(kLLErrorNotStored, file.string(), error.localizedDescription);
                 context->rollback();
                 records.clear();
+                progress.replaced.clear();
             }
             progress.fileURIStrings.clear();
             for (const auto& record : records) {

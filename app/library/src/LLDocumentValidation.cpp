@@ -46,6 +46,11 @@ fs::path LLDocument::rulesDirectory() const {
     return resources ? *resources / "rules" : fs::path("resources/rules");
 }
 
+bool LLDocument::hasRules() const {
+    std::error_code ec;
+    return fs::is_directory(rulesDirectory(), ec) && !fs::is_empty(rulesDirectory(), ec) && !ec;
+}
+
 void LLDocument::setRulesDirectory(fs::path directory) {
     waitForImports();
     std::lock_guard lock(rulesMutex_);
@@ -118,7 +123,8 @@ void LLDocument::validateInvoiceSilently(LLInvoiceRecord& record,
         own = newValidator();
         validator = own.get();
     }
-    record.setValidationResult(validationResultCodeForXML(record.xml(), *validator));
+    record.setValidationResult(hasRules() ? validationResultCodeForXML(record.xml(), *validator)
+                                          : 0);
 }
 
 LLDocument::ValidationOnRequest LLDocument::showValidation(
@@ -134,7 +140,8 @@ LLDocument::ValidationOnRequest LLDocument::showValidation(
         return answer;
     }
     if (!isUTF8(*xml)) {
-        record.setValidationResult(5);
+        if (!record.setValidationResult(5) && record.managedObjectContext())
+            answer.storeError = record.managedObjectContext()->lastStoreError();
         answer.alert =
             LLAlert{LLAlert::Style::Warning,
                     "Invalid XML",
@@ -149,7 +156,10 @@ LLDocument::ValidationOnRequest LLDocument::showValidation(
     }
     platform::Error error;
     int code = validationResultCodeForXML(xml, *validator, &answer.result, &error);
-    record.setValidationResult(code);
+    if (!record.setValidationResult(code))
+        answer.storeError = record.managedObjectContext()
+                                ? record.managedObjectContext()->lastStoreError()
+                                : std::string("the library is closed");
     if (code == 6) {
         std::string reason =
             error.localizedDescription.empty() ? "Unknown error" : error.localizedDescription;

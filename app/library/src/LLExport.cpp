@@ -1,14 +1,8 @@
 #include "library/LLExport.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <atomic>
-#include <cerrno>
-#include <cstring>
-#include <random>
+#include <QSaveFile>
 #include <set>
 
 #include "layout/LLInvoiceRenderer.h"
@@ -52,49 +46,18 @@ std::string safeComponent(const std::optional<std::string>& name, const std::str
     return safe.empty() || safe == "." || safe == ".." ? std::string("_") : safe;
 }
 
-std::string errnoText() { return std::strerror(errno); }
-
-bool writeAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
+// QSaveFile writes a new file beside the target and renames it: a reader (or a crash) never
+// sees half a file, and an existing file is replaced whole.
+bool writeAtomically(const fs::path& file, const std::string& bytes, std::string* error) {
+    QSaveFile out(QString::fromStdString(file.string()));
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !out.commit()) {
+        *error = out.errorString().toStdString();
+        return false;
     }
     return true;
-}
-
-// Writes through a new file beside the target and a rename, so a reader never sees half a file
-// and an existing file is replaced whole. The new file gets the usual permissions (umask).
-bool writeAtomically(const fs::path& file, const std::string& bytes, std::string* error) {
-    static std::atomic<unsigned> counter{0};
-    std::random_device random;
-    for (int attempt = 0; attempt < 20; ++attempt) {
-        fs::path temp = file;
-        temp += ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-                std::to_string(random() % 100000);
-        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            *error = errnoText();
-            return false;
-        }
-        bool written = writeAll(fd, bytes);
-        if (!written) *error = errnoText();
-        if (::close(fd) != 0 && written) {
-            written = false;
-            *error = errnoText();
-        }
-        if (written && ::rename(temp.c_str(), file.c_str()) != 0) {
-            written = false;
-            *error = errnoText();
-        }
-        if (!written) ::unlink(temp.c_str());
-        return written;
-    }
-    *error = "no temporary file could be made";
-    return false;
 }
 
 // A readable PDF of an invoice, rendered from its layout template and rebuilt by Pagewright.
@@ -142,7 +105,8 @@ class PDFRenderer {
 
 class ExportRun {
   public:
-    explicit ExportRun(fs::path folder) : folder_(std::move(folder)) {}
+    ExportRun(fs::path folder, LLExportOptions options)
+        : folder_(std::move(folder)), options_(options) {}
 
     void exportRecord(const LLInvoiceRecord& record) {
         ++summary_.records;
@@ -157,19 +121,25 @@ class ExportRun {
             return;
         }
 
+        // The XML as it arrived, unless the pretty-printed form is asked for (or the record
+        // predates keeping what arrived).
         std::optional<std::string> pretty;
+        std::optional<std::string> received =
+            options_.prettyXML ? std::nullopt : record.xmlReceived();
+        if (received) write(invoiceFolder / (safeName + ".xml"), *received);
         if (std::optional<std::string> xml = record.xml()) {
             platform::Error error;
             if (auto document = platform::XmlDocument::parse(*xml, &error)) {
                 pretty = document->serialize(true);
-                write(invoiceFolder / (safeName + ".xml"), *pretty);
-            } else {
+                if (!received) write(invoiceFolder / (safeName + ".xml"), *pretty);
+            } else if (!received) {
                 fail(invoiceFolder / (safeName + ".xml"),
                      "the stored XML cannot be read: " + error.localizedDescription);
             }
         }
 
-        std::optional<std::string> pdf = record.pdf();
+        std::optional<std::string> pdf = options_.rebuiltPDF ? std::nullopt : record.pdfReceived();
+        if (!pdf) pdf = record.pdf();
         if (!pdf && pretty) {
             std::string error;
             pdf = renderer_.render(*pretty, &error);
@@ -205,6 +175,7 @@ class ExportRun {
     }
 
     fs::path folder_;
+    LLExportOptions options_;
     std::set<std::string> used_;
     LLExportSummary summary_;
     PDFRenderer renderer_;
@@ -212,8 +183,8 @@ class ExportRun {
 
 template <class Resolve>
 LLExportSummary runExport(std::size_t total, const Resolve& resolve, const fs::path& folder,
-                          const LLExportProgress& progress) {
-    ExportRun run(folder);
+                          const LLExportProgress& progress, const LLExportOptions& options) {
+    ExportRun run(folder, options);
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (!fs::is_directory(folder, ec)) {
@@ -238,17 +209,19 @@ std::string exportInvoiceFolderName(const std::optional<std::string>& invoiceNam
 }
 
 LLExportSummary exportRecords(const std::vector<std::shared_ptr<LLInvoiceRecord>>& records,
-                              const fs::path& folder, const LLExportProgress& progress) {
+                              const fs::path& folder, const LLExportProgress& progress,
+                              const LLExportOptions& options) {
     return runExport(
         records.size(),
         [&](std::size_t i, ExportRun& run) {
             if (records[i]) run.exportRecord(*records[i]);
         },
-        folder, progress);
+        folder, progress, options);
 }
 
 LLExportSummary exportURIStrings(LLObjectContext& context, const std::vector<std::string>& uris,
-                                 const fs::path& folder, const LLExportProgress& progress) {
+                                 const fs::path& folder, const LLExportProgress& progress,
+                                 const LLExportOptions& options) {
     return runExport(
         uris.size(),
         [&](std::size_t i, ExportRun& run) {
@@ -259,7 +232,7 @@ LLExportSummary exportURIStrings(LLObjectContext& context, const std::vector<std
             else
                 run.fail(uris[i], "no such invoice in the library");
         },
-        folder, progress);
+        folder, progress, options);
 }
 
 }  // namespace library

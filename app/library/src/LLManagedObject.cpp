@@ -22,8 +22,8 @@ std::shared_ptr<LLManagedObject> LLManagedObject::objectInContext(LLObjectContex
     return other.objectForURIString(uriString());
 }
 
-void LLManagedObject::write(const char* column, const LLValue& value) {
-    if (context_) context_->writeColumn(*this, column, value);
+bool LLManagedObject::write(const char* column, const LLValue& value) {
+    return context_ && context_->writeColumn(*this, column, value);
 }
 
 void LLManagedObject::setName(std::optional<std::string> value) {
@@ -38,17 +38,28 @@ void LLManagedObject::setUid(std::optional<std::string> value) {
 
 // --- Invoice
 
-void LLInvoiceRecord::setSummary(const Summary& summary) {
-    setDateIssued(summary.dateIssued);
-    setDateDue(summary.dateDue);
-    setPayableAmount(summary.payableAmount);
-    setTaxExclusiveAmount(summary.taxExclusiveAmount);
-    setTaxInclusiveAmount(summary.taxInclusiveAmount);
-    setSellerName(summary.sellerName);
-    setName(summary.name);
-    setCurrencyCode(summary.currencyCode);
-    setIdentifier(summary.identifier);
-    setXml(summary.xml);
+bool LLInvoiceRecord::setSummary(const Summary& summary) {
+    bool ok = write("dateIssued", optionalValue(summary.dateIssued));
+    dateIssued_ = summary.dateIssued;
+    ok = write("dateDue", optionalValue(summary.dateDue)) && ok;
+    dateDue_ = summary.dateDue;
+    ok = write("payableAmount", optionalValue(summary.payableAmount)) && ok;
+    payable_ = summary.payableAmount;
+    ok = write("taxExclusiveAmount", optionalValue(summary.taxExclusiveAmount)) && ok;
+    taxExclusive_ = summary.taxExclusiveAmount;
+    ok = write("taxInclusiveAmount", optionalValue(summary.taxInclusiveAmount)) && ok;
+    taxInclusive_ = summary.taxInclusiveAmount;
+    ok = write("sellerName", optionalValue(summary.sellerName)) && ok;
+    sellerName_ = summary.sellerName;
+    ok = write("name", optionalValue(summary.name)) && ok;
+    name_ = summary.name;
+    ok = write("currencyCode", optionalValue(summary.currencyCode)) && ok;
+    currencyCode_ = summary.currencyCode;
+    ok = write("identifier", optionalValue(summary.identifier)) && ok;
+    identifier_ = summary.identifier;
+    ok = write("xml", optionalValue(summary.xml)) && ok;
+    xml_ = summary.xml;
+    return ok;
 }
 
 void LLInvoiceRecord::setIdentifier(std::optional<std::string> value) {
@@ -91,9 +102,9 @@ void LLInvoiceRecord::setPayableAmount(std::optional<platform::Decimal> value) {
     payable_ = std::move(value);
 }
 
-void LLInvoiceRecord::setValidationResult(int code) {
-    write("validationResult", std::int64_t{code});
+bool LLInvoiceRecord::setValidationResult(int code) {
     validationResult_ = code;
+    return write("validationResult", std::int64_t{code});
 }
 
 std::optional<std::string> LLInvoiceRecord::xml() const {
@@ -114,6 +125,30 @@ void LLInvoiceRecord::setXml(std::optional<std::string> value) {
 void LLInvoiceRecord::setPdf(std::optional<std::string> value) {
     write("pdf", optionalValue(value));
     pdf_ = std::move(value);
+}
+
+std::optional<std::string> LLInvoiceRecord::xmlReceived() const {
+    if (!xmlReceived_)
+        xmlReceived_ = context_ ? context_->readBlob(*this, "xmlReceived") : std::nullopt;
+    return *xmlReceived_;
+}
+
+std::optional<std::string> LLInvoiceRecord::pdfReceived() const {
+    if (!pdfReceived_)
+        pdfReceived_ = context_ ? context_->readBlob(*this, "pdfReceived") : std::nullopt;
+    return *pdfReceived_;
+}
+
+bool LLInvoiceRecord::setXmlReceived(std::optional<std::string> value) {
+    bool ok = write("xmlReceived", optionalValue(value));
+    xmlReceived_ = std::move(value);
+    return ok;
+}
+
+bool LLInvoiceRecord::setPdfReceived(std::optional<std::string> value) {
+    bool ok = write("pdfReceived", optionalValue(value));
+    pdfReceived_ = std::move(value);
+    return ok;
 }
 
 std::vector<std::shared_ptr<LLTaxSubtotalRecord>> LLInvoiceRecord::taxLines() const {

@@ -6,6 +6,7 @@
 #include <random>
 #include <set>
 
+#include "library/LLDocument.h"
 #include "library/LLInvoicePredicate.h"
 #include "platform/Log.h"
 
@@ -14,11 +15,12 @@ namespace {
 
 // 'LLib': marks a SQLite file as a library, so another program's database is not taken for one.
 constexpr int kApplicationID = 0x4C4C6962;
-constexpr int kFormatVersion = 1;
+// 2: the received bytes are kept beside the stored XML and PDF, and the duplicate key is unique.
+constexpr int kFormatVersion = 2;
 
 constexpr const char* kSchema = R"SQL(
-CREATE TABLE Metadata(key TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE Invoice(
+CREATE TABLE IF NOT EXISTS Metadata(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+CREATE TABLE IF NOT EXISTS Invoice(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     name TEXT, uid TEXT,
     identifier TEXT, sellerName TEXT,
@@ -28,14 +30,25 @@ CREATE TABLE Invoice(
     validationResult INTEGER NOT NULL DEFAULT 0,
     -- Last, so listing reads no overflow pages of the large values.
     xml BLOB, pdf BLOB);
-CREATE INDEX InvoiceIdentifier ON Invoice(identifier);
-CREATE INDEX InvoiceDateIssued ON Invoice(dateIssued);
-CREATE TABLE TaxSubtotal(
+CREATE INDEX IF NOT EXISTS InvoiceIdentifier ON Invoice(identifier);
+CREATE INDEX IF NOT EXISTS InvoiceDateIssued ON Invoice(dateIssued);
+CREATE TABLE IF NOT EXISTS TaxSubtotal(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     name TEXT, uid TEXT,
     gross TEXT, net TEXT, percentage TEXT, tax TEXT, taxScheme TEXT,
     invoice INTEGER REFERENCES Invoice(id) ON DELETE SET NULL);
-CREATE INDEX TaxSubtotalInvoice ON TaxSubtotal(invoice);
+CREATE INDEX IF NOT EXISTS TaxSubtotalInvoice ON TaxSubtotal(invoice);
+)SQL";
+
+// From format 1: the bytes as they arrived (the file for XML, the embedded file and the PDF for
+// PDF imports); then the duplicate key made unique among dated invoices (the records import
+// matches), after older keys without a seller VAT number got the seller's identity.
+constexpr const char* kMigration2Columns = R"SQL(
+ALTER TABLE Invoice ADD COLUMN xmlReceived BLOB;
+ALTER TABLE Invoice ADD COLUMN pdfReceived BLOB;
+)SQL";
+constexpr const char* kUniqueKey = R"SQL(
+CREATE UNIQUE INDEX IF NOT EXISTS InvoiceKey ON Invoice(identifier) WHERE dateIssued IS NOT NULL;
 )SQL";
 
 constexpr const char* kInvoiceColumns =
@@ -120,7 +133,59 @@ void containsFunction(sqlite3_context* context, int, sqlite3_value** values) {
 }
 
 bool isBlobColumn(const char* column) {
-    return std::string_view(column) == "xml" || std::string_view(column) == "pdf";
+    std::string_view name(column);
+    return name == "xml" || name == "pdf" || name == "xmlReceived" || name == "pdfReceived";
+}
+
+bool execSQL(sqlite3* db, const std::string& sql, std::string* reason) {
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+    *reason = message ? message : sqlite3_errmsg(db);
+    sqlite3_free(message);
+    return false;
+}
+
+// Format 1 → 2 inside the caller's write transaction.
+bool migrateTo2(sqlite3* db, std::string* reason) {
+    if (!execSQL(db, kMigration2Columns, reason)) return false;
+    // Keys without a VAT number were shared by every seller with the same invoice number.
+    std::vector<std::pair<std::int64_t, std::string>> rekeyed;
+    {
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT id, xml FROM Invoice WHERE identifier LIKE '(null)-%'",
+                               -1, &s, nullptr) != SQLITE_OK) {
+            *reason = sqlite3_errmsg(db);
+            return false;
+        }
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            auto xml = textColumn(s, 1);
+            if (!xml) continue;
+            if (auto key = LLDocument::duplicateKeyForXML(*xml))
+                rekeyed.emplace_back(sqlite3_column_int64(s, 0), *key);
+        }
+        sqlite3_finalize(s);
+    }
+    for (const auto& [row, key] : rekeyed) {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db, "UPDATE Invoice SET identifier = ? WHERE id = ?", -1, &s, nullptr);
+        bindValue(s, 1, key);
+        sqlite3_bind_int64(s, 2, row);
+        int rc = sqlite3_step(s);
+        sqlite3_finalize(s);
+        if (rc != SQLITE_DONE) {
+            *reason = sqlite3_errmsg(db);
+            return false;
+        }
+    }
+    // Duplicates left by imports that raced each other stay, under a key of their own; the
+    // oldest keeps the key, as it is the one import matched.
+    return execSQL(db,
+                   "UPDATE Invoice SET identifier = identifier || ' (duplicate ' || id || ')' "
+                   "WHERE dateIssued IS NOT NULL AND identifier IS NOT NULL AND id > "
+                   "(SELECT min(o.id) FROM Invoice o WHERE o.identifier = Invoice.identifier "
+                   "AND o.dateIssued IS NOT NULL);",
+                   reason) &&
+           execSQL(db, kUniqueKey, reason);
 }
 
 }  // namespace
@@ -141,17 +206,41 @@ LLObjectContext::~LLObjectContext() {
 }
 
 std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind, const std::filesystem::path& path,
-                                                       bool create, platform::Error* error) {
+                                                       bool create, platform::Error* error,
+                                                       bool readOnly) {
     sqlite3* db = nullptr;
-    int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
     auto fail = [&](int code, const std::string& reason) -> std::unique_ptr<LLObjectContext> {
         platform::setError(error, kLibraryErrorDomain, code,
                            "The library “" + path.string() + "” cannot be opened: " + reason);
         if (db) sqlite3_close_v2(db);
         return nullptr;
     };
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK)
+    if (readOnly) {
+        // A library in a folder we may not write has no -shm file and cannot get one; as
+        // nobody can write it there, it is read as immutable.
+        for (const char* query : {"?mode=ro", "?mode=ro&immutable=1"}) {
+            if (db) sqlite3_close_v2(db);
+            db = nullptr;
+            std::string text = "file:";
+            for (char c : path.string()) {
+                if (c == '%' || c == '?' || c == '#')
+                    text += c == '%' ? "%25" : c == '?' ? "%3F" : "%23";
+                else
+                    text += c;
+            }
+            text += query;
+            if (sqlite3_open_v2(text.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                nullptr) == SQLITE_OK &&
+                sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) ==
+                    SQLITE_OK)
+                break;
+        }
+    } else if (sqlite3_open_v2(path.c_str(), &db,
+                               SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0),
+                               nullptr) != SQLITE_OK) {
         return fail(LLLibraryErrorOpen, db ? sqlite3_errmsg(db) : "out of memory");
+    }
+    if (!db) return fail(LLLibraryErrorOpen, "out of memory");
     // Imports and the window share the file; a writer waits for the other instead of failing.
     sqlite3_busy_timeout(db, 60000);
     sqlite3_extended_result_codes(db, 1);
@@ -163,30 +252,53 @@ std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind, const std::fil
         sqlite3_finalize(s);
         return value;
     };
-    auto applicationID = pragmaInt("PRAGMA application_id");
-    auto version = pragmaInt("PRAGMA user_version");
-    auto tables = pragmaInt("SELECT count(*) FROM sqlite_master");
-    if (!applicationID || !version || !tables) return fail(LLLibraryErrorOpen, sqlite3_errmsg(db));
-    if (*applicationID == 0 && *tables == 0) {
-        if (!create) return fail(LLLibraryErrorOpen, "the file is not a Ledgerlens library");
-        std::string sql = "BEGIN; " + std::string(kSchema) +
-                          "INSERT INTO Metadata VALUES('storeUUID', '" + newUUID() + "');" +
-                          "PRAGMA application_id = " + std::to_string(kApplicationID) + ";" +
-                          "PRAGMA user_version = " + std::to_string(kFormatVersion) + "; COMMIT;";
-        char* message = nullptr;
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-            std::string reason = message ? message : sqlite3_errmsg(db);
-            sqlite3_free(message);
+    auto readHeader = [&](std::optional<int>& applicationID, std::optional<int>& version,
+                          std::optional<int>& tables) {
+        applicationID = pragmaInt("PRAGMA application_id");
+        version = pragmaInt("PRAGMA user_version");
+        tables = pragmaInt("SELECT count(*) FROM sqlite_master");
+        return applicationID && version && tables;
+    };
+    std::optional<int> applicationID, version, tables;
+    if (!readHeader(applicationID, version, tables))
+        return fail(LLLibraryErrorOpen, sqlite3_errmsg(db));
+    if (*applicationID == 0 && *tables == 0 && (!create || readOnly))
+        return fail(LLLibraryErrorOpen, "the file is not a Ledgerlens library");
+    // The header is read in several statements: another process may be creating the file in
+    // between, so anything not yet marked as a library is looked at again under the lock.
+    bool needsWork = (*applicationID == 0 && create) ||
+                     (*applicationID == kApplicationID && *version < kFormatVersion);
+    if (needsWork && !readOnly) {
+        // Another process may be creating or migrating the same file: take the write lock,
+        // then look again.
+        std::string reason;
+        if (!execSQL(db, "BEGIN IMMEDIATE", &reason)) return fail(LLLibraryErrorOpen, reason);
+        bool done = readHeader(applicationID, version, tables);
+        if (done && *applicationID == 0 && *tables == 0) {
+            done = execSQL(db,
+                           std::string(kSchema) + kMigration2Columns + kUniqueKey +
+                               "INSERT INTO Metadata VALUES('storeUUID', '" + newUUID() +
+                               "');PRAGMA application_id = " + std::to_string(kApplicationID) +
+                               ";PRAGMA user_version = " + std::to_string(kFormatVersion) + ";",
+                           &reason);
+            version = kFormatVersion;
+            applicationID = kApplicationID;
+        } else if (done && *applicationID == kApplicationID && *version < 2) {
+            done = migrateTo2(db, &reason) &&
+                   execSQL(db, "PRAGMA user_version = " + std::to_string(kFormatVersion), &reason);
+            if (done) version = kFormatVersion;
+        }
+        if (!done && reason.empty()) reason = sqlite3_errmsg(db);
+        if (!done || !execSQL(db, "COMMIT", &reason)) {
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
             return fail(LLLibraryErrorOpen, reason);
         }
-        version = kFormatVersion;
-    } else if (*applicationID != kApplicationID) {
-        return fail(LLLibraryErrorOpen, "the file is not a Ledgerlens library");
     }
+    if (*applicationID != kApplicationID)
+        return fail(LLLibraryErrorOpen, "the file is not a Ledgerlens library");
     if (*version > kFormatVersion)
         return fail(LLLibraryErrorNewerFormat, "it was written by a newer version of Ledgerlens");
-    if (kind == Kind::Main) {
+    if (kind == Kind::Main && !readOnly) {
         // WAL: readers never block the import's writer, and a crash leaves the last commit.
         sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     }
@@ -204,7 +316,10 @@ std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind, const std::fil
         sqlite3_finalize(s);
     }
     if (uuid.empty()) return fail(LLLibraryErrorOpen, "the library has no store identifier");
-    return std::unique_ptr<LLObjectContext>(new LLObjectContext(kind, db, path, uuid));
+    auto context = std::unique_ptr<LLObjectContext>(new LLObjectContext(kind, db, path, uuid));
+    context->formatVersion_ = *version;
+    context->readOnly_ = readOnly;
+    return context;
 }
 
 // --- statements
@@ -228,6 +343,7 @@ sqlite3_stmt* LLObjectContext::statement(const std::string& sql, platform::Error
 
 bool LLObjectContext::storeError(platform::Error* error, const std::string& what) const {
     std::string message = sqlite3_errmsg(db_);
+    lastStoreError_ = message;
     platform::logLine("Library store: " + what + " failed: " + message);
     platform::setError(error, kLibraryErrorDomain, LLLibraryErrorStore,
                        "The library could not be changed: " + message);
@@ -246,6 +362,20 @@ bool LLObjectContext::begin(platform::Error* error) {
     if (!exec("BEGIN IMMEDIATE", error)) return false;
     inTransaction_ = true;
     return true;
+}
+
+bool LLObjectContext::performWrite(const std::function<bool(platform::Error*)>& work,
+                                   platform::Error* error) {
+    if (kind_ != Kind::Main) return begin(error) && work(error);
+    if (!exec("BEGIN IMMEDIATE", error)) return false;
+    if (!work(error)) {
+        exec("ROLLBACK", nullptr);
+        processPendingChanges();
+        return false;
+    }
+    if (exec("COMMIT", error)) return true;
+    exec("ROLLBACK", nullptr);
+    return false;
 }
 
 bool LLObjectContext::save(platform::Error* error) {
@@ -292,6 +422,8 @@ std::shared_ptr<LLInvoiceRecord> LLObjectContext::invoiceFromRow(sqlite3_stmt* r
     record->validationResult_ = sqlite3_column_int(row, 11);
     record->xml_.reset();
     record->pdf_.reset();
+    record->xmlReceived_.reset();
+    record->pdfReceived_.reset();
     record->deleted_ = false;
     return record;
 }
@@ -412,6 +544,8 @@ bool LLObjectContext::writeColumn(LLManagedObject& object, const char* column, c
 
 std::optional<std::string> LLObjectContext::readBlob(const LLManagedObject& object,
                                                      const char* column) const {
+    // A library of format 1 opened read-only has no received bytes.
+    if (formatVersion_ < 2 && std::string_view(column).ends_with("Received")) return std::nullopt;
     std::string sql =
         std::string("SELECT ") + column + " FROM " + object.entityName() + " WHERE id = ?";
     sqlite3_stmt* s = statement(sql, nullptr);

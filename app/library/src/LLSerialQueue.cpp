@@ -42,6 +42,9 @@ void LLSerialQueue::run(const std::shared_ptr<State>& state) {
         state->busy = true;
         lock.unlock();
         job();
+        // A job may hold the last owner of the queue: let go of it before taking the lock the
+        // queue's destructor takes.
+        job = nullptr;
         lock.lock();
         state->busy = false;
         state->changed.notify_all();

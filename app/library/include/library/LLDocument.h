@@ -12,6 +12,10 @@
 #include "platform/Error.h"
 #include "platform/XmlDocument.h"
 
+namespace model {
+class LLInvoice;
+}
+
 namespace ruleweave {
 class RWSchematronValidator;
 class XSDSchemaCache;
@@ -22,15 +26,28 @@ namespace library {
 
 class LLSerialQueue;
 
-// A problem with one file of an import run: "LLErrorNoXMLInPDF" or "LLErrorNoValidXML" and the
-// file's path.
+// A problem with one file of an import run: one of the identifiers below, the file's path and,
+// where the system gave one, its reason ("Permission denied", "the PDF is encrypted", ...).
 struct LLImportError {
     std::string description;
     std::string path;
+    std::string reason;
     bool operator==(const LLImportError&) const = default;
 };
 inline constexpr const char* kLLErrorNoXMLInPDF = "LLErrorNoXMLInPDF";
 inline constexpr const char* kLLErrorNoValidXML = "LLErrorNoValidXML";
+inline constexpr const char* kLLErrorNoSuchFile = "LLErrorNoSuchFile";
+inline constexpr const char* kLLErrorUnreadableFile = "LLErrorUnreadableFile";
+inline constexpr const char* kLLErrorUnreadablePDF = "LLErrorUnreadablePDF";
+inline constexpr const char* kLLErrorNotStored = "LLErrorNotStored";
+
+// A stored invoice that an import replaced with the one of `path`.
+struct LLImportReplacement {
+    std::string path;
+    std::string number;
+    std::string seller;
+    bool operator==(const LLImportReplacement&) const = default;
+};
 
 // Where import requests come from; each accepts other files (see acceptsFile).
 enum class LLImportEntryPoint { ImportCommand, Drop, OpenedFromSystem, InsideFolder };
@@ -40,8 +57,9 @@ struct LLImportProgress {
     std::string path;              // the file just handled
     std::size_t filesHandled = 0;  // in this run
     std::size_t recordsImported = 0;
-    std::size_t recordsCommitted = 0;         // durable in the library file
-    std::vector<std::string> fileURIStrings;  // the records of this file, committed
+    std::size_t recordsCommitted = 0;           // durable in the library file
+    std::vector<std::string> fileURIStrings;    // the records of this file, committed
+    std::vector<LLImportReplacement> replaced;  // stored invoices this file replaced
 };
 
 struct LLImportObserver {
@@ -64,7 +82,7 @@ struct LLAlert {
 
 // A library: one SQLite file of stored invoices with its main object context, the import runs
 // into it, the validation of its invoices and the export of its records.
-class LLDocument {
+class LLDocument : public std::enable_shared_from_this<LLDocument> {
   public:
     static constexpr const char* kFileExtension = "ledgerlens";
 
@@ -73,6 +91,10 @@ class LLDocument {
     // Opens a library file; with `create`, a missing file becomes a new empty library.
     static std::shared_ptr<LLDocument> open(const std::filesystem::path& file, bool create = false,
                                             platform::Error* error = nullptr);
+    // Opens a library for reading only (listing, export): also one in a folder or on a disk
+    // that cannot be written. Its records cannot be changed.
+    static std::shared_ptr<LLDocument> openReadOnly(const std::filesystem::path& file,
+                                                    platform::Error* error = nullptr);
     ~LLDocument();
     LLDocument(const LLDocument&) = delete;
     LLDocument& operator=(const LLDocument&) = delete;
@@ -109,7 +131,8 @@ class LLDocument {
 
     // --- import errors (appends may come from the import thread)
     void resetErrors();
-    void addError(const std::string& description, const std::string& path);
+    void addError(const std::string& description, const std::string& path,
+                  const std::string& reason = {});
     std::vector<LLImportError> errors() const;
 
     // --- import
@@ -117,7 +140,8 @@ class LLDocument {
     // A file the application opens as a library rather than importing it (".ledgerlens").
     static bool isLibraryFile(const std::filesystem::path& path);
     // One import run on the library's import thread; returns at once. Runs are handled one
-    // after another in the order they were started.
+    // after another in the order they were started. A run keeps the library alive until it has
+    // finished, so its owners may let go of it at any time (also from the observer's callbacks).
     void importPaths(std::vector<std::filesystem::path> paths, LLImportObserver observer = {});
     void importPath(const std::optional<std::filesystem::path>& path,
                     LLImportObserver observer = {});
@@ -136,10 +160,19 @@ class LLDocument {
     // "<seller VAT>-<number>", an absent part written "(null)".
     static std::string duplicateKey(const std::optional<std::string>& sellerVAT,
                                     const std::optional<std::string>& number);
+    // The key of an invoice: without a seller VAT number, the seller's identifier, tax number
+    // or name follows (" id:…", " tax:…", " name:…"), so other sellers' invoices stay apart.
+    static std::string duplicateKey(const model::LLInvoice& invoice);
+    static std::optional<std::string> duplicateKeyForXML(const std::string& xml);
+    // The replacements found by importFile() since the last call.
+    std::vector<LLImportReplacement> takeReplacements();
 
     // --- validation
     // The folder of the XSD and Schematron sets (default: the resources' "rules" folder).
     std::filesystem::path rulesDirectory() const;
+    // False when the rules folder is missing or empty: invoices are then stored unchecked
+    // (code 0, not validated).
+    bool hasRules() const;
     void setRulesDirectory(std::filesystem::path directory);
     // The XSD set for a root element's qualified name: folder (below the rules folder) and the
     // schema files used from it, in resource order.
@@ -166,6 +199,7 @@ class LLDocument {
         std::shared_ptr<ruleweave::RWValidationResult> result;
         std::optional<LLAlert> alert;
         std::string displayName;  // the sheet's file name: the record's name or "Invoice"
+        std::optional<std::string> storeError;  // the new code could not be stored: why
     };
     // `validator` may be kept for several calls on one thread; a new one is made otherwise.
     ValidationOnRequest showValidation(LLInvoiceRecord& record,
@@ -173,7 +207,21 @@ class LLDocument {
 
   private:
     LLDocument() = default;
-    bool attach(const std::filesystem::path& file, bool create, platform::Error* error);
+    struct PreparedInvoice {
+        LLInvoiceRecord::Summary summary;
+        std::string received;
+        int validationResult = 0;
+    };
+    struct StoredPDF {
+        std::string received;
+        std::string rebuilt;
+    };
+    std::optional<PreparedInvoice> prepareInvoice(const std::string& xml);
+    std::shared_ptr<LLInvoiceRecord> storeInvoice(const PreparedInvoice& prepared,
+                                                  LLObjectContext& context, const StoredPDF* pdf,
+                                                  bool* replaced, platform::Error* error);
+    bool attach(const std::filesystem::path& file, bool create, platform::Error* error,
+                bool readOnly = false);
     ruleweave::RWSchematronValidator& importValidator();
     // The files a run handles for one path, in walking order (a folder's XML files).
     static std::vector<std::filesystem::path> importFilesForPath(const std::filesystem::path& path);
@@ -188,6 +236,7 @@ class LLDocument {
     std::unique_ptr<ruleweave::RWSchematronValidator> importValidator_;  // import thread only
     mutable std::mutex errorsMutex_;
     std::vector<LLImportError> errors_;
+    std::vector<LLImportReplacement> replacements_;
     mutable std::mutex rulesMutex_;
     std::optional<std::filesystem::path> rulesDirectory_;
 };

@@ -21,24 +21,33 @@ struct LLExportSummary {
     std::vector<std::string> problems;  // one line per failure, naming the file or record
 };
 
+// What an export writes: by default the XML and the PDF as they arrived.
+struct LLExportOptions {
+    bool prettyXML = false;   // the stored XML pretty-printed instead
+    bool rebuiltPDF = false;  // the archival rebuild of an imported PDF instead
+};
+
 // Called after each record with the records done and the total.
 using LLExportProgress = std::function<void(std::size_t done, std::size_t total)>;
 
-// Writes each record below `folder` as <seller>/<number>/<number>.xml (the stored XML,
-// pretty-printed) and <number>.pdf (the stored PDF, else one rendered from the XML), every file
-// through a temporary file and a rename. A number met twice for one seller in a run gets a
+// Writes each record below `folder` as <seller>/<number>/<number>.xml (the XML as it arrived;
+// pretty-printed for records from before the received bytes were kept) and <number>.pdf (the PDF
+// as it arrived, else the stored PDF, else one rendered from the XML), every file through a
+// temporary file and a rename. A number met twice for one seller in a run gets a
 // second folder "<number> 2" (files named alike) instead of overwriting the first. Failures are
 // counted and skipped; the run goes on. Use the records from the thread that owns their context (a
 // worker fetches or resolves them in its own private child context). Rendering needs a
 // QGuiApplication in the process.
 LLExportSummary exportRecords(const std::vector<std::shared_ptr<LLInvoiceRecord>>& records,
                               const std::filesystem::path& folder,
-                              const LLExportProgress& progress = {});
+                              const LLExportProgress& progress = {},
+                              const LLExportOptions& options = {});
 // The same for records handed over as URI strings, resolved in `context` (strings that name no
 // record are counted as failures).
 LLExportSummary exportURIStrings(LLObjectContext& context, const std::vector<std::string>& uris,
                                  const std::filesystem::path& folder,
-                                 const LLExportProgress& progress = {});
+                                 const LLExportProgress& progress = {},
+                                 const LLExportOptions& options = {});
 
 // The folder names: the text made safe for a file name; a seller without a usable name goes to
 // "Unknown Seller", an invoice without one to "Invoice" (both in the interface language).

@@ -41,8 +41,8 @@ class LLManagedObject : public std::enable_shared_from_this<LLManagedObject> {
   protected:
     LLManagedObject(LLObjectContext* context, std::int64_t rowID)
         : context_(context), rowID_(rowID) {}
-    // Writes one column of this record through the context.
-    void write(const char* column, const LLValue& value);
+    // Writes one column of this record through the context; false when the store refused.
+    bool write(const char* column, const LLValue& value);
 
     friend class LLObjectContext;
     LLObjectContext* context_;
@@ -72,7 +72,8 @@ class LLInvoiceRecord : public LLManagedObject {
         std::optional<std::string> identifier;
         std::optional<std::string> xml;
     };
-    void setSummary(const Summary& summary);
+    // False when the store refused a write (read-only file, full disk, a duplicate key).
+    bool setSummary(const Summary& summary);
 
     const std::optional<std::string>& identifier() const { return identifier_; }
     const std::optional<std::string>& sellerName() const { return sellerName_; }
@@ -92,13 +93,19 @@ class LLInvoiceRecord : public LLManagedObject {
     void setTaxExclusiveAmount(std::optional<platform::Decimal> value);
     void setTaxInclusiveAmount(std::optional<platform::Decimal> value);
     void setPayableAmount(std::optional<platform::Decimal> value);
-    void setValidationResult(int code);
+    bool setValidationResult(int code);
 
     // The large attributes are read from the store on first use.
     std::optional<std::string> xml() const;
     std::optional<std::string> pdf() const;
     void setXml(std::optional<std::string> value);
     void setPdf(std::optional<std::string> value);
+    // The bytes as they arrived: the XML file or the PDF's embedded file, and the PDF file.
+    // None for records imported before they were kept.
+    std::optional<std::string> xmlReceived() const;
+    std::optional<std::string> pdfReceived() const;
+    bool setXmlReceived(std::optional<std::string> value);
+    bool setPdfReceived(std::optional<std::string> value);
     // The tax lines pointing at this invoice.
     std::vector<std::shared_ptr<LLTaxSubtotalRecord>> taxLines() const;
 
@@ -119,6 +126,8 @@ class LLInvoiceRecord : public LLManagedObject {
     int validationResult_ = 0;
     mutable std::optional<std::optional<std::string>> xml_;  // outer: loaded or not
     mutable std::optional<std::optional<std::string>> pdf_;
+    mutable std::optional<std::optional<std::string>> xmlReceived_;
+    mutable std::optional<std::optional<std::string>> pdfReceived_;
 };
 
 // A tax subtotal line of an invoice. Part of the stored model; nothing creates one yet.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -71,6 +72,15 @@ class LLObjectContext {
     // Child: drops the changes since the last save.
     void rollback();
     bool hasChanges() const { return inTransaction_; }
+    bool isReadOnly() const { return readOnly_; }
+    // The store's message for the last failed statement ("attempt to write a readonly
+    // database", ...).
+    std::string lastStoreError() const { return lastStoreError_; }
+    // Runs `work` as one write transaction, so what it reads and what it writes cannot be
+    // interleaved with another writer: inside a child context's open transaction, or in one of
+    // its own on the main context (rolled back when `work` fails).
+    bool performWrite(const std::function<bool(platform::Error*)>& work,
+                      platform::Error* error = nullptr);
     // Re-reads the registered records, so changes committed by other contexts show; records
     // deleted meanwhile are marked deleted and forgotten.
     void processPendingChanges();
@@ -87,8 +97,11 @@ class LLObjectContext {
     friend class LLDocument;
     friend class LLManagedObject;
     LLObjectContext(Kind kind, sqlite3* db, std::filesystem::path path, std::string uuid);
+    // Creates (with `create`) or migrates the file first unless `readOnly`; both are safe while
+    // another process opens the same file.
     static std::unique_ptr<LLObjectContext> open(Kind kind, const std::filesystem::path& path,
-                                                 bool create, platform::Error* error);
+                                                 bool create, platform::Error* error,
+                                                 bool readOnly = false);
 
     sqlite3_stmt* statement(const std::string& sql, platform::Error* error) const;
     bool begin(platform::Error* error);
@@ -108,6 +121,9 @@ class LLObjectContext {
     std::filesystem::path path_;
     std::string storeUUID_;
     bool inTransaction_ = false;
+    int formatVersion_ = 0;
+    mutable std::string lastStoreError_;
+    bool readOnly_ = false;
     mutable std::map<std::string, sqlite3_stmt*> statements_;
     std::map<std::pair<std::string, std::int64_t>, std::weak_ptr<LLManagedObject>> registered_;
     LLUndoManager undoManager_;
