@@ -5,6 +5,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "CommandLine.h"
 #include "Gui.h"
 #include "library/LLCopyColumn.h"
 #include "library/LLDocument.h"
@@ -13,6 +14,7 @@
 #include "library/LLInvoicesToLLSourceItemTransformer.h"
 #include "library/LLPathTransformer.h"
 #include "library/LLSourceItem.h"
+#include "platform/JsonWriter.h"
 #include "platform/SFLocalizeHelper.h"
 #include "ruleweave/RWSchematronValidator.h"
 #include "ruleweave/RWValidationResult.h"
@@ -26,6 +28,15 @@ namespace {
 std::shared_ptr<LLDocument> openLibrary(const std::string& path, bool create) {
     platform::Error error;
     auto document = LLDocument::open(path, create, &error);
+    if (!document) std::cerr << "ledgerlens-cli: " << error.localizedDescription << "\n";
+    return document;
+}
+
+// Listing and export change nothing: a library on a read-only disk or in a folder of someone
+// else's is read as it is.
+std::shared_ptr<LLDocument> openLibraryForReading(const std::string& path) {
+    platform::Error error;
+    auto document = LLDocument::openReadOnly(path, &error);
     if (!document) std::cerr << "ledgerlens-cli: " << error.localizedDescription << "\n";
     return document;
 }
@@ -56,42 +67,21 @@ struct ListOptions {
     std::optional<long> year;
     std::optional<long> month;
     std::string search;
-    std::string error;
 };
 
-ListOptions parseListOptions(const std::vector<std::string>& args) {
-    ListOptions options;
-    auto number = [&](const std::string& option, const std::string& text, long low,
-                      long high) -> std::optional<long> {
-        char* end = nullptr;
-        long value = std::strtol(text.c_str(), &end, 10);
-        if (text.empty() || *end || value < low || value > high) {
-            options.error = option + " needs a number from " + std::to_string(low) + " to " +
-                            std::to_string(high);
-            return std::nullopt;
-        }
-        return value;
-    };
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        bool hasValue = i + 1 < args.size();
-        if ((arg == "--year" || arg == "--month" || arg == "--search") && !hasValue) {
-            options.error = arg + " needs a value";
-            return options;
-        }
-        if (arg == "--year")
-            options.year = number(arg, args[++i], 1, 9999);
-        else if (arg == "--month")
-            options.month = number(arg, args[++i], 1, 12);
-        else if (arg == "--search")
-            options.search = args[++i];
-        else if (arg.rfind("--", 0) == 0)
-            options.error = "unknown option " + arg;
-        else
-            options.positional.push_back(arg);
-        if (!options.error.empty()) return options;
-    }
-    return options;
+void addListOptions(CommandLine& line) {
+    line.addValue({"year"}, "Y");
+    line.addValue({"month"}, "M");
+    line.addValue({"search"}, "TEXT");
+}
+
+// False (with the exit code in `line`) when the values are unusable.
+bool readListOptions(CommandLine& line, ListOptions& options) {
+    if (line.isSet("year") && !(options.year = line.number("year", 1, 9999))) return false;
+    if (line.isSet("month") && !(options.month = line.number("month", 1, 12))) return false;
+    options.search = line.value("search").value_or("");
+    options.positional = line.positional();
+    return true;
 }
 
 // The source groups a year and month choice selects: the root "All" without a choice.
@@ -121,32 +111,92 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> listedRecords(library::LLObjectCon
         options.search);
 }
 
+// One JSON object per line: what the list shows, for programs.
+std::string jsonLines(const std::vector<std::shared_ptr<LLInvoiceRecord>>& records) {
+    std::string text;
+    for (const auto& record : records) {
+        platform::JsonWriter json(false);
+        auto string = [&](const char* key, const std::optional<std::string>& value) {
+            json.key(key);
+            value ? json.string(*value) : json.null();
+        };
+        auto day = [&](const char* key, const std::optional<library::LLInstant>& value) {
+            json.key(key);
+            value ? json.string(value->day().toIsoString()) : json.null();
+        };
+        auto decimal = [&](const char* key, const std::optional<platform::Decimal>& value) {
+            json.key(key);
+            value ? json.string(value->toString()) : json.null();
+        };
+        json.beginObject();
+        json.key("id").string(record->uriString());
+        string("seller", record->sellerName());
+        string("number", record->name());
+        day("issued", record->dateIssued());
+        day("due", record->dateDue());
+        string("currency", record->currencyCode());
+        decimal("net", record->taxExclusiveAmount());
+        decimal("gross", record->taxInclusiveAmount());
+        decimal("payable", record->payableAmount());
+        json.key("validation").string(statusWord(record->validationResult()));
+        json.endObject();
+        text += json.text() + "\n";
+    }
+    return text;
+}
+
+constexpr const char* kListUsage =
+    "Usage: ledgerlens-cli list LIBRARY [--year Y] [--month M] [--search TEXT] "
+    "[--format tsv|json]\n"
+    "Print the invoice list: tsv (default) as the library window copies it, json one object\n"
+    "per line (id, seller, number, issued, due, currency, net, gross, payable, validation).\n";
+constexpr const char* kExportUsage =
+    "Usage: ledgerlens-cli export LIBRARY DIR [--year Y] [--month M] [--search TEXT] "
+    "[--pretty] [--rebuild]\n"
+    "Write the listed invoices below DIR as SELLER/NUMBER/NUMBER.xml and NUMBER.pdf: the XML\n"
+    "and the PDF as they arrived; --pretty writes the XML pretty-printed, --rebuild the\n"
+    "archival rebuild of the PDF. An XML invoice gets a PDF rendered from it.\n";
+constexpr const char* kImportUsage =
+    "Usage: ledgerlens-cli import LIBRARY FILE|DIR...\n"
+    "Import XML invoices and PDFs carrying invoice XML into LIBRARY (created when missing).\n"
+    "Exit status 0, 1 when some files could not be imported, 2 when the library cannot be\n"
+    "opened or written, 4 for a wrong command line.\n";
+constexpr const char* kValidateUsage =
+    "Usage: ledgerlens-cli validate [--verbose] LIBRARY [NUMBER]\n"
+    "Validate the stored invoices again and store the results. Exit status 0 all valid,\n"
+    "1 warnings only, 2 errors found, 3 an invoice could not be validated or its result not\n"
+    "stored, 4 for a wrong command line.\n";
+
 }  // namespace
 
 int listCommand(const std::vector<std::string>& args) {
-    auto options = parseListOptions(args);
-    if (options.error.empty() && options.positional.size() != 1)
-        options.error = "usage: list LIBRARY [--year Y] [--month M] [--search TEXT]";
-    if (!options.error.empty()) {
-        std::cerr << "ledgerlens-cli list: " << options.error << "\n";
-        return 2;
-    }
-    auto document = openLibrary(options.positional[0], false);
+    CommandLine line("list", kListUsage);
+    addListOptions(line);
+    line.addValue({"format"}, "tsv|json");
+    ListOptions options;
+    if (!line.parse(args) || !readListOptions(line, options)) return line.exitCode();
+    auto format = line.choice("format", {"tsv", "json"}, "tsv");
+    if (!format) return line.exitCode();
+    if (options.positional.size() != 1) return line.fail("list needs one LIBRARY");
+    auto document = openLibraryForReading(options.positional[0]);
     if (!document) return 2;
     auto records = listedRecords(document->managedObjectContext(), options);
-    std::cout << library::copyTextForRecords(records, library::invoiceListCopyInstructions());
+    if (*format == "json")
+        std::cout << jsonLines(records);
+    else
+        std::cout << library::copyTextForRecords(records, library::invoiceListCopyInstructions());
     return 0;
 }
 
 int exportCommand(const std::vector<std::string>& args) {
-    auto options = parseListOptions(args);
-    if (options.error.empty() && options.positional.size() != 2)
-        options.error = "usage: export LIBRARY DIR [--year Y] [--month M] [--search TEXT]";
-    if (!options.error.empty()) {
-        std::cerr << "ledgerlens-cli export: " << options.error << "\n";
-        return 2;
-    }
-    auto document = openLibrary(options.positional[0], false);
+    CommandLine line("export", kExportUsage);
+    addListOptions(line);
+    line.addFlag({"pretty"});
+    line.addFlag({"rebuild"});
+    ListOptions options;
+    if (!line.parse(args) || !readListOptions(line, options)) return line.exitCode();
+    if (options.positional.size() != 2) return line.fail("export needs LIBRARY and DIR");
+    auto document = openLibraryForReading(options.positional[0]);
     if (!document) return 2;
     auto gui = startGui();
     auto records = listedRecords(document->managedObjectContext(), options);
@@ -157,10 +207,15 @@ int exportCommand(const std::vector<std::string>& args) {
                   << ": cannot create the folder: " << ec.message() << "\n";
         return 2;
     }
+    library::LLExportOptions exportOptions;
+    exportOptions.prettyXML = line.isSet("pretty");
+    exportOptions.rebuiltPDF = line.isSet("rebuild");
     auto summary = library::exportRecords(
-        records, options.positional[1], [](std::size_t done, std::size_t total) {
+        records, options.positional[1],
+        [](std::size_t done, std::size_t total) {
             std::cerr << "\r" << done << "/" << total << std::flush;
-        });
+        },
+        exportOptions);
     if (!records.empty()) std::cerr << "\n";
     for (const auto& problem : summary.problems) std::cerr << "  " << problem << "\n";
     std::cout << summary.records << " invoice(s) exported to " << options.positional[1] << " ("
@@ -169,13 +224,17 @@ int exportCommand(const std::vector<std::string>& args) {
 }
 
 int importCommand(const std::vector<std::string>& args) {
-    if (args.size() < 2) {
-        std::cerr << "ledgerlens-cli import: usage: import LIBRARY FILE|DIR...\n";
-        return 2;
-    }
-    auto document = openLibrary(args[0], true);
+    CommandLine line("import", kImportUsage);
+    if (!line.parse(args)) return line.exitCode();
+    auto positional = line.positional();
+    if (positional.size() < 2) return line.fail("import needs LIBRARY and at least one FILE|DIR");
+    auto document = openLibrary(positional[0], true);
     if (!document) return 2;
-    std::vector<fs::path> paths(args.begin() + 1, args.end());
+    if (!document->hasRules())
+        std::cerr << "ledgerlens-cli: no validation rules found in "
+                  << document->rulesDirectory().string()
+                  << "; invoices are stored as not validated\n";
+    std::vector<fs::path> paths(positional.begin() + 1, positional.end());
     std::mutex outputMutex;
     std::size_t imported = 0, files = 0;
     library::LLImportObserver observer;
@@ -188,43 +247,47 @@ int importCommand(const std::vector<std::string>& args) {
                   << progress.fileURIStrings.size() << " invoice(s) stored";
         for (const auto& uri : progress.fileURIStrings) std::cerr << " " << uri;
         std::cerr << "\n";
+        for (const auto& replaced : progress.replaced)
+            std::cerr << "    replaced " << replaced.number << " (" << replaced.seller << ") from "
+                      << replaced.path << "\n";
     };
     document->resetErrors();
     document->importPaths(paths, observer);
     document->waitForImports();
 
     auto errors = document->errors();
+    bool notStored = false;
     if (!errors.empty()) {
         std::cerr << "\n" << errors.size() << " problem(s):\n";
         library::LLPathTransformer name;
-        for (const auto& error : errors)
+        for (const auto& error : errors) {
+            notStored = notStored || error.description == library::kLLErrorNotStored;
             std::cerr << "  " << name.transformedValue(error.path).value_or("") << ": "
-                      << platform::localizedString(error.description) << " (" << error.description
-                      << ")\n    " << error.path << "\n";
+                      << platform::localizedString(error.description);
+            if (!error.reason.empty()) std::cerr << ": " << error.reason;
+            std::cerr << " (" << error.description << ")\n    " << error.path << "\n";
+        }
     }
     platform::Error error;
     if (!document->save(&error)) {
         std::cerr << "ledgerlens-cli: " << error.localizedDescription << "\n";
         return 2;
     }
-    std::cout << imported << " invoice(s) from " << files << " file(s) imported into " << args[0]
-              << "; " << *document->managedObjectContext().countInvoices() << " in the library\n";
+    std::cout << imported << " invoice(s) from " << files << " file(s) imported into "
+              << positional[0] << "; "
+              << document->managedObjectContext().countInvoices().value_or(0)
+              << " in the library\n";
+    if (notStored) return 2;
     return errors.empty() ? 0 : 1;
 }
 
 int validateCommand(const std::vector<std::string>& args) {
-    bool verbose = false;
-    std::vector<std::string> rest;
-    for (const auto& arg : args) {
-        if (arg == "--verbose" || arg == "-v")
-            verbose = true;
-        else
-            rest.push_back(arg);
-    }
-    if (rest.empty() || rest.size() > 2) {
-        std::cerr << "ledgerlens-cli validate: usage: validate [--verbose] LIBRARY [NUMBER]\n";
-        return 3;
-    }
+    CommandLine line("validate", kValidateUsage);
+    line.addFlag({"v", "verbose"});
+    if (!line.parse(args)) return line.exitCode();
+    bool verbose = line.isSet("verbose");
+    auto rest = line.positional();
+    if (rest.empty() || rest.size() > 2) return line.fail("validate needs LIBRARY [NUMBER]");
     auto document = openLibrary(rest[0], false);
     if (!document) return 3;
     auto records = document->managedObjectContext().fetchInvoices();
@@ -236,12 +299,18 @@ int validateCommand(const std::vector<std::string>& args) {
             return 3;
         }
     }
-    int worst = 0;  // 0 valid, 1 warnings, 2 errors, 3 not validated
+    int worst = 0;  // 0 valid, 1 warnings, 2 errors, 3 not validated or not stored
     auto validator = document->newValidator();
     for (const auto& record : records) {
         auto answer = document->showValidation(*record, validator.get());
         std::cout << record->name().value_or("(no number)") << "\t"
                   << statusWord(record->validationResult());
+        if (answer.storeError) {
+            std::cerr << "ledgerlens-cli: " << rest[0] << ": the result for "
+                      << record->name().value_or("(no number)")
+                      << " could not be stored: " << *answer.storeError << "\n";
+            worst = 3;
+        }
         if (answer.alert) {
             std::cout << "\t" << answer.alert->messageText << ": " << answer.alert->informativeText
                       << "\n";

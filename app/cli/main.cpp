@@ -5,12 +5,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "Gui.h"
 #include "LibraryCommands.h"
 #include "layout/LLInvoiceRenderer.h"
@@ -45,29 +46,35 @@ constexpr const char* kUsage =
     "  import LIBRARY FILE|DIR...\n"
     "      Import XML invoices and PDFs that carry invoice XML into a library file (created\n"
     "      when missing). Folders are searched for .xml files at any depth (PDFs in folders\n"
-    "      are not imported; name them). Each invoice is validated as it is stored; the same\n"
-    "      invoice (seller VAT number and invoice number) imported again replaces the stored\n"
-    "      one. Progress goes to standard error, problems are listed at the end.\n"
+    "      are not imported; name them). Each invoice is validated as it is stored and kept\n"
+    "      as it arrived; the same invoice (seller VAT number, else seller identity, and\n"
+    "      invoice number) imported again replaces the stored one, which is reported.\n"
     "      Exit status 0, 1 when some files could not be imported, 2 when the library\n"
     "      cannot be opened or written.\n"
     "\n"
-    "  list LIBRARY [--year Y] [--month M] [--search TEXT]\n"
-    "      Print the invoice list as tab-separated text: seller, number, issue and due date,\n"
-    "      currency, net and gross amount. --year and --month pick the groups of the source\n"
-    "      list (invoices by issue date; --month alone takes that month of every year),\n"
+    "  list LIBRARY [--year Y] [--month M] [--search TEXT] [--format tsv|json]\n"
+    "      Print the invoice list: tsv (default) is the text the library window copies\n"
+    "      (seller, number, issue and due date, currency, net and gross amount); json gives\n"
+    "      one object per line with ISO dates, plain decimals, the record's id and its\n"
+    "      validation status. --year and --month pick the groups of the source list,\n"
     "      --search keeps invoices whose seller name contains TEXT (ignoring case and\n"
     "      accents). Without a choice every dated invoice is listed.\n"
     "\n"
-    "  export LIBRARY DIR [--year Y] [--month M] [--search TEXT]\n"
-    "      Write the listed invoices below DIR as SELLER/NUMBER/NUMBER.xml (pretty-printed)\n"
-    "      and NUMBER.pdf (the imported PDF, or one rendered from the XML).\n"
+    "  export LIBRARY DIR [--year Y] [--month M] [--search TEXT] [--pretty] [--rebuild]\n"
+    "      Write the listed invoices below DIR as SELLER/NUMBER/NUMBER.xml (the XML as it\n"
+    "      arrived; --pretty: pretty-printed) and NUMBER.pdf (the PDF as it arrived;\n"
+    "      --rebuild: its archival rebuild; for XML invoices one rendered from the XML).\n"
     "\n"
     "  validate [--verbose] LIBRARY [NUMBER]\n"
     "      Validate the stored invoices again (or those with the invoice number NUMBER) and\n"
     "      store the new results; --verbose lists every finding. Exit status 0 all valid,\n"
-    "      1 warnings only, 2 errors found, 3 an invoice could not be validated.\n"
+    "      1 warnings only, 2 errors found, 3 an invoice could not be validated or its\n"
+    "      result not stored.\n"
     "\n"
-    "  --help   Show this text.\n";
+    "  COMMAND --help   Show the usage of one command.\n"
+    "  --help           Show this text.    --version   Show the version.\n"
+    "\n"
+    "A command line that cannot be used (unknown option, bad value) exits with status 4.\n";
 
 struct ReadResult {
     std::string bytes;
@@ -83,7 +90,8 @@ ReadResult readFile(const std::string& path) {
     if (!fs::is_regular_file(status)) return {{}, "not a regular file"};
     auto size = fs::file_size(path, ec);
     if (ec) return {{}, "cannot read the file size"};
-    if (size > platform::XmlDocument::kMaxInputBytes) return {{}, "the file is too large to be an invoice"};
+    if (size > platform::XmlDocument::kMaxInputBytes)
+        return {{}, "the file is too large to be an invoice"};
     std::ifstream in(path, std::ios::binary);
     if (!in) return {{}, "cannot open the file"};
     std::string bytes(static_cast<size_t>(size), '\0');
@@ -96,33 +104,25 @@ void reportError(const std::string& path, const std::string& reason) {
     std::cerr << "ledgerlens-cli: " << path << ": " << reason << "\n";
 }
 
+constexpr const char* kShowUsage =
+    "Usage: ledgerlens-cli show [--compact] [--locale LANG] FILE...\n"
+    "Print the invoice model of each XML invoice as JSON. --compact: one line per file;\n"
+    "--locale: the language of localised labels (en, de, fr, it, es).\n"
+    "Exit status 0, 1 when a file could not be shown, 4 for a wrong command line.\n";
+
 int show(const std::vector<std::string>& args) {
-    bool compact = false;
-    std::vector<std::string> files;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--compact") {
-            compact = true;
-        } else if (arg == "--locale") {
-            if (i + 1 >= args.size()) {
-                std::cerr << "ledgerlens-cli: --locale needs a language\n";
-                return 2;
-            }
-            platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(args[++i]);
-        } else if (arg == "--") {
-            files.insert(files.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            std::cerr << "ledgerlens-cli: unknown option " << arg << "\n" << kUsage;
-            return 2;
-        } else {
-            files.push_back(arg);
-        }
+    CommandLine line("show", kShowUsage);
+    line.addFlag({"compact"});
+    line.addValue({"locale"}, "LANG");
+    if (!line.parse(args)) return line.exitCode();
+    bool compact = line.isSet("compact");
+    if (line.isSet("locale")) {
+        auto locale = line.locale("locale");
+        if (!locale) return line.exitCode();
+        platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(*locale);
     }
-    if (files.empty()) {
-        std::cerr << "ledgerlens-cli: show needs at least one file\n" << kUsage;
-        return 2;
-    }
+    std::vector<std::string> files = line.positional();
+    if (files.empty()) return line.fail("show needs at least one file");
     int status = 0;
     for (const std::string& path : files) {
         ReadResult file = readFile(path);
@@ -147,7 +147,8 @@ int show(const std::vector<std::string>& args) {
         model::InvoiceSyntax syntax = model::detectSyntax(root);
         auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(root);
         if (!invoice) {
-            reportError(path, "not an invoice of a known syntax (root element <" + root.name() + ">)");
+            reportError(path,
+                        "not an invoice of a known syntax (root element <" + root.name() + ">)");
             status = 1;
             continue;
         }
@@ -172,41 +173,44 @@ struct RenderOptions {
     bool ok = true;
 };
 
+constexpr const char* kRenderUsage =
+    "Usage: ledgerlens-cli render [--locale LOCALE] [--backdrop PDF] FILE -o OUT.pdf\n"
+    "Render an XML invoice as a readable PDF with the layout template \"Light\".\n"
+    "--locale: labels, numbers and dates (de_DE, en_US, fr_FR, it_IT, es_ES);\n"
+    "--backdrop: the first page of PDF (a letterhead) under every page.\n";
+constexpr const char* kPreviewUsage =
+    "Usage: ledgerlens-cli preview [--locale LOCALE] FILE -o OUT\n"
+    "What a quick preview shows: an XML invoice rendered as PDF, a PDF file unchanged,\n"
+    "any other XML file pretty-printed.\n";
+
 RenderOptions parseRenderOptions(const std::string& command, const std::vector<std::string>& args,
-                                 bool allowBackdrop) {
+                                 bool allowBackdrop, int* exitCode) {
     RenderOptions options;
-    auto fail = [&](const std::string& message) {
-        std::cerr << "ledgerlens-cli: " << message << "\n" << kUsage;
-        options.ok = false;
+    options.ok = false;
+    CommandLine line(command, allowBackdrop ? kRenderUsage : kPreviewUsage);
+    line.addValue({"o", "output"}, "OUT");
+    line.addValue({"locale"}, "LOCALE");
+    if (allowBackdrop) line.addValue({"backdrop"}, "PDF");
+    auto stop = [&](int code) {
+        *exitCode = code;
         return options;
     };
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) return false;
-            into = args[++i];
-            return true;
-        };
-        if (arg == "-o" || arg == "--output") {
-            if (!value(options.output)) return fail(arg + " needs a file name");
-        } else if (arg == "--locale") {
-            std::string locale;
-            if (!value(locale)) return fail("--locale needs a locale such as de_DE");
-            // Numbers, dates and country names follow LC_ALL; labels follow the helper.
-            setenv("LC_ALL", locale.c_str(), 1);
-            platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(locale);
-        } else if (allowBackdrop && arg == "--backdrop") {
-            if (!value(options.backdrop)) return fail("--backdrop needs a PDF file");
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return fail("unknown option " + arg);
-        } else if (options.input.empty()) {
-            options.input = arg;
-        } else {
-            return fail(command + " takes one file");
-        }
+    if (!line.parse(args)) return stop(line.exitCode());
+    if (line.isSet("locale")) {
+        auto locale = line.locale("locale");
+        if (!locale) return stop(line.exitCode());
+        // Numbers, dates and country names follow LC_ALL; labels follow the helper.
+        setenv("LC_ALL", locale->c_str(), 1);
+        platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(*locale);
     }
-    if (options.input.empty()) return fail(command + " needs a file");
-    if (options.output.empty()) return fail(command + " needs -o OUT");
+    if (allowBackdrop) options.backdrop = line.value("backdrop").value_or("");
+    options.output = line.value("output").value_or("");
+    auto files = line.positional();
+    if (files.size() > 1) return stop(line.fail(command + " takes one file"));
+    if (files.empty()) return stop(line.fail(command + " needs a file"));
+    if (options.output.empty()) return stop(line.fail(command + " needs -o OUT"));
+    options.input = files.front();
+    options.ok = true;
     return options;
 }
 
@@ -278,13 +282,15 @@ ParsedInput readInput(const std::string& path) {
         input.error = error.localizedDescription;
         return input;
     }
-    input.invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(input.document->root());
+    input.invoice =
+        model::LLInvoiceElement::elementFromXML<model::LLInvoice>(input.document->root());
     return input;
 }
 
 int render(const std::vector<std::string>& args) {
-    RenderOptions options = parseRenderOptions("render", args, true);
-    if (!options.ok) return 2;
+    int exitCode = 0;
+    RenderOptions options = parseRenderOptions("render", args, true, &exitCode);
+    if (!options.ok) return exitCode;
     ParsedInput input = readInput(options.input);
     if (!input.error.empty()) {
         reportError(options.input, input.error);
@@ -304,8 +310,9 @@ int render(const std::vector<std::string>& args) {
 }
 
 int preview(const std::vector<std::string>& args) {
-    RenderOptions options = parseRenderOptions("preview", args, false);
-    if (!options.ok) return 2;
+    int exitCode = 0;
+    RenderOptions options = parseRenderOptions("preview", args, false, &exitCode);
+    if (!options.ok) return exitCode;
     ParsedInput input = readInput(options.input);
     if (!input.error.empty()) {
         reportError(options.input, input.error);
@@ -319,7 +326,8 @@ int preview(const std::vector<std::string>& args) {
         return 0;
     }
     if (!input.invoice) {
-        if (!writeFile(options.output, QByteArray::fromStdString(input.document->serialize(true)))) {
+        if (!writeFile(options.output,
+                       QByteArray::fromStdString(input.document->serialize(true)))) {
             reportError(options.output, "cannot write the file");
             return 1;
         }
@@ -333,9 +341,14 @@ int preview(const std::vector<std::string>& args) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    if (args.empty()) return usageError("no command given");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;
-        return args.empty() ? 2 : 0;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "ledgerlens-cli " << LEDGERLENS_VERSION << "\n";
+        return 0;
     }
     const std::string command = args[0];
     args.erase(args.begin());
@@ -346,6 +359,6 @@ int main(int argc, char** argv) {
     if (command == "validate") return validateCommand(args);
     if (command == "list") return listCommand(args);
     if (command == "export") return exportCommand(args);
-    std::cerr << "ledgerlens-cli: unknown command " << command << "\n" << kUsage;
-    return 2;
+    return usageError(command.rfind('-', 0) == 0 ? "unknown option " + command
+                                                 : "unknown command " + command);
 }
