@@ -1,4 +1,6 @@
 // pagewright: embedded files of PDFs and the archival PDF/A-3 rebuild from the command line.
+#include <QCommandLineParser>
+#include <QSaveFile>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -18,7 +20,8 @@ using pagewright::PagewrightPDFDocument;
 namespace {
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+// A command line that cannot be used; the same status in all Ledgerlens tools.
+constexpr int kExitUsage = 4;
 
 const char* kUsage =
     "usage: pagewright COMMAND ARGS...\n"
@@ -28,18 +31,62 @@ const char* kUsage =
     "  convert PDF -o OUT.pdf [--attach FILE]...\n"
     "                                rebuild as archival PDF/A-3b with the embedded files\n"
     "                                (and FILEs added), e-invoice metadata chosen by their names\n"
-    "  merge OUT.pdf PDF...          all pages in order, each fitted (turned and scaled) to the\n"
-    "                                first page, with all embedded files, as PDF/A-3b\n"
+    "  merge PDF... -o OUT.pdf [--force]\n"
+    "                                all pages in order, each fitted (turned and scaled) to the\n"
+    "                                first page, with all embedded files, as PDF/A-3b; OUT is\n"
+    "                                never one of the PDFs, and replaced only with --force\n"
     "  sign PDF --identity NAME -o OUT.pdf\n"
     "                                rebuild as PDF/A-3b and sign with the PKCS #12 identity\n"
     "                                whose certificate is named NAME (common name), found in\n"
     "                                $XDG_DATA_HOME/Ledgerlens/identities/\n"
     "\n"
-    "Options: --help prints this text.\n";
+    "Options: --help prints this text (COMMAND --help too), --version the version.\n"
+    "Exit status 0, 1 when a file could not be read or written, 4 for a wrong command line.\n";
 
 int usage(const std::string& problem) {
-    std::cerr << "pagewright: " << problem << "\n\n" << kUsage;
+    std::cerr << "pagewright: " << problem << "\nTry 'pagewright --help'.\n";
     return kExitUsage;
+}
+
+// Written through a new file and a rename: the target is complete or untouched.
+bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error) {
+    QSaveFile out(QString::fromStdString(path));
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+            static_cast<qint64>(bytes.size()) ||
+        !out.commit()) {
+        *error = out.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+// The output may be none of the inputs (whatever the path looks like) and replaces an
+// existing file only when asked to.
+std::optional<std::string> outputProblem(const std::string& output,
+                                         const std::vector<std::string>& inputs, bool force) {
+    std::error_code ec;
+    if (!fs::exists(output, ec)) return std::nullopt;
+    for (const auto& input : inputs)
+        if (fs::equivalent(input, output, ec))
+            return output + " is one of the input files; choose another -o";
+    if (!force) return output + " exists; add --force to replace it";
+    return std::nullopt;
+}
+
+// Writes a PDF the engine made; 0 or kExitFailure with the reason said.
+int writePDF(const std::string& output, const std::optional<std::string>& bytes,
+             const std::string& source, const platform::Error& error) {
+    if (!bytes) {
+        std::cerr << "pagewright: " << source << ": " << error.localizedDescription << "\n";
+        return kExitFailure;
+    }
+    std::string reason;
+    if (!writeAtomically(output, *bytes, &reason)) {
+        std::cerr << "pagewright: " << output << ": could not be written: " << reason << "\n";
+        return kExitFailure;
+    }
+    return 0;
 }
 
 std::shared_ptr<PagewrightPDFDocument> open(const std::string& path) {
@@ -124,37 +171,43 @@ int extract(const std::string& file, const fs::path& dir) {
     return status;
 }
 
-// Arguments after the command: positional ones, and the values of -o and --attach.
+// Arguments after the command: positional ones, and the values of -o, --attach, --identity.
 struct Options {
     std::vector<std::string> positional;
     std::optional<std::string> output;
     std::vector<std::string> attach;
     std::optional<std::string> identity;
+    bool force = false;
+    bool help = false;
     std::string problem;
 };
 
-Options parseOptions(const std::vector<std::string>& args) {
+Options parseOptions(const std::string& command, const std::vector<std::string>& args) {
     Options options;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                options.problem = arg + " needs a value";
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        if (arg == "-o" || arg == "--output")
-            options.output = value();
-        else if (arg == "--attach") {
-            if (auto v = value()) options.attach.push_back(*v);
-        } else if (arg == "--identity")
-            options.identity = value();
-        else if (arg.size() > 1 && arg[0] == '-')
-            options.problem = "unknown option " + arg;
-        else
-            options.positional.push_back(arg);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const bool writes = command == "convert" || command == "merge" || command == "sign";
+    parser.addOption(QCommandLineOption(QStringList{"h", "help"}));
+    if (writes) parser.addOption(QCommandLineOption(QStringList{"o", "output"}, {}, "OUT"));
+    if (command == "convert") parser.addOption(QCommandLineOption("attach", {}, "FILE"));
+    if (command == "sign") parser.addOption(QCommandLineOption("identity", {}, "NAME"));
+    if (command == "merge") parser.addOption(QCommandLineOption("force"));
+    QStringList list{"pagewright"};
+    for (const auto& arg : args) list << QString::fromStdString(arg);
+    if (!parser.parse(list)) {
+        options.problem = command + ": " + parser.errorText().toStdString();
+        return options;
     }
+    options.help = parser.isSet("help");
+    for (const auto& arg : parser.positionalArguments())
+        options.positional.push_back(arg.toStdString());
+    if (writes && parser.isSet("output")) options.output = parser.value("output").toStdString();
+    if (command == "convert")
+        for (const auto& value : parser.values("attach"))
+            options.attach.push_back(value.toStdString());
+    if (command == "sign" && parser.isSet("identity"))
+        options.identity = parser.value("identity").toStdString();
+    options.force = command == "merge" && parser.isSet("force");
     return options;
 }
 
@@ -180,30 +233,31 @@ int convert(const Options& options) {
             status = kExitFailure;
         }
     }
+    if (auto problem = outputProblem(*options.output, {file}, true)) return usage(*problem);
     platform::Error error;
-    if (!document->writeToURL(*options.output, &error)) {
-        std::cerr << "pagewright: " << file << ": " << error.localizedDescription << "\n";
-        return kExitFailure;
-    }
+    auto bytes = document->dataRepresentation(&error);
+    if (int written = writePDF(*options.output, bytes, file, error)) return written;
     return status;
 }
 
 int merge(const Options& options) {
-    if (options.positional.size() < 2) return usage("merge needs OUT.pdf and at least one PDF");
+    if (options.positional.empty() || !options.output)
+        return usage("merge needs at least one PDF and -o OUT.pdf");
+    if (auto problem = outputProblem(*options.output, options.positional, options.force))
+        return usage(*problem);
     std::vector<std::shared_ptr<PagewrightPDFDocument>> documents;
-    for (size_t i = 1; i < options.positional.size(); ++i) {
-        auto document = open(options.positional[i]);
+    for (const auto& file : options.positional) {
+        auto document = open(file);
         if (!document) return kExitFailure;
         documents.push_back(std::move(document));
     }
     auto merged = PagewrightPDFDocument::documentWithDocuments(documents);
     platform::Error error;
-    if (!merged || !merged->writeToURL(options.positional[0], &error)) {
-        std::cerr << "pagewright: " << options.positional[0] << ": "
-                  << (merged ? error.localizedDescription : "nothing to merge") << "\n";
+    if (!merged) {
+        std::cerr << "pagewright: " << *options.output << ": nothing to merge\n";
         return kExitFailure;
     }
-    return 0;
+    return writePDF(*options.output, merged->dataRepresentation(&error), *options.output, error);
 }
 
 int sign(const Options& options) {
@@ -218,52 +272,45 @@ int sign(const Options& options) {
     }
     auto document = open(file);
     if (!document) return kExitFailure;
+    if (auto problem = outputProblem(*options.output, {file}, true)) return usage(*problem);
     platform::Error error;
-    auto bytes = document->signedDataRepresentation(*identity, &error);
-    if (!bytes) {
-        std::cerr << "pagewright: " << file << ": " << error.localizedDescription << "\n";
-        return kExitFailure;
-    }
-    fs::path temp = *options.output + ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
-        out.close();
-        std::error_code ec;
-        if (out) fs::rename(temp, *options.output, ec);
-        if (!out || ec) {
-            fs::remove(temp, ec);
-            std::cerr << "pagewright: " << *options.output << ": could not be written\n";
-            return kExitFailure;
-        }
-    }
-    return 0;
+    return writePDF(*options.output, document->signedDataRepresentation(*identity, &error), file,
+                    error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    for (const auto& arg : args)
-        if (arg == "--help" || arg == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
     if (args.empty()) return usage("no command given");
+    if (args[0] == "--help" || args[0] == "-h") {
+        std::cout << kUsage;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "pagewright " << PAGEWRIGHT_VERSION << "\n";
+        return 0;
+    }
     const std::string command = args[0];
-    std::vector<std::string> rest(args.begin() + 1, args.end());
+    const std::set<std::string> commands{"attachments", "extract", "convert", "merge", "sign"};
+    if (!commands.count(command))
+        return usage((command.rfind('-', 0) == 0 ? "unknown option " : "unknown command ") +
+                     command);
+    Options options = parseOptions(command, {args.begin() + 1, args.end()});
+    if (!options.problem.empty()) return usage(options.problem);
+    if (options.help) {
+        std::cout << kUsage;
+        return 0;
+    }
     if (command == "attachments") {
-        if (rest.empty()) return usage("attachments needs a PDF");
-        return listAttachments(rest);
+        if (options.positional.empty()) return usage("attachments needs a PDF");
+        return listAttachments(options.positional);
     }
     if (command == "extract") {
-        if (rest.size() != 2) return usage("extract needs a PDF and a folder");
-        return extract(rest[0], rest[1]);
+        if (options.positional.size() != 2) return usage("extract needs a PDF and a folder");
+        return extract(options.positional[0], options.positional[1]);
     }
-    Options options = parseOptions(rest);
-    if (!options.problem.empty()) return usage(options.problem);
     if (command == "convert") return convert(options);
     if (command == "merge") return merge(options);
-    if (command == "sign") return sign(options);
-    return usage("unknown command \"" + command + "\"");
+    return sign(options);
 }

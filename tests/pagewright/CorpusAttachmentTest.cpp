@@ -66,7 +66,7 @@ TEST(CorpusAttachments, ToolListsAndExtracts) {
     EXPECT_TRUE(fs::exists(dir / "factur-x-2.xml"));
     auto bad = run(std::string(PAGEWRIGHT_TOOL) + " attachments /nonexistent.pdf 2>/dev/null");
     EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(run(std::string(PAGEWRIGHT_TOOL) + " frobnicate 2>/dev/null").status, 2);
+    EXPECT_EQ(run(std::string(PAGEWRIGHT_TOOL) + " frobnicate 2>/dev/null").status, 4);
 }
 
 TEST(CorpusAttachments, ExtractKeepsHostileNamesInsideTheFolder) {
@@ -121,13 +121,13 @@ TEST(CorpusAttachments, ToolConvertsAndMerges) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.output.find("not attached"), std::string::npos) << refused.output;
 
-    auto merged = run(tool + " merge " + shellQuote(dir / "merged.pdf") + " " + shellQuote(pdf) +
-                      " " + shellQuote(dir / "out.pdf") + " 2>&1");
+    auto merged = run(tool + " merge " + shellQuote(pdf) + " " + shellQuote(dir / "out.pdf") +
+                      " -o " + shellQuote(dir / "merged.pdf") + " 2>&1");
     EXPECT_EQ(merged.status, 0) << merged.output;
     auto result = PagewrightPDFDocument::initWithURL(dir / "merged.pdf");
     ASSERT_TRUE(result);
     EXPECT_EQ(result->pageCount(), 2);
     EXPECT_EQ(result->attachments().size(), 1u);
-    EXPECT_EQ(run(tool + " convert " + shellQuote(pdf) + " 2>/dev/null").status, 2);
+    EXPECT_EQ(run(tool + " convert " + shellQuote(pdf) + " 2>/dev/null").status, 4);
     EXPECT_EQ(run(tool + " --help").status, 0);
 }
