@@ -1,58 +1,43 @@
 #include "platform/Settings.h"
 
-#include <unistd.h>
-
-#include <boost/property_tree/ini_parser.hpp>
-#include <boost/property_tree/ptree.hpp>
+#include <QSettings>
+#include <QString>
+#include <QStringList>
 #include <cstdlib>
-#include <fstream>
 
 namespace platform {
 namespace {
 
-namespace pt = boost::property_tree;
-
-std::pair<std::string, std::string> splitKey(std::string_view key) {
-    auto slash = key.find('/');
-    if (slash == std::string_view::npos) return {"General", std::string(key)};
-    return {std::string(key.substr(0, slash)), std::string(key.substr(slash + 1))};
+QString qstring(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-pt::ptree readTree(const std::filesystem::path& file) {
-    pt::ptree tree;
-    std::ifstream in(file);
-    if (!in) return tree;
-    try {
-        pt::ini_parser::read_ini(in, tree);
-    } catch (const pt::ini_parser_error&) {
-        return pt::ptree();  // an unreadable file counts as no settings
-    }
-    return tree;
+// A fresh QSettings per use: it reads the file again when another process changed it.
+std::unique_ptr<QSettings> open(const std::filesystem::path& file) {
+    auto settings =
+        std::make_unique<QSettings>(QString::fromStdString(file.string()), QSettings::IniFormat);
+    settings->sync();
+    return settings;
 }
 
-bool writeTree(const std::filesystem::path& file, const pt::ptree& tree, Error* error) {
-    std::error_code ec;
-    std::filesystem::create_directories(file.parent_path(), ec);
-    std::filesystem::path temp = file;
-    temp += ".tmp" + std::to_string(::getpid());
-    try {
-        std::ofstream out(temp, std::ios::trunc);
-        if (!out) throw pt::ini_parser_error("cannot write", temp.string(), 0);
-        pt::ini_parser::write_ini(out, tree);
-        out.close();
-        if (!out) throw pt::ini_parser_error("cannot write", temp.string(), 0);
-    } catch (const pt::ptree_error& e) {
-        std::filesystem::remove(temp, ec);
-        return setError(error, "platform.settings", 1,
-                        "The settings could not be saved to " + file.string() + ": " + e.what());
+bool finish(QSettings& settings, const std::filesystem::path& file, Error* error) {
+    settings.sync();
+    if (settings.status() == QSettings::FormatError) {
+        // QSettings keeps a file it cannot read; an unreadable file holds no settings worth
+        // keeping, so it is started afresh.
+        QVariantMap values;
+        for (const auto& key : settings.allKeys()) values.insert(key, settings.value(key));
+        std::error_code ec;
+        std::filesystem::remove(file, ec);
+        auto fresh = open(file);
+        for (auto it = values.begin(); it != values.end(); ++it)
+            fresh->setValue(it.key(), it.value());
+        fresh->sync();
+        if (fresh->status() == QSettings::NoError) return true;
     }
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        std::filesystem::remove(temp, ec);
-        return setError(error, "platform.settings", 1,
-                        "The settings could not be saved to " + file.string());
-    }
-    return true;
+    if (settings.status() == QSettings::NoError) return true;
+    return setError(error, "platform.settings", 1,
+                    "The settings could not be saved to " + file.string());
 }
 
 }  // namespace
@@ -71,13 +56,22 @@ std::filesystem::path Settings::defaultPath() {
 }
 
 std::optional<std::string> Settings::value(std::string_view key) const {
-    auto [group, name] = splitKey(key);
-    pt::ptree tree = readTree(file_);
-    auto section = tree.find(group);
-    if (section == tree.not_found()) return std::nullopt;
-    auto entry = section->second.find(name);
-    if (entry == section->second.not_found()) return std::nullopt;
-    return entry->second.data();
+    auto settings = open(file_);
+    QVariant value = settings->value(qstring(key));
+    if (!value.isValid()) return std::nullopt;
+    // A list written by the desktop program reads as its items joined, as QSettings shows it.
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(", ").toStdString();
+    return value.toString().toStdString();
+}
+
+std::optional<std::vector<std::string>> Settings::stringListValue(std::string_view key) const {
+    auto settings = open(file_);
+    QVariant value = settings->value(qstring(key));
+    if (!value.isValid()) return std::nullopt;
+    std::vector<std::string> items;
+    for (const auto& item : value.toStringList()) items.push_back(item.toStdString());
+    return items;
 }
 
 bool Settings::boolValue(std::string_view key, bool fallback) const {
@@ -89,26 +83,24 @@ bool Settings::boolValue(std::string_view key, bool fallback) const {
 }
 
 bool Settings::setValue(std::string_view key, std::string_view value, Error* error) {
-    auto [group, name] = splitKey(key);
-    pt::ptree tree = readTree(file_);
-    auto found = tree.find(group);
-    pt::ptree& section =
-        found == tree.not_found() ? tree.push_back({group, pt::ptree()})->second : found->second;
-    auto entry = section.find(name);
-    if (entry == section.not_found())
-        section.push_back({name, pt::ptree(std::string(value))});
-    else
-        entry->second.put_value(std::string(value));
-    return writeTree(file_, tree, error);
+    auto settings = open(file_);
+    settings->setValue(qstring(key), qstring(value));
+    return finish(*settings, file_, error);
+}
+
+bool Settings::setStringListValue(std::string_view key, const std::vector<std::string>& items,
+                                  Error* error) {
+    auto settings = open(file_);
+    QStringList list;
+    for (const auto& item : items) list << qstring(item);
+    settings->setValue(qstring(key), list);
+    return finish(*settings, file_, error);
 }
 
 bool Settings::remove(std::string_view key, Error* error) {
-    auto [group, name] = splitKey(key);
-    pt::ptree tree = readTree(file_);
-    auto section = tree.find(group);
-    if (section == tree.not_found()) return true;
-    section->second.erase(name);
-    return writeTree(file_, tree, error);
+    auto settings = open(file_);
+    settings->remove(qstring(key));
+    return finish(*settings, file_, error);
 }
 
 }  // namespace platform

@@ -192,8 +192,10 @@ TEST_F(SourceTreeState, SelectsAllWhenNothingIsSaved) {
     EXPECT_EQ(controller->selectedUIDs(), (std::vector<std::string>{"all"}));
     EXPECT_EQ(notifications, 1);
     EXPECT_EQ(uids(lastSelection), (std::vector<std::string>{"all"}));
-    EXPECT_EQ(settings().value(LLSourceTreeController::kSelectedKey), "all");
-    EXPECT_EQ(settings().value(LLSourceTreeController::kExpandedKey), "@Invalid()");
+    EXPECT_EQ(settings().stringListValue(LLSourceTreeController::kSelectedKey),
+              (std::vector<std::string>{"all"}));
+    EXPECT_EQ(settings().stringListValue(LLSourceTreeController::kExpandedKey),
+              std::vector<std::string>{});
 }
 
 TEST_F(SourceTreeState, ExpansionAndSelectionSurviveRebuildAndRelaunch) {
@@ -211,7 +213,8 @@ TEST_F(SourceTreeState, ExpansionAndSelectionSurviveRebuildAndRelaunch) {
 
         // Collapsing is saved at once, so the rebuilt tree keeps 2024 collapsed.
         controller->collapseItem(root.nodeForUID("2024"));
-        EXPECT_EQ(settings().value(LLSourceTreeController::kExpandedKey), "all, 2023");
+        EXPECT_EQ(settings().stringListValue(LLSourceTreeController::kExpandedKey),
+                  (std::vector<std::string>{"all", "2023"}));
         records_.push_back(library_.addIssued(instant(2024, 9, 1)));
         controller->setContent(buildTree());
         EXPECT_EQ(controller->expandedUIDs(), (std::vector<std::string>{"all", "2023"}));
@@ -230,13 +233,14 @@ TEST_F(SourceTreeState, ExpansionAndSelectionSurviveRebuildAndRelaunch) {
 }
 
 TEST_F(SourceTreeState, StaleSelectionFallsBackToAll) {
-    settings().setValue(LLSourceTreeController::kSelectedKey, "2019-4, 2019");
-    settings().setValue(LLSourceTreeController::kExpandedKey, "all, 2019");
+    settings().setStringListValue(LLSourceTreeController::kSelectedKey, {"2019-4", "2019"});
+    settings().setStringListValue(LLSourceTreeController::kExpandedKey, {"all", "2019"});
     auto controller = newController();
     controller->setContent(buildTree());
     EXPECT_EQ(controller->selectedUIDs(), (std::vector<std::string>{"all"}));
     EXPECT_EQ(controller->expandedUIDs(), (std::vector<std::string>{"all"}));
-    EXPECT_EQ(settings().value(LLSourceTreeController::kSelectedKey), "all");
+    EXPECT_EQ(settings().stringListValue(LLSourceTreeController::kSelectedKey),
+              (std::vector<std::string>{"all"}));
 }
 
 TEST_F(SourceTreeState, SavesOnlyInAWindowWithContentAndNotWhileRestoring) {
@@ -251,11 +255,12 @@ TEST_F(SourceTreeState, SavesOnlyInAWindowWithContentAndNotWhileRestoring) {
     EXPECT_FALSE(settings().value(LLSourceTreeController::kExpandedKey));
 
     // Restoring a state writes nothing back, even where it cannot apply all of it.
-    settings().setValue(LLSourceTreeController::kExpandedKey, "all, 2024, 1999");
-    settings().setValue(LLSourceTreeController::kSelectedKey, "2024-7");
+    settings().setStringListValue(LLSourceTreeController::kExpandedKey, {"all", "2024", "1999"});
+    settings().setStringListValue(LLSourceTreeController::kSelectedKey, {"2024-7"});
     controller.setContent(buildTree());
     EXPECT_EQ(controller.expandedUIDs(), (std::vector<std::string>{"all", "2024"}));
-    EXPECT_EQ(settings().value(LLSourceTreeController::kExpandedKey), "all, 2024, 1999");
+    EXPECT_EQ(settings().stringListValue(LLSourceTreeController::kExpandedKey),
+              (std::vector<std::string>{"all", "2024", "1999"}));
     EXPECT_FALSE(controller.restoring());
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QSettings>
+#include <QStringList>
 #include <filesystem>
 #include <fstream>
 
@@ -60,4 +62,38 @@ TEST(Settings, DefaultPathFollowsXdg) {
         ::setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
     else
         ::unsetenv("XDG_CONFIG_HOME");
+}
+
+// The desktop program reads and writes the same file with QSettings: values with commas,
+// quotes and non-ASCII text, and lists, must mean the same on both sides.
+TEST(Settings, ValuesAndListsRoundTripWithQSettingsBothWays) {
+    auto path = tempFile("both-ways");
+    const QString file = QString::fromStdString(path.string());
+    const std::vector<std::string> texts{"Müller, Bau", "say \"hi\"", "a;b",
+                                         " padded ",    "@at",        "back\\slash"};
+    {
+        QSettings qt(file, QSettings::IniFormat);
+        for (size_t i = 0; i < texts.size(); ++i)
+            qt.setValue(QString("Qt/v%1").arg(i), QString::fromStdString(texts[i]));
+        qt.setValue("Qt/list", QStringList{"all", "2024, July", "2024-7"});
+    }
+    platform::Settings settings(path);
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(settings.value("Qt/v" + std::to_string(i)), texts[i]);
+    EXPECT_EQ(settings.stringListValue("Qt/list"),
+              (std::vector<std::string>{"all", "2024, July", "2024-7"}));
+
+    for (size_t i = 0; i < texts.size(); ++i)
+        ASSERT_TRUE(settings.setValue("Ours/v" + std::to_string(i), texts[i]));
+    ASSERT_TRUE(settings.setStringListValue("Ours/list", {"all", "2024, July"}));
+    ASSERT_TRUE(settings.setStringListValue("Ours/empty", {}));
+    QSettings qt(file, QSettings::IniFormat);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        QVariant value = qt.value(QString("Ours/v%1").arg(i));
+        EXPECT_EQ(value.typeId(), QMetaType::QString) << texts[i];
+        EXPECT_EQ(value.toString().toStdString(), texts[i]);
+    }
+    EXPECT_EQ(qt.value("Ours/list").toStringList(), (QStringList{"all", "2024, July"}));
+    EXPECT_TRUE(qt.value("Ours/empty").toStringList().isEmpty());
+    EXPECT_EQ(settings.stringListValue("Ours/empty"), std::vector<std::string>{});
 }

@@ -148,17 +148,18 @@ std::shared_ptr<LLSourceItem> LLSourceTreeController::objectAtPath(const LLIndex
 
 void LLSourceTreeController::saveState() {
     if (restoring_ || content_.empty() || !inWindow_) return;
-    settings_.setValue(kSelectedKey, iniStringList(selectedUIDs()));
-    settings_.setValue(kExpandedKey, iniStringList(expandedUIDs()));
+    // Lists as QSettings writes them, so the desktop program reads the same items.
+    settings_.setStringListValue(kSelectedKey, selectedUIDs());
+    settings_.setStringListValue(kExpandedKey, expandedUIDs());
 }
 
 void LLSourceTreeController::restoreState() {
     bool wasRestoring = restoring_;
     restoring_ = true;
     std::vector<std::string> expanded =
-        parseIniStringList(settings_.value(kExpandedKey).value_or(""));
+        settings_.stringListValue(kExpandedKey).value_or(std::vector<std::string>{});
     std::vector<std::string> selected =
-        parseIniStringList(settings_.value(kSelectedKey).value_or(""));
+        settings_.stringListValue(kSelectedKey).value_or(std::vector<std::string>{});
     setExpandedUIDs(expanded);
     setSelectedUIDs(selected);
     restoring_ = wasRestoring;
