@@ -1,6 +1,7 @@
 // ledgerlens-cli: command-line access to the invoice reader and the readable invoice.
 #include <QByteArray>
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -214,11 +215,10 @@ RenderOptions parseRenderOptions(const std::string& command, const std::vector<s
     return options;
 }
 
+// Through a temporary file and a rename: OUT is complete or untouched.
 bool writeFile(const std::string& path, const QByteArray& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.constData(), bytes.size());
-    return bool(out.flush());
+    QSaveFile out(QString::fromStdString(path));
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
 }
 
 // Renders an invoice read from `document`; 0 on success.

@@ -22,6 +22,12 @@ def show_keys(cli, files):
             vat = seller.get("vatNumber")
             number = invoice.get("number")
             key = f"{vat if vat is not None else '(null)'}-{number if number is not None else '(null)'}"
+            if invoice.get("seller") and vat is None:
+                # Without a VAT number the seller's identity keeps sellers apart.
+                for field, label in (("ID", "id"), ("taxNumber", "tax"), ("name", "name")):
+                    if seller.get(field):
+                        key += f" {label}:{seller[field]}"
+                        break
             keys.append((key, invoice.get("issueDate") is not None))
     return keys
 
