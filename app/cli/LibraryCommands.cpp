@@ -263,9 +263,10 @@ int importCommand(const std::vector<std::string>& args) {
         for (const auto& error : errors) {
             notStored = notStored || error.description == library::kLLErrorNotStored;
             std::cerr << "  " << name.transformedValue(error.path).value_or("") << ": "
-                      << platform::localizedString(error.description);
+                      << platform::localizedString(error.description) << " (" << error.description
+                      << ")\n    " << error.path;
             if (!error.reason.empty()) std::cerr << ": " << error.reason;
-            std::cerr << " (" << error.description << ")\n    " << error.path << "\n";
+            std::cerr << "\n";
         }
     }
     platform::Error error;

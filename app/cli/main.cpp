@@ -1,7 +1,6 @@
 // ledgerlens-cli: command-line access to the invoice reader and the readable invoice.
 #include <QByteArray>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +17,7 @@
 #include "layout/LLInvoiceRenderer.h"
 #include "model/InvoiceJson.h"
 #include "model/LLInvoice.h"
+#include "platform/FileData.h"
 #include "platform/SFLocalizeHelper.h"
 #include "platform/XmlDocument.h"
 
@@ -217,8 +217,7 @@ RenderOptions parseRenderOptions(const std::string& command, const std::vector<s
 
 // Through a temporary file and a rename: OUT is complete or untouched.
 bool writeFile(const std::string& path, const QByteArray& bytes) {
-    QSaveFile out(QString::fromStdString(path));
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+    return platform::writeFileAtomically(path, std::string_view(bytes.constData(), bytes.size()));
 }
 
 // Renders an invoice read from `document`; 0 on success.

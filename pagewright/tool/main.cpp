@@ -1,6 +1,5 @@
 // pagewright: embedded files of PDFs and the archival PDF/A-3 rebuild from the command line.
 #include <QCommandLineParser>
-#include <QSaveFile>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 
 #include "pagewright/PagewrightIdentity.h"
 #include "pagewright/PagewrightPDFDocument.h"
+#include "platform/FileData.h"
 
 namespace fs = std::filesystem;
 using pagewright::PagewrightPDFDocument;
@@ -48,19 +48,6 @@ int usage(const std::string& problem) {
     return kExitUsage;
 }
 
-// Written through a new file and a rename: the target is complete or untouched.
-bool writeAtomically(const std::string& path, const std::string& bytes, std::string* error) {
-    QSaveFile out(QString::fromStdString(path));
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !out.commit()) {
-        *error = out.errorString().toStdString();
-        return false;
-    }
-    return true;
-}
-
 // The output may be none of the inputs (whatever the path looks like) and replaces an
 // existing file only when asked to.
 std::optional<std::string> outputProblem(const std::string& output,
@@ -81,9 +68,10 @@ int writePDF(const std::string& output, const std::optional<std::string>& bytes,
         std::cerr << "pagewright: " << source << ": " << error.localizedDescription << "\n";
         return kExitFailure;
     }
-    std::string reason;
-    if (!writeAtomically(output, *bytes, &reason)) {
-        std::cerr << "pagewright: " << output << ": could not be written: " << reason << "\n";
+    platform::Error writeError;
+    // Through a new file and a rename: the target is complete or untouched.
+    if (!platform::writeFileAtomically(output, *bytes, &writeError)) {
+        std::cerr << "pagewright: " << writeError.localizedDescription << "\n";
         return kExitFailure;
     }
     return 0;

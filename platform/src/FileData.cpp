@@ -1,5 +1,7 @@
 #include "platform/FileData.h"
 
+#include <QSaveFile>
+#include <QString>
 #include <fstream>
 
 namespace platform {
@@ -23,6 +25,17 @@ std::optional<std::string> readFileData(const std::filesystem::path& file, Error
         return std::nullopt;
     }
     return bytes;
+}
+
+bool writeFileAtomically(const std::filesystem::path& file, std::string_view bytes, Error* error) {
+    QSaveFile out(QString::fromStdString(file.string()));
+    if (out.open(QIODevice::WriteOnly) &&
+        out.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+            static_cast<qint64>(bytes.size()) &&
+        out.commit())
+        return true;
+    return setError(error, "platform.file", 3,
+                    file.string() + ": cannot be written: " + out.errorString().toStdString());
 }
 
 }  // namespace platform

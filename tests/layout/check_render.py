@@ -143,9 +143,9 @@ def cli_errors(cli, corpus, workdir):
         f.write("<note>hello</note>")
     out = os.path.join(workdir, "error.pdf")
     cases = [
-        (["render", invoice], 2),                                   # no -o
-        (["render", "-o", out], 2),                                 # no file
-        (["render", "--bogus", invoice, "-o", out], 2),
+        (["render", invoice], 4),                                   # no -o: usage
+        (["render", "-o", out], 4),                                 # no file
+        (["render", "--bogus", invoice, "-o", out], 4),
         (["render", os.path.join(workdir, "missing.xml"), "-o", out], 1),
         (["render", not_invoice, "-o", out], 1),
         (["render", "--backdrop", not_invoice, invoice, "-o", out], 1),

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <set>
 
 #include "layout/LLInvoiceRenderer.h"
@@ -11,6 +10,7 @@
 #include "library/LLObjectContext.h"
 #include "model/LLInvoice.h"
 #include "pagewright/PagewrightPDFDocument.h"
+#include "platform/FileData.h"
 #include "platform/SFLocalizeHelper.h"
 #include "platform/XmlDocument.h"
 
@@ -44,20 +44,6 @@ std::string safeComponent(const std::optional<std::string>& name, const std::str
     }
     std::string safe = platform::stringForFileName(fallback);
     return safe.empty() || safe == "." || safe == ".." ? std::string("_") : safe;
-}
-
-// QSaveFile writes a new file beside the target and renames it: a reader (or a crash) never
-// sees half a file, and an existing file is replaced whole.
-bool writeAtomically(const fs::path& file, const std::string& bytes, std::string* error) {
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly) ||
-        out.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !out.commit()) {
-        *error = out.errorString().toStdString();
-        return false;
-    }
-    return true;
 }
 
 // A readable PDF of an invoice, rendered from its layout template and rebuilt by Pagewright.
@@ -167,11 +153,11 @@ class ExportRun {
     }
 
     void write(const fs::path& file, const std::string& bytes) {
-        std::string error;
-        if (writeAtomically(file, bytes, &error))
+        platform::Error error;
+        if (platform::writeFileAtomically(file, bytes, &error))
             ++summary_.filesWritten;
         else
-            fail(file, error);
+            fail(file, error.localizedDescription);
     }
 
     fs::path folder_;

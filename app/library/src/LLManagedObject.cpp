@@ -39,24 +39,20 @@ void LLManagedObject::setUid(std::optional<std::string> value) {
 // --- Invoice
 
 bool LLInvoiceRecord::setSummary(const Summary& summary) {
-    bool ok = write("dateIssued", optionalValue(summary.dateIssued));
-    dateIssued_ = summary.dateIssued;
-    ok = write("dateDue", optionalValue(summary.dateDue)) && ok;
-    dateDue_ = summary.dateDue;
-    ok = write("payableAmount", optionalValue(summary.payableAmount)) && ok;
-    payable_ = summary.payableAmount;
-    ok = write("taxExclusiveAmount", optionalValue(summary.taxExclusiveAmount)) && ok;
-    taxExclusive_ = summary.taxExclusiveAmount;
-    ok = write("taxInclusiveAmount", optionalValue(summary.taxInclusiveAmount)) && ok;
-    taxInclusive_ = summary.taxInclusiveAmount;
-    ok = write("sellerName", optionalValue(summary.sellerName)) && ok;
-    sellerName_ = summary.sellerName;
-    ok = write("name", optionalValue(summary.name)) && ok;
-    name_ = summary.name;
-    ok = write("currencyCode", optionalValue(summary.currencyCode)) && ok;
-    currencyCode_ = summary.currencyCode;
-    ok = write("identifier", optionalValue(summary.identifier)) && ok;
-    identifier_ = summary.identifier;
+    bool ok = true;
+    auto set = [&](const char* column, const auto& value, auto& field) {
+        ok = write(column, optionalValue(value)) && ok;
+        field = value;
+    };
+    set("dateIssued", summary.dateIssued, dateIssued_);
+    set("dateDue", summary.dateDue, dateDue_);
+    set("payableAmount", summary.payableAmount, payable_);
+    set("taxExclusiveAmount", summary.taxExclusiveAmount, taxExclusive_);
+    set("taxInclusiveAmount", summary.taxInclusiveAmount, taxInclusive_);
+    set("sellerName", summary.sellerName, sellerName_);
+    set("name", summary.name, name_);
+    set("currencyCode", summary.currencyCode, currencyCode_);
+    set("identifier", summary.identifier, identifier_);
     ok = write("xml", optionalValue(summary.xml)) && ok;
     xml_ = summary.xml;
     return ok;

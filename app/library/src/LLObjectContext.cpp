@@ -366,7 +366,15 @@ bool LLObjectContext::begin(platform::Error* error) {
 
 bool LLObjectContext::performWrite(const std::function<bool(platform::Error*)>& work,
                                    platform::Error* error) {
-    if (kind_ != Kind::Main) return begin(error) && work(error);
+    if (kind_ != Kind::Main) {
+        // Inside the open transaction; a failed step leaves nothing of itself behind.
+        if (!begin(error) || !exec("SAVEPOINT performWrite", error)) return false;
+        if (work(error)) return exec("RELEASE performWrite", error);
+        exec("ROLLBACK TO performWrite", nullptr);
+        exec("RELEASE performWrite", nullptr);
+        processPendingChanges();
+        return false;
+    }
     if (!exec("BEGIN IMMEDIATE", error)) return false;
     if (!work(error)) {
         exec("ROLLBACK", nullptr);
