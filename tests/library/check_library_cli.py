@@ -189,6 +189,28 @@ def check_failures_named(run, check, cii, corpus):
         r = run("import", lib, cii)
         check("a replacement is reported", "replaced TOSL108 (Salescompany ltd.) from " + cii in r.stderr,
               r.stderr)
+        # As root every file is readable: another user meets the permission error. An
+        # encrypted PDF says so.
+        import shutil
+        if shutil.which("setpriv") and shutil.which("qpdf"):
+            os.chmod(tmp, 0o777)
+            secret = os.path.join(tmp, "secret.xml")
+            shutil.copy(cii, secret)
+            os.chmod(secret, 0)
+            encrypted = os.path.join(tmp, "encrypted.pdf")
+            subprocess.run(["qpdf", "--encrypt", "u", "o", "256", "--",
+                            os.path.join(corpus, "zugferd/XML-Rechnung/FX/EN16931_Einfach.pdf"), encrypted],
+                           check=True)
+            os.chmod(encrypted, 0o644)
+            r = subprocess.run(["setpriv", "--reuid", "65534", "--regid", "65534", "--clear-groups",
+                                sys.argv[1], "import", os.path.join(tmp, "nobody.ledgerlens"), secret, encrypted],
+                               capture_output=True, text=True, cwd=tmp)
+            check("a file we may not read says so", "LLErrorUnreadableFile" in r.stderr
+                  and "Permission denied" in r.stderr, r.stderr)
+            check("an encrypted PDF says so", "LLErrorUnreadablePDF" in r.stderr and "encrypted" in r.stderr,
+                  r.stderr)
+        else:
+            print("note: setpriv or qpdf missing; permission and encryption checks skipped")
         env = dict(os.environ, LEDGERLENS_RESOURCES=os.path.join(tmp, "nothing"))
         r = subprocess.run([sys.argv[1], "import", os.path.join(tmp, "b.ledgerlens"), cii],
                            capture_output=True, text=True, env=env)
