@@ -1,5 +1,6 @@
 // Running a parsed schema against a document.
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/XPathContext.h"
@@ -98,13 +99,51 @@ bool RWSchematronValidator::toBoolean(const RWXPValue& value) {
     }
 }
 
+namespace {
+
+// The prefixes the official validation reports write, whatever prefixes a document uses.
+const std::unordered_map<std::string, std::string>& standardPrefixes() {
+    static const std::unordered_map<std::string, std::string> prefixes = {
+        {"urn:oasis:names:specification:ubl:schema:xsd:Invoice-2", "ubl"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2", "cn"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2", "cac"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2", "cbc"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CommonExtensionComponents-2", "ext"},
+        {"urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100", "rsm"},
+        {"urn:un:unece:uncefact:data:standard:ReusableAggregateBusinessInformationEntity:100",
+         "ram"},
+        {"urn:un:unece:uncefact:data:standard:UnqualifiedDataType:100", "udt"},
+        {"urn:un:unece:uncefact:data:standard:QualifiedDataType:100", "qdt"},
+        {"urn:ferd:CrossIndustryDocument:invoice:1p0", "rsm"},
+        {"urn:un:unece:uncefact:data:standard:ReusableAggregateBusinessInformationEntity:12",
+         "ram"},
+        {"urn:un:unece:uncefact:data:standard:UnqualifiedDataType:15", "udt"},
+        {"urn:un:unece:uncefact:data:standard:QualifiedDataType:12", "qdt"},
+    };
+    return prefixes;
+}
+
+bool sameName(xmlNodePtr a, xmlNodePtr b) {
+    if (!xmlStrEqual(a->name, b->name)) return false;
+    const xmlChar* ua = a->ns ? a->ns->href : nullptr;
+    const xmlChar* ub = b->ns ? b->ns->href : nullptr;
+    return ua == ub || (ua && ub && xmlStrEqual(ua, ub));
+}
+
+}  // namespace
+
 std::string RWSchematronValidator::getNodePath(xmlNodePtr node) {
     std::vector<std::string> steps;
     for (xmlNodePtr n = node; n && n->type == XML_ELEMENT_NODE; n = n->parent) {
         std::string name = platform::XmlNode(n).name();
+        if (n->ns && n->ns->href) {
+            auto known = standardPrefixes().find(reinterpret_cast<const char*>(n->ns->href));
+            if (known != standardPrefixes().end())
+                name = known->second + ":" + reinterpret_cast<const char*>(n->name);
+        }
         long position = 1;
         for (xmlNodePtr s = n->prev; s; s = s->prev)
-            if (s->type == XML_ELEMENT_NODE && platform::XmlNode(s).name() == name) ++position;
+            if (s->type == XML_ELEMENT_NODE && sameName(s, n)) ++position;
         steps.push_back(name + "[" + std::to_string(position) + "]");
     }
     std::string path;
@@ -151,6 +190,10 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
             for (const auto& [name, select] : f.variables) variables.push_back({name, select});
             slot->registerFunction(f.name, f.parameters, f.bodyExpression, variables);
         }
+        if (schema.baseDirectory)
+            slot->setDocumentLoader([this, base = *schema.baseDirectory](const std::string& uri) {
+                return ruleDocument(base, uri);
+            });
     }
     RWXPath2Evaluator& evaluator = *slot;
     evaluator.reset();
@@ -171,6 +214,15 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
     const bool xrechnung = inXRechnungContext(doc);
 
     RWValidationResult result;
+    // An expression the engine cannot evaluate decides nothing; it is counted once per run.
+    RWEngineProblem problem;
+    problem.ruleSet = schema.title.value_or("");
+    auto noteProblem = [&](const std::optional<std::string>& what) {
+        if (evaluator.lastError().empty()) return false;
+        if (problem.count++ == 0)
+            problem.firstMessage = (what ? *what + ": " : std::string()) + evaluator.lastError();
+        return true;
+    };
     for (const auto& pattern : schema.patterns) {
         if (pattern.patternId == std::optional<std::string>("variable-pattern")) continue;
         bindLets(evaluator, pattern.lets, documentNode);
@@ -197,6 +249,8 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
             bindLets(evaluator, rule->lets, node);
             for (const auto& assertion : rule->assertions) {
                 bool value = assertion.test && toBoolean(evaluator.evaluate(*assertion.test, node));
+                if (assertion.test && noteProblem(assertion.assertionId.value_or(*assertion.test)))
+                    continue;
                 bool fires = assertion.type == "assert" ? !value : value;
                 if (!fires) continue;
                 RWValidationError finding;
@@ -204,6 +258,9 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
                 finding.rule = rule->ruleId;
                 finding.assertion = finding.assertionId = assertion.assertionId;
                 finding.type = assertion.type;
+                finding.test = assertion.test;
+                finding.context = rule->context;
+                finding.order = result.errors.size() + result.warnings.size();
                 finding.flag = assertion.flag;
                 if (assertion.role) {
                     finding.role = assertion.role;
@@ -229,6 +286,7 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
             }
         }
     }
+    if (problem.count) result.engineProblems.push_back(std::move(problem));
     result.valid = result.errors.empty();
     return result;
 }

@@ -59,6 +59,20 @@ std::string stringArg(const RWXPValue& v, const char* function) {
     return item ? xdm::stringOf(*item) : std::string();
 }
 
+// document()/doc(): the document node of every URI, through the evaluator's loader, which
+// decides what may be read at all.
+RWXPValue loadDocuments(RWXPath2Evaluator& e, const RWXPValue& uris) {
+    if (!e.documentLoader()) fail("document() is not available here");
+    RWXPValue documents;
+    for (const auto& item : uris) {
+        std::string uri = xdm::stringOf(item);
+        xmlDocPtr doc = e.documentLoader()(uri);
+        if (!doc) fail("document('" + uri + "') cannot be read");
+        documents.push_back(RWXPItem::makeNode(reinterpret_cast<xmlNodePtr>(doc)));
+    }
+    return documents;
+}
+
 const RWXPItem& contextItemOrFail(RWXPath2Evaluator& e) {
     const RWXPItem* item = e.contextItem();
     if (!item) fail("no context item");
@@ -300,6 +314,9 @@ const std::unordered_map<std::string, RWXPFunctionLibrary::Entry>& RWXPFunctionL
               return single(RWXPItem::makeNode(n));
           }}},
         {"data", {1, 1, [](RWXPath2Evaluator&, Args& a) { return xdm::atomize(a[0]); }}},
+        {"document", {1, 2, [](RWXPath2Evaluator& e, Args& a) { return loadDocuments(e, a[0]); }}},
+        {"doc", {1, 1, [](RWXPath2Evaluator& e, Args& a) { return loadDocuments(e, a[0]); }}},
+
         // Strings.
         {"string",
          {0, 1,
