@@ -171,7 +171,7 @@ int exitCodeOf(Verdict verdict, bool failOnWarning) {
 // NAME.EXT in `dir`, NAME-2.EXT ... when several inputs share a file name.
 std::string outputName(const std::string& input, const std::string& extension,
                        std::map<std::string, int>& used) {
-    std::string name = fs::path(input).filename().string();
+    std::string name = fs::path(input).stem().string();
     int n = ++used[name];
     return n == 1 ? name + extension : name + "-" + std::to_string(n) + extension;
 }

@@ -43,24 +43,28 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--ruleweave", required=True)
     ap.add_argument("--corpus", required=True)
-    ap.add_argument("--rules", required=True)
+    ap.add_argument("--rules", required=True, action="append",
+                    help="a rules folder (repeatable: the general rules, the profile rules)")
     ap.add_argument("--jobs", default="2")
     ap.add_argument("--xml-only", action="store_true")
     args = ap.parse_args()
 
     results = os.path.join(args.corpus, "reference-results.jsonl")
     fx_results = os.path.join(args.corpus, "reference-results-facturx.jsonl")
-    if not os.path.isfile(results) or not os.path.isdir(os.path.join(args.rules, "Schematron")):
+    rules = [r for r in args.rules if os.path.isdir(r)]
+    general = [r for r in rules if os.path.isdir(os.path.join(r, "Schematron"))]
+    if not os.path.isfile(results) or not general:
         print(f"SKIP: corpus or rules not found ({args.corpus}, {args.rules})")
         return 77
-    have_profiles = os.path.isfile(fx_results) and os.path.isdir(os.path.join(args.rules, "FacturX"))
+    have_profiles = os.path.isfile(fx_results) and any(
+        os.path.isdir(os.path.join(r, "FacturX")) for r in rules)
     if not have_profiles:
         print("note: no Factur-X profile rules or reference; profile files are not compared")
 
     # Assertion ids the EN 16931/XRechnung .sch sources define. The compiled reference may carry
     # rules that the sources lack; those cannot fire from the sources and are listed apart.
     known_ids = set()
-    for sch in glob.glob(os.path.join(args.rules, "Schematron", "**", "*.sch"), recursive=True):
+    for sch in glob.glob(os.path.join(general[0], "Schematron", "**", "*.sch"), recursive=True):
         with open(sch, encoding="utf-8") as f:
             known_ids.update(re.findall(r'\bid="([^"]+)"', f.read()))
     absent = {}
@@ -91,7 +95,8 @@ def main():
     batch = 60
     for start in range(0, len(files), batch):
         chunk = files[start:start + batch]
-        proc = subprocess.run([args.ruleweave, "validate", "--schemas", args.rules, "--format", "json",
+        schemas = [a for r in rules for a in ("--schemas", r)]
+        proc = subprocess.run([args.ruleweave, "validate", *schemas, "--format", "json",
                                "-j", args.jobs] + chunk, capture_output=True, text=True)
         for line in proc.stdout.splitlines():
             record = json.loads(line)

@@ -68,8 +68,9 @@ std::string schematronVersion(const std::string& title, const fs::path& path) {
     if (auto v = firstMatch(title, versionPattern())) return *v;
     fs::path flat = path.parent_path() / "preprocessed" /
                     (path.stem().string() + "-preprocessed" + path.extension().string());
+    static const std::regex stated(R"(Schematron [Vv]ersion:?\s+(\d+(?:\.\d+)+))");
     if (auto text = platform::readFileData(flat))
-        if (auto v = firstMatch(text->substr(0, 2000), versionPattern())) return *v;
+        if (auto v = firstMatch(text->substr(0, 2000), stated)) return *v;
     return "";
 }
 
