@@ -38,8 +38,8 @@ constexpr const char* kDescription =
     "Exit status: 0 valid (information findings allowed), 1 warnings, 2 errors, 3 a file could\n"
     "not be read or no rules fit it, 4 usage error. The highest status of all inputs counts.";
 
-int usageError(const std::string& message) {
-    std::cerr << "ruleweave: " << message << "\nTry 'ruleweave --help'.\n";
+int usageError(const std::string& message, const char* help = "ruleweave validate --help") {
+    std::cerr << "ruleweave: " << message << "\nTry '" << help << "'.\n";
     return kUsage;
 }
 
@@ -324,10 +324,7 @@ int main(int argc, char** argv) {
         "Usage: ruleweave validate [options] FILE|DIR...\n"
         "       ruleweave --version | --help\n"
         "Run 'ruleweave validate --help' for the options.\n";
-    if (args.isEmpty()) {
-        std::cerr << commands;
-        return kUsage;
-    }
+    if (args.isEmpty()) return usageError("no command given", "ruleweave --help");
     const QString first = args.first();
     if (first == "--help" || first == "-h") {
         std::cout << commands << "\n" << kDescription << "\n";
@@ -338,5 +335,5 @@ int main(int argc, char** argv) {
         return kValid;
     }
     if (first == "validate") return validateCommand(args.mid(1));
-    return usageError("unknown command '" + first.toStdString() + "'");
+    return usageError("unknown command '" + first.toStdString() + "'", "ruleweave --help");
 }
