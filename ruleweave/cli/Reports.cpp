@@ -8,6 +8,7 @@
 
 #include "platform/JsonWriter.h"
 #include "platform/XmlEscape.h"
+#include "ruleweave/RWXPValue.h"
 
 namespace ruleweave::cli {
 namespace {
@@ -29,6 +30,14 @@ std::vector<const RWValidationError*> allFindings(const RWValidationResult& resu
     std::stable_sort(all.begin(), all.end(),
                      [&](const auto* a, const auto* b) { return rank(a) < rank(b); });
     return all;
+}
+
+// Findings by severity: the warnings list also holds information findings.
+std::string countsText(const RWValidationResult& r) {
+    size_t warnings = 0, infos = 0;
+    for (const auto& w : r.warnings) (w.severity() == "Warning" ? warnings : infos)++;
+    return std::to_string(r.errors.size()) + " errors, " + std::to_string(warnings) +
+           " warnings, " + std::to_string(infos) + " information";
 }
 
 std::string ruleSetLabel(const RWRuleSet& set) {
@@ -67,25 +76,8 @@ const char* verdictWord(Verdict verdict) {
 }
 
 Verdict verdictOf(const RWValidationResult& result) {
-    if (!result.errors.empty()) return Verdict::Invalid;
-    for (const auto& w : result.warnings)
-        if (w.severity() == "Warning") return Verdict::Warnings;
-    return Verdict::Valid;
-}
-
-std::string trimmedMessage(const std::string& text) {
-    std::string out;
-    bool space = false;
-    for (char c : text) {
-        if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
-            space = !out.empty();
-        } else {
-            if (space) out.push_back(' ');
-            space = false;
-            out.push_back(c);
-        }
-    }
-    return out;
+    int status = result.status();
+    return status == 3 ? Verdict::Invalid : status == 2 ? Verdict::Warnings : Verdict::Valid;
 }
 
 std::string textReport(const Outcome& o) {
@@ -98,10 +90,7 @@ std::string textReport(const Outcome& o) {
         return out.str();
     }
     const auto& r = *o.result;
-    size_t warnings = 0, infos = 0;
-    for (const auto& w : r.warnings) (w.severity() == "Warning" ? warnings : infos)++;
-    out << " (" << r.errors.size() << " errors, " << warnings << " warnings, " << infos
-        << " information)\n";
+    out << " (" << countsText(r) << ")\n";
     if (r.profile)
         out << "  profile: " << *r.profile << " (" << r.profileMatch.value_or("") << ")\n";
     else if (r.profileMatch)
@@ -113,7 +102,7 @@ std::string textReport(const Outcome& o) {
     for (const auto* e : allFindings(r))
         out << "  " << e->severity() << "  " << e->assertionId.value_or(e->type.value_or("-"))
             << "  " << (e->location && !e->location->empty() ? *e->location : "-") << "  "
-            << trimmedMessage(e->message.value_or("")) << "\n";
+            << xdm::normalizeSpace(e->message.value_or("")) << "\n";
     return out.str();
 }
 
@@ -168,7 +157,7 @@ std::string jsonRecord(const Outcome& o) {
             optional("type", e.type);
             optional("role", e.role);
             optional("flag", e.flag);
-            json.key("message").string(trimmedMessage(e.message.value_or("")));
+            json.key("message").string(xdm::normalizeSpace(e.message.value_or("")));
             optional("location", e.location);
             optional("schemaTitle", e.schemaTitle);
             optional("ruleSet", e.ruleSet);
@@ -198,7 +187,7 @@ std::string svrlReport(const Outcome& o) {
     for (const auto* e : allFindings(r))
         if (e->type == std::optional<std::string>("xsd"))
             out << "  <svrl:text>" << escapeXml(e->schemaTitle.value_or("XSD")) << ": "
-                << escapeXml(trimmedMessage(e->message.value_or(""))) << "</svrl:text>\n";
+                << escapeXml(xdm::normalizeSpace(e->message.value_or(""))) << "</svrl:text>\n";
     for (const auto& p : r.engineProblems)
         out << "  <svrl:text>engine problem in " << escapeXml(p.ruleSet) << ": " << p.count
             << " expressions could not be evaluated, first: " << escapeXml(p.firstMessage)
@@ -243,7 +232,7 @@ std::string svrlReport(const Outcome& o) {
                 << tokenAttribute("flag", e->flag) << tokenAttribute("role", e->role)
                 << " location=\"" << escapeXml(e->location.value_or("")) << "\" test=\""
                 << escapeXml(e->test.value_or("")) << "\">\n"
-                << "    <svrl:text>" << escapeXml(trimmedMessage(e->message.value_or("")))
+                << "    <svrl:text>" << escapeXml(xdm::normalizeSpace(e->message.value_or("")))
                 << "</svrl:text>\n"
                 << "  </" << element << ">\n";
         }
@@ -284,10 +273,7 @@ std::string htmlReport(const Outcome& o) {
         return out.str();
     }
     const auto& r = *o.result;
-    size_t warnings = 0, infos = 0;
-    for (const auto& w : r.warnings) (w.severity() == "Warning" ? warnings : infos)++;
-    out << "<p>" << r.errors.size() << " errors, " << warnings << " warnings, " << infos
-        << " information.";
+    out << "<p>" << countsText(r) << ".";
     if (r.profile)
         out << " Profile: <b>" << escapeXml(*r.profile) << "</b> ("
             << escapeXml(r.profileMatch.value_or("")) << " match).";
@@ -342,7 +328,7 @@ std::string htmlReport(const Outcome& o) {
             << escapeXml(e->assertionId.value_or(e->type.value_or(""))) << "<br><small>"
             << escapeXml(e->ruleSet.value_or(e->schemaTitle.value_or(""))) << "</small></td><td>"
             << g.locations.size() << "</td><td>"
-            << escapeXml(trimmedMessage(e->message.value_or("")));
+            << escapeXml(xdm::normalizeSpace(e->message.value_or("")));
         if (e->test)
             out << "<details><summary>test</summary><code>" << escapeXml(*e->test)
                 << "</code></details>";

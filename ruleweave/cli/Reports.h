@@ -22,8 +22,6 @@ struct Outcome {
 const char* verdictWord(Verdict verdict);
 // Valid also with information findings; Warnings when a finding has severity "Warning".
 Verdict verdictOf(const RWValidationResult& result);
-// Whitespace runs as one blank, no blanks at the ends.
-std::string trimmedMessage(const std::string& text);
 
 std::string textReport(const Outcome& outcome);
 std::string jsonRecord(const Outcome& outcome);  // one line, no newline

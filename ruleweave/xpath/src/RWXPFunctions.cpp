@@ -115,21 +115,6 @@ icu::UnicodeString fromUtf8(const std::string& s) {
     return icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<int32_t>(s.size())));
 }
 
-std::string normalizeSpace(const std::string& s) {
-    std::string out;
-    bool pending = false;
-    for (char c : s) {
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            pending = !out.empty();
-        } else {
-            if (pending) out.push_back(' ');
-            pending = false;
-            out.push_back(c);
-        }
-    }
-    return out;
-}
-
 // Numeric value of an argument for the rounding family: untyped reads as a double.
 std::optional<RWXPItem> numericArg(const RWXPValue& v, const char* function) {
     auto item = optionalAtomic(v, function);
@@ -337,7 +322,7 @@ const std::unordered_map<std::string, RWXPFunctionLibrary::Entry>& RWXPFunctionL
           [](RWXPath2Evaluator& e, Args& a) {
               std::string s = a.empty() ? xdm::stringOf(contextItemOrFail(e))
                                         : stringArg(a[0], "normalize-space");
-              return str(normalizeSpace(s));
+              return str(xdm::normalizeSpace(s));
           }}},
         {"concat",
          {1, SIZE_MAX,
@@ -751,7 +736,9 @@ RWXPValue RWXPath2Evaluator::evaluateFunction(const std::string& name,
     std::string key = name.rfind("fn:", 0) == 0 ? name.substr(3) : name;
     const auto& table = RWXPFunctionLibrary::table();
     auto it = table.find(key);
-    if (it == table.end()) return {};
+    // A call the engine cannot make must not pass for an empty result.
+    if (it == table.end())
+        fail("unknown function " + name + "#" + std::to_string(arguments.size()));
     if (arguments.size() < it->second.minArgs || arguments.size() > it->second.maxArgs)
         fail(name + "() called with " + std::to_string(arguments.size()) + " arguments");
     return it->second.impl(*this, arguments);

@@ -58,8 +58,9 @@ struct RWValidationResult {
     std::optional<std::string> profile;
     std::optional<std::string> profileMatch;
 
-    // 1 valid, 2 warnings only, 3 errors.
-    int status() const { return !errors.empty() ? 3 : (!warnings.empty() ? 2 : 1); }
+    // 1 valid (information findings allowed), 2 warnings, 3 errors: the verdict that the
+    // ruleweave tool, the library's stored code and the status dot all show.
+    int status() const;
     // The colour of a status as "#rrggbb": gray 0 (not validated), green 1, orange 2, red 3;
     // none for any other value (drawn as a plain white disc).
     static std::optional<std::string> colorForStatus(int status);
