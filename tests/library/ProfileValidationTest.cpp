@@ -2,6 +2,7 @@
 #include "LibraryTestSupport.h"
 #include "library/LLDocument.h"
 #include "platform/Resources.h"
+#include "ruleweave/RWValidationResult.h"
 
 using namespace library;
 namespace fs = std::filesystem;
@@ -22,8 +23,8 @@ TEST(ProfileValidation, ImportedMinimumInvoiceUsesItsProfileAndNamesTheRuleSets)
     auto& context = document->managedObjectContext();
     // MINIMUM is no full EN 16931 invoice: the CEN rules would call it invalid (BR-16, ...);
     // its own rules find only "not used" notes, which are information.
-    auto records = document->importData(
-        readCorpusFile("zugferd/ZUGFeRDv2/correct/FNFE-factur-x-examples/Facture_FR_MINIMUM.pdf"),
+    auto records = document->importFile(
+        corpusDir() / "zugferd/ZUGFeRDv2/correct/FNFE-factur-x-examples/Facture_FR_MINIMUM.pdf",
         context);
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records.front()->validationResult(), 2);  // green, as ruleweave's "valid"

@@ -42,13 +42,15 @@ std::vector<std::string> patternBranches(const std::string& pattern) {
 
 // The nodes a rule context matches, as an XSLT match pattern does: a relative pattern matches
 // wherever it stands in the document.
+template <class OnFailure>
 RWXPValue matchedNodes(RWXPath2Evaluator& evaluator, const std::string& context,
-                       xmlNodePtr documentNode) {
+                       xmlNodePtr documentNode, OnFailure&& failed) {
     RWXPValue nodes;
     for (const auto& branch : patternBranches(context)) {
         if (branch.empty()) continue;
         std::string expression = branch[0] == '/' ? branch : "//" + branch;
         RWXPValue found = evaluator.evaluate(expression, documentNode);
+        failed("context " + branch);
         for (auto& item : found)
             if (item.isNode()) nodes.push_back(std::move(item));
     }
@@ -56,12 +58,15 @@ RWXPValue matchedNodes(RWXPath2Evaluator& evaluator, const std::string& context,
     return nodes;
 }
 
+// Binds the lets in order; `failed` hears of each value the engine could not evaluate.
+template <class OnFailure>
 void bindLets(RWXPath2Evaluator& evaluator, const std::vector<SchematronLet>& lets,
-              xmlNodePtr context) {
+              xmlNodePtr context, OnFailure&& failed) {
     for (const auto& let : lets) {
         if (!let.name) continue;
         evaluator.setVariable(*let.name,
                               let.value ? evaluator.evaluate(*let.value, context) : RWXPValue());
+        if (let.value) failed("$" + *let.name);
     }
 }
 
@@ -210,9 +215,6 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
         forget.cached = forget.cached || cachedSchema.get() == &schema;
     xmlDocPtr doc = document.raw();
     xmlNodePtr documentNode = reinterpret_cast<xmlNodePtr>(doc);
-    bindLets(evaluator, schema.lets, documentNode);
-    const bool xrechnung = inXRechnungContext(doc);
-
     RWValidationResult result;
     // An expression the engine cannot evaluate decides nothing; it is counted once per run.
     RWEngineProblem problem;
@@ -223,15 +225,18 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
             problem.firstMessage = (what ? *what + ": " : std::string()) + evaluator.lastError();
         return true;
     };
+    bindLets(evaluator, schema.lets, documentNode, noteProblem);
+    const bool xrechnung = inXRechnungContext(doc);
     for (const auto& pattern : schema.patterns) {
         if (pattern.patternId == std::optional<std::string>("variable-pattern")) continue;
-        bindLets(evaluator, pattern.lets, documentNode);
+        bindLets(evaluator, pattern.lets, documentNode, noteProblem);
         // Within a pattern a node is handled by the first rule whose context matches it.
         std::unordered_set<xmlNodePtr> claimed;
         std::vector<std::pair<xmlNodePtr, const SchematronRule*>> work;
         for (const auto& rule : pattern.rules) {
             if (rule.abstract || !rule.context) continue;
-            for (const auto& item : matchedNodes(evaluator, *rule.context, documentNode))
+            for (const auto& item :
+                 matchedNodes(evaluator, *rule.context, documentNode, noteProblem))
                 if (claimed.insert(item.node).second) work.emplace_back(item.node, &rule);
         }
         std::stable_sort(work.begin(), work.end(), [](const auto& a, const auto& b) {
@@ -246,7 +251,7 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
                         *let.name, evaluator.hasVariable(*let.name)
                                        ? std::optional<RWXPValue>(evaluator.getVariable(*let.name))
                                        : std::nullopt);
-            bindLets(evaluator, rule->lets, node);
+            bindLets(evaluator, rule->lets, node, noteProblem);
             for (const auto& assertion : rule->assertions) {
                 bool value = assertion.test && toBoolean(evaluator.evaluate(*assertion.test, node));
                 if (assertion.test && noteProblem(assertion.assertionId.value_or(*assertion.test)))
