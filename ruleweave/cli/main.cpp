@@ -295,7 +295,7 @@ int validateCommand(const QStringList& arguments) {
             text = textReport(o);
         }
         if (!outDir) {
-            if (o.result || fmt == "json") std::cout << text;
+            std::cout << text;  // text format: unreadable inputs are told on stderr only
             continue;
         }
         fs::path target = *outDir / outputName(o.file, extension, usedNames);

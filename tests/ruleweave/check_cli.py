@@ -170,6 +170,9 @@ def main():
         check("svrl names the rule", any(a.getAttribute("id") == "BR-DE-30" for a in asserts))
         r = run(*schemas, "--format", "svrl", invalid)
         check("one input to stdout", r.returncode == 2 and r.stdout.count("<svrl:schematron-output") == 1)
+        r = run(*schemas, "--format", "svrl", broken)
+        check("an unreadable input still gets its SVRL document", r.returncode == 3 and
+              "unreadable" in r.stdout and r.stdout.count("<svrl:schematron-output") == 1, r.stdout)
 
         # HTML report per input.
         html = os.path.join(tmp, "html")
