@@ -64,6 +64,16 @@ TEST_P(ProfileSelection, OneRuleSetPerGuidelineID) {
     EXPECT_EQ(stems, c.schemaStems);
 }
 
+void PrintTo(const ProfileCase& c, std::ostream* os) { *os << c.id; }
+
+// Test names from the guideline ID (letters and digits only).
+std::string caseName(const ::testing::TestParamInfo<ProfileCase>& info) {
+    std::string name = std::to_string(info.index) + "_";
+    for (char c : info.param.id)
+        if (std::isalnum(static_cast<unsigned char>(c))) name.push_back(c);
+    return name;
+}
+
 const std::vector<std::string> kCEN = {"CrossIndustryInvoice_100pD16B", "EN16931-CII-validation"};
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ProfileCase{"urn:ferd:CrossIndustryDocument:invoice:1p0:komfort",
                                   "ZUGFeRD1",
                                   "namespace",
-                                  {"ZUGFeRD1p0", "ZUGFeRD_1p0"}}));
+                                  {"ZUGFeRD1p0", "ZUGFeRD_1p0"}}),
+    caseName);
 
 INSTANTIATE_TEST_SUITE_P(
     LegacyFallback, ProfileSelection,
@@ -146,7 +157,8 @@ INSTANTIATE_TEST_SUITE_P(
                                   "legacy",
                                   {"FACTUR-X_EN16931", "FACTUR-X_EN16931"}},
                       // No row and no fallback: nothing profile-specific runs.
-                      ProfileCase{"urn:example:invoice", std::nullopt, "unknown", kCEN}));
+                      ProfileCase{"urn:example:invoice", std::nullopt, "unknown", kCEN}),
+    caseName);
 
 struct TempDir {
     fs::path path;
