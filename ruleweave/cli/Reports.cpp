@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <tuple>
 #include <vector>
 
 #include "platform/JsonWriter.h"
@@ -23,13 +24,19 @@ std::vector<const RWValidationError*> allFindings(const RWValidationResult& resu
     std::map<std::string, size_t> setOrder;
     for (size_t i = 0; i < result.ruleSets.size(); ++i)
         setOrder.emplace(result.ruleSets[i].name, i);
+    // Schematron findings first, then XSD ones (a profile's XSD shares its rule set's name).
     auto rank = [&](const RWValidationError* e) {
         auto it = setOrder.find(e->ruleSet.value_or(e->schemaTitle.value_or("")));
-        return std::make_pair(it == setOrder.end() ? setOrder.size() : it->second, e->order);
+        bool xsd = e->type == std::optional<std::string>("xsd");
+        return std::make_tuple(xsd, it == setOrder.end() ? setOrder.size() : it->second, e->order);
     };
     std::stable_sort(all.begin(), all.end(),
                      [&](const auto* a, const auto* b) { return rank(a) < rank(b); });
     return all;
+}
+
+int severityRank(const std::string& severity) {
+    return severity == "Error" ? 0 : severity == "Warning" ? 1 : 2;
 }
 
 // Findings by severity: the warnings list also holds information findings.
@@ -99,7 +106,11 @@ std::string textReport(const Outcome& o) {
     for (const auto& p : r.engineProblems)
         out << "  engine problem in " << p.ruleSet << ": " << p.count
             << " expressions could not be evaluated, first: " << p.firstMessage << "\n";
-    for (const auto* e : allFindings(r))
+    auto findings = allFindings(r);  // errors first, each severity in run order
+    std::stable_sort(findings.begin(), findings.end(), [](const auto* a, const auto* b) {
+        return severityRank(a->severity()) < severityRank(b->severity());
+    });
+    for (const auto* e : findings)
         out << "  " << e->severity() << "  " << e->assertionId.value_or(e->type.value_or("-"))
             << "  " << (e->location && !e->location->empty() ? *e->location : "-") << "  "
             << xdm::normalizeSpace(e->message.value_or("")) << "\n";
@@ -308,11 +319,8 @@ std::string htmlReport(const Outcome& o) {
         it->second.locations.push_back(e->location.value_or(""));
     }
     std::stable_sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
-        auto rank = [&](const std::string& k) {
-            std::string s = groups.at(k).first->severity();
-            return s == "Error" ? 0 : s == "Warning" ? 1 : 2;
-        };
-        return rank(a) < rank(b);
+        return severityRank(groups.at(a).first->severity()) <
+               severityRank(groups.at(b).first->severity());
     });
     out << "<h2>Findings</h2>\n";
     if (order.empty())
