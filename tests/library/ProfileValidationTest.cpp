@@ -33,6 +33,7 @@ TEST(ProfileValidation, ImportedMinimumInvoiceUsesItsProfileAndNamesTheRuleSets)
     ASSERT_TRUE(answer.result);
     EXPECT_EQ(answer.result->profile, "MINIMUM");
     EXPECT_TRUE(answer.result->errors.empty());
+    EXPECT_TRUE(answer.result->engineProblems.empty());  // the code lists were read
     EXPECT_FALSE(answer.result->warnings.empty());  // the information findings are kept
     ASSERT_FALSE(answer.result->ruleSets.empty());
     for (const auto& set : answer.result->ruleSets) {

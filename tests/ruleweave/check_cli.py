@@ -124,6 +124,7 @@ def main():
             check("unreadable record has a reason", lines[2]["status"] == "unreadable" and lines[2]["reason"], lines[2])
             check("profile and attachment", (lines[3]["profile"], lines[3]["profileMatch"], lines[3]["attachment"])
                   == ("MINIMUM", "exact", "factur-x.xml"), lines[3])
+            check("the profile's code lists are read", lines[3]["engineProblems"] == [], lines[3]["engineProblems"])
             check("MINIMUM runs only its own rules", [s["name"] for s in lines[3]["ruleSets"]]
                   == ["FACTUR-X_MINIMUM", "FACTUR-X_MINIMUM"], lines[3]["ruleSets"])
             check("ZUGFeRD 1.0 gets the 1.0 rules", lines[4]["profile"] == "ZUGFeRD1" and
