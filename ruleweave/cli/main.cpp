@@ -1,86 +1,81 @@
 // ruleweave: validates invoices against the Schematron and XSD sets of a rules folder.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Reports.h"
 #include "pagewright/PagewrightPDFDocument.h"
-#include "platform/JsonWriter.h"
-#include "platform/XmlEscape.h"
+#include "platform/FileData.h"
 #include "platform/Resources.h"
 #include "ruleweave/RWSchematronValidator.h"
 
 namespace fs = std::filesystem;
 using namespace ruleweave;
+using namespace ruleweave::cli;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: ruleweave validate [--schemas DIR]... [--format text|json|svrl] [-j N] FILE...\n"
-    "\n"
-    "Validates each XML file against every schema of the rules folders that fits it: the\n"
-    "Schematron rule sets whose namespaces and customization identifier match, and the XSD that\n"
-    "declares the document's root element.\n"
-    "\n"
-    "  --schemas DIR   a folder of .sch and .xsd files (repeatable; default: the program's rules)\n"
-    "  --format F      text (default), json (one object per line and file) or svrl\n"
-    "  -j N            validate N files in parallel\n"
-    "\n"
-    "Exit status: 0 valid, 1 warnings only, 2 errors, 3 a file could not be read or matched no "
-    "schema.\n";
+enum Exit { kValid = 0, kWarnings = 1, kInvalid = 2, kUnreadable = 3, kUsage = 4 };
 
-struct FileReport {
-    std::string output;
-    int status = 0;  // exit status contribution
-};
+// Larger inputs are refused before they are read; real invoices are far smaller.
+constexpr std::uintmax_t kInputLimit = std::uintmax_t(256) << 20;
 
+constexpr const char* kDescription =
+    "Validates each invoice (XML, or PDF with the invoice embedded; folders are searched for\n"
+    "*.xml and *.pdf) against the rule sets of the rules folders that fit it: the Schematron\n"
+    "rules of its syntax and customization or Factur-X/ZUGFeRD profile, and the XSD that\n"
+    "declares its root element.\n"
+    "\n"
+    "Exit status: 0 valid (information findings allowed), 1 warnings, 2 errors, 3 a file could\n"
+    "not be read or no rules fit it, 4 usage error. The highest status of all inputs counts.";
 
-void writeFinding(platform::JsonWriter& json, const RWValidationError& e) {
-    json.beginObject();
-    auto field = [&json](const char* name, const std::optional<std::string>& v) {
-        json.key(name);
-        v ? json.string(*v) : json.null();
-    };
-    field("pattern", e.pattern);
-    field("rule", e.rule);
-    field("assertion", e.assertion);
-    field("assertionId", e.assertionId);
-    field("test", e.test);
-    field("type", e.type);
-    field("role", e.role);
-    field("flag", e.flag);
-    field("message", e.message);
-    field("location", e.location);
-    field("schemaTitle", e.schemaTitle);
-    json.key("severity").string(e.severity());
-    json.endObject();
+int usageError(const std::string& message, const char* help = "ruleweave validate --help") {
+    std::cerr << "ruleweave: " << message << "\nTry '" << help << "'.\n";
+    return kUsage;
 }
 
-std::string statusWord(int status) {
-    return status == 1 ? "valid" : status == 2 ? "valid with warnings" : "invalid";
+bool hasExtension(const fs::path& p, const char* ext) {
+    std::string e = p.extension().string();
+    std::transform(e.begin(), e.end(), e.begin(), [](unsigned char c) { return std::tolower(c); });
+    return e == ext;
 }
 
-std::string normalizeSpace(const std::string& s) {
-    std::string out;
-    bool space = false;
-    for (char c : s) {
-        if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
-            space = !out.empty();
-        } else {
-            if (space) out.push_back(' ');
-            space = false;
-            out.push_back(c);
+// Files as given; folders become their *.xml and *.pdf files, recursively, in path order.
+std::vector<std::string> expandInputs(const QStringList& arguments) {
+    std::vector<std::string> files;
+    for (const auto& argument : arguments) {
+        std::string path = argument.toStdString();
+        std::error_code ec;
+        if (!fs::is_directory(path, ec)) {
+            files.push_back(path);
+            continue;
         }
+        std::vector<std::string> found;
+        fs::recursive_directory_iterator it(path, fs::directory_options::skip_permission_denied,
+                                            ec),
+            end;
+        for (; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec) &&
+                (hasExtension(it->path(), ".xml") || hasExtension(it->path(), ".pdf")))
+                found.push_back(it->path().string());
+        std::sort(found.begin(), found.end());
+        files.insert(files.end(), found.begin(), found.end());
     }
-    return out;
+    return files;
 }
 
 // The invoice among a PDF's embedded files: CII before UBL before the older CII generation.
-std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::string& reason) {
+std::optional<std::pair<std::string, std::string>> invoiceFromPDF(const std::string& bytes,
+                                                                  std::string& reason) {
     platform::Error error;
     auto pdf = pagewright::PagewrightPDFDocument::initWithData(bytes, &error);
     if (!pdf) {
@@ -88,7 +83,7 @@ std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::stri
             error.localizedDescription.empty() ? "not a readable PDF" : error.localizedDescription;
         return std::nullopt;
     }
-    std::optional<std::string> best;
+    std::optional<std::pair<std::string, std::string>> best;  // name, data
     std::string unreadable;
     int bestRank = 99;
     for (const auto& attachment : pdf->attachments()) {
@@ -96,8 +91,7 @@ std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::stri
         platform::Error parseError;
         auto doc = platform::XmlDocument::parse(attachment->data, &parseError);
         if (!doc || !doc->root()) {
-            if (attachment->name.size() > 4 &&
-                attachment->name.substr(attachment->name.size() - 4) == ".xml")
+            if (hasExtension(attachment->name, ".xml"))
                 unreadable = "the embedded " + attachment->name +
                              " is not readable: " + parseError.localizedDescription;
             continue;
@@ -111,185 +105,235 @@ std::optional<std::string> invoiceXMLFromPDF(const std::string& bytes, std::stri
                                                       : 9;
         if (rank < bestRank) {
             bestRank = rank;
-            best = attachment->data;
+            best.emplace(attachment->name, attachment->data);
         }
     }
     if (!best) reason = unreadable.empty() ? "the PDF carries no invoice XML" : unreadable;
     return best;
 }
 
-FileReport validateFile(RWSchematronValidator& validator, const std::string& path,
-                        const std::string& format) {
-    FileReport report;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        report.status = 3;
-        report.output = "ruleweave: " + path + ": cannot read the file\n";
-        return report;
+Outcome validateFile(RWSchematronValidator& validator, const std::string& path) {
+    Outcome outcome;
+    outcome.file = path;
+    std::error_code ec;
+    auto status = fs::status(path, ec);
+    if (ec || !fs::exists(status)) {
+        outcome.reason = "no such file";
+        return outcome;
     }
-    std::stringstream stream;
-    stream << in.rdbuf();
-    std::string bytes = stream.str();
-    if (bytes.rfind("%PDF-", 0) == 0 || bytes.find("%PDF-") < 1024) {
-        std::string reason;
-        auto xml = invoiceXMLFromPDF(bytes, reason);
-        if (!xml) {
-            report.status = 3;
-            report.output = "ruleweave: " + path + ": " + reason + "\n";
-            return report;
-        }
-        bytes = std::move(*xml);
+    // Devices and pipes are not read at all: they may never end.
+    if (!fs::is_regular_file(status)) {
+        outcome.reason = "not a regular file";
+        return outcome;
+    }
+    platform::Error readError;
+    auto bytes = platform::readFileData(path, &readError, kInputLimit);
+    if (!bytes) {
+        outcome.reason = readError.code == 2 ? "larger than 256 MB" : "cannot read the file";
+        return outcome;
+    }
+    if (bytes->rfind("%PDF-", 0) == 0 ||
+        bytes->substr(0, 1024).find("%PDF-") != std::string::npos) {
+        auto invoice = invoiceFromPDF(*bytes, outcome.reason);
+        if (!invoice) return outcome;
+        outcome.attachment = invoice->first;
+        *bytes = std::move(invoice->second);
     }
     platform::Error error;
-    auto result = validator.validateXMLWithAutoDetection(bytes, &error);
+    auto result = validator.validateXMLWithAutoDetection(*bytes, &error);
     if (!result) {
-        report.status = 3;
-        report.output = "ruleweave: " + path + ": " +
-                        (error.localizedDescription.empty() ? "cannot be validated"
-                                                            : error.localizedDescription) +
-                        "\n";
-        return report;
+        bool noRules = error.domain == kRuleweaveErrorDomain && error.code == 404;
+        outcome.verdict = noRules ? Verdict::NoRules : Verdict::Unreadable;
+        outcome.reason = noRules ? "no rule set fits this document"
+                         : error.localizedDescription.empty()
+                             ? "not readable as XML"
+                             : "not readable as XML: " + error.localizedDescription;
+        return outcome;
     }
-    int status = result->status();
-    report.status = status == 1 ? 0 : status == 2 ? 1 : 2;
-    std::ostringstream out;
-    if (format == "json") {
-        platform::JsonWriter json(false);
-        json.beginObject();
-        json.key("file").string(path);
-        json.key("status").rawNumber(std::to_string(status));
-        json.key("schemaFiles").beginArray();
-        for (const auto& s : result->schemaFiles.value_or(std::vector<std::string>{}))
-            json.string(s);
-        json.endArray();
-        json.key("errors").beginArray();
-        for (const auto& e : result->errors) writeFinding(json, e);
-        json.endArray();
-        json.key("warnings").beginArray();
-        for (const auto& e : result->warnings) writeFinding(json, e);
-        json.endArray();
-        json.endObject();
-        out << json.text() << "\n";
-    } else if (format == "svrl") {
-        out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            << "<svrl:schematron-output xmlns:svrl=\"http://purl.oclc.org/dsdl/svrl\" title=\""
-            << platform::escapeXml(path) << "\">\n";
-        for (const auto& s : result->schemaFiles.value_or(std::vector<std::string>{}))
-            out << "  <svrl:active-pattern document=\"" << platform::escapeXml(path) << "\" name=\""
-                << platform::escapeXml(s) << "\"/>\n";
-        for (const auto* list : {&result->errors, &result->warnings}) {
-            for (const auto& e : *list) {
-                std::string element = e.type == std::optional<std::string>("report")
-                                          ? "svrl:successful-report"
-                                          : "svrl:failed-assert";
-                out << "  <" << element;
-                if (e.assertionId) out << " id=\"" << platform::escapeXml(*e.assertionId) << "\"";
-                if (e.flag) out << " flag=\"" << platform::escapeXml(*e.flag) << "\"";
-                if (e.role) out << " role=\"" << platform::escapeXml(*e.role) << "\"";
-                out << " location=\"" << platform::escapeXml(e.location.value_or("")) << "\">\n"
-                    << "    <svrl:text>" << platform::escapeXml(e.message.value_or("")) << "</svrl:text>\n"
-                    << "  </" << element << ">\n";
-            }
-        }
-        out << "</svrl:schematron-output>\n";
-    } else {
-        out << path << ": " << statusWord(status) << " (" << result->errors.size() << " errors, "
-            << result->warnings.size() << " warnings)\n";
-        for (const auto& s : result->schemaFiles.value_or(std::vector<std::string>{}))
-            out << "  schema: " << s << "\n";
-        for (const auto* list : {&result->errors, &result->warnings})
-            for (const auto& e : *list)
-                out << "  " << e.severity() << "  " << e.assertionId.value_or(e.type.value_or("-"))
-                    << "  " << (e.location && !e.location->empty() ? *e.location : "-") << "  "
-                    << normalizeSpace(e.message.value_or("")) << "\n";
-    }
-    report.output = out.str();
-    return report;
+    outcome.verdict = verdictOf(*result);
+    outcome.result = std::move(result);
+    return outcome;
 }
 
-int validateCommand(const std::vector<std::string>& args) {
-    std::vector<fs::path> schemaDirs;
-    std::vector<std::string> files;
-    std::string format = "text";
-    unsigned jobs = 1;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](const char* option) -> std::optional<std::string> {
-            if (i + 1 >= args.size()) {
-                std::cerr << "ruleweave: " << option << " needs a value\n";
-                return std::nullopt;
-            }
-            return args[++i];
-        };
-        if (a == "--schemas") {
-            auto v = value("--schemas");
-            if (!v) return 3;
-            schemaDirs.emplace_back(*v);
-        } else if (a == "--format") {
-            auto v = value("--format");
-            if (!v) return 3;
-            format = *v;
-            if (format != "text" && format != "json" && format != "svrl") {
-                std::cerr << "ruleweave: unknown format " << format << "\n";
-                return 3;
-            }
-        } else if (a == "-j") {
-            auto v = value("-j");
-            if (!v) return 3;
-            jobs = static_cast<unsigned>(std::max(1, std::atoi(v->c_str())));
-        } else if (a == "--help" || a == "-h") {
-            std::cout << kUsage;
-            return 0;
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            std::cerr << "ruleweave: unknown option " << a << "\n" << kUsage;
-            return 3;
-        } else {
-            files.push_back(a);
-        }
+int exitCodeOf(Verdict verdict, bool failOnWarning) {
+    switch (verdict) {
+        case Verdict::Valid:
+            return kValid;
+        case Verdict::Warnings:
+            return failOnWarning ? kWarnings : kValid;
+        case Verdict::Invalid:
+            return kInvalid;
+        default:
+            return kUnreadable;
     }
-    if (files.empty()) {
-        std::cerr << kUsage;
-        return 3;
+}
+
+// NAME.EXT in `dir`, NAME-2.EXT ... when several inputs share a file name.
+std::string outputName(const std::string& input, const std::string& extension,
+                       std::map<std::string, int>& used) {
+    std::string name = fs::path(input).stem().string();
+    int n = ++used[name];
+    return n == 1 ? name + extension : name + "-" + std::to_string(n) + extension;
+}
+
+bool writeAtomically(const fs::path& file, const std::string& text) {
+    QSaveFile out(QString::fromStdString(file.string()));
+    if (!out.open(QIODevice::WriteOnly)) return false;
+    out.write(text.data(), static_cast<qint64>(text.size()));
+    return out.commit();
+}
+
+int validateCommand(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kDescription);
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    QCommandLineOption help({"h", "help"}, "Show this help.");
+    QCommandLineOption schemas(
+        "schemas", "A folder of .sch and .xsd files (repeatable; default: the program's rules).",
+        "DIR");
+    QCommandLineOption format("format", "text (default), json (one line per input), svrl or html.",
+                              "FORMAT", "text");
+    QCommandLineOption outputDir(
+        "output-dir", "Write one report per input into DIR (NAME.svrl.xml, NAME.html, NAME.json).",
+        "DIR");
+    QCommandLineOption failOn("fail-on",
+                              "warning (default): warnings exit 1; error: only errors fail.",
+                              "LEVEL", "warning");
+    QCommandLineOption jobs("j", "Validate N files in parallel.", "N", "1");
+    for (const auto& option : {help, schemas, format, outputDir, failOn, jobs})
+        parser.addOption(option);
+    parser.addPositionalArgument("FILE", "Invoice files or folders.", "FILE|DIR...");
+    QStringList all = QStringList{"ruleweave validate"} + arguments;
+    if (!parser.parse(all)) return usageError(parser.errorText().toStdString());
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        text.replace(QRegularExpression("^Usage: \\S+ "), "Usage: ruleweave validate ");
+        std::cout << text.toStdString();
+        return kValid;
+    }
+    std::string fmt = parser.value(format).toStdString();
+    if (fmt != "text" && fmt != "json" && fmt != "svrl" && fmt != "html")
+        return usageError("--format: unknown format '" + fmt + "' (text, json, svrl, html)");
+    std::string level = parser.value(failOn).toStdString();
+    if (level != "warning" && level != "error")
+        return usageError("--fail-on: '" + level + "' is neither 'warning' nor 'error'");
+    bool numberOK = false;
+    int jobCount = parser.value(jobs).toInt(&numberOK);
+    if (!numberOK || jobCount < 1 || jobCount > 64)
+        return usageError("-j: '" + parser.value(jobs).toStdString() +
+                          "' is not a number from 1 to 64");
+    std::optional<fs::path> outDir;
+    if (parser.isSet(outputDir)) {
+        if (fmt == "text") return usageError("--output-dir needs --format json, svrl or html");
+        outDir = parser.value(outputDir).toStdString();
+        std::error_code ec;
+        if (!fs::is_directory(*outDir, ec))
+            return usageError("--output-dir: " + outDir->string() + " is not a folder");
+    }
+    if (parser.positionalArguments().isEmpty())
+        return usageError("validate needs a file or folder");
+
+    std::vector<fs::path> schemaDirs;
+    for (const auto& dir : parser.values(schemas)) {
+        fs::path p = dir.toStdString();
+        std::error_code ec;
+        if (!fs::is_directory(p, ec))
+            return usageError("--schemas: " + p.string() + " is not a folder");
+        schemaDirs.push_back(p);
     }
     if (schemaDirs.empty()) {
         auto resources = platform::resourceDirectory();
         if (!resources || !fs::is_directory(*resources / "rules")) {
             std::cerr << "ruleweave: no rules folder found; run scripts/fetch-rules or pass "
                          "--schemas DIR\n";
-            return 3;
+            return kUnreadable;
         }
         schemaDirs.push_back(*resources / "rules");
     }
-    std::vector<FileReport> reports(files.size());
+    std::vector<std::string> files = expandInputs(parser.positionalArguments());
+    if (files.empty()) {
+        std::cerr << "ruleweave: no *.xml or *.pdf files in the given folders\n";
+        return kUnreadable;
+    }
+    if ((fmt == "svrl" || fmt == "html") && !outDir && files.size() > 1)
+        return usageError("--format " + fmt +
+                          " writes one document; give one input or --output-dir");
+
+    std::vector<Outcome> outcomes(files.size());
     std::atomic<size_t> next{0};
     auto worker = [&] {
         RWSchematronValidator validator;  // one per worker: validators are single-threaded
         for (const auto& dir : schemaDirs) validator.addSchemaDirectory(dir);
         for (size_t i; (i = next++) < files.size();)
-            reports[i] = validateFile(validator, files[i], format);
+            outcomes[i] = validateFile(validator, files[i]);
     };
     std::vector<std::thread> threads;
-    for (unsigned t = 1; t < std::min<size_t>(jobs, files.size()); ++t)
+    for (int t = 1; t < std::min<int>(jobCount, static_cast<int>(files.size())); ++t)
         threads.emplace_back(worker);
     worker();
     for (auto& t : threads) t.join();
-    int status = 0;
-    for (const auto& r : reports) {
-        (r.status == 3 ? std::cerr : std::cout) << r.output;
-        status = std::max(status, r.status);
+
+    const bool failOnWarning = level == "warning";
+    int status = kValid;
+    std::map<Verdict, size_t> counts;
+    std::map<std::string, int> usedNames;
+    for (const auto& o : outcomes) {
+        status = std::max(status, exitCodeOf(o.verdict, failOnWarning));
+        ++counts[o.verdict];
+        if (!o.result) std::cerr << "ruleweave: " << o.file << ": " << o.reason << "\n";
+        std::string text, extension;
+        if (fmt == "json") {
+            text = jsonRecord(o) + "\n";
+            extension = ".json";
+        } else if (fmt == "svrl") {
+            text = svrlReport(o);
+            extension = ".svrl.xml";
+        } else if (fmt == "html") {
+            text = htmlReport(o);
+            extension = ".html";
+        } else if (o.result) {
+            text = textReport(o);
+        }
+        if (!outDir) {
+            std::cout << text;  // text format: unreadable inputs are told on stderr only
+            continue;
+        }
+        fs::path target = *outDir / outputName(o.file, extension, usedNames);
+        if (!writeAtomically(target, text)) {
+            std::cerr << "ruleweave: cannot write " << target.string() << "\n";
+            status = std::max<int>(status, kUnreadable);
+        }
     }
+    if (files.size() > 1)
+        std::cerr << "ruleweave: " << files.size() << " files: " << counts[Verdict::Valid]
+                  << " valid, " << counts[Verdict::Warnings] << " with warnings, "
+                  << counts[Verdict::Invalid] << " invalid, " << counts[Verdict::Unreadable]
+                  << " unreadable, " << counts[Verdict::NoRules] << " without rules\n";
     return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::cout << kUsage;
-        return args.empty() ? 3 : 0;
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("ruleweave");
+    QCoreApplication::setApplicationVersion(LEDGERLENS_VERSION);
+    QStringList args = app.arguments();
+    args.removeFirst();
+    const std::string commands =
+        "Usage: ruleweave validate [options] FILE|DIR...\n"
+        "       ruleweave --version | --help\n"
+        "Run 'ruleweave validate --help' for the options.\n";
+    if (args.isEmpty()) return usageError("no command given", "ruleweave --help");
+    const QString first = args.first();
+    if (first == "--help" || first == "-h") {
+        std::cout << commands << "\n" << kDescription << "\n";
+        return kValid;
     }
-    if (args[0] == "validate") return validateCommand({args.begin() + 1, args.end()});
-    std::cerr << "ruleweave: unknown command " << args[0] << "\n" << kUsage;
-    return 3;
+    if (first == "--version") {
+        std::cout << "ruleweave " << LEDGERLENS_VERSION << "\n";
+        return kValid;
+    }
+    if (first == "validate") return validateCommand(args.mid(1));
+    return usageError("unknown command '" + first.toStdString() + "'", "ruleweave --help");
 }

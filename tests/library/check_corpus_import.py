@@ -96,10 +96,12 @@ def main():
         reported = {}
         for line in r.stdout.splitlines():
             result = json.loads(line)
-            if not result.get("schemaFiles"):
+            if result["status"] in ("unreadable", "no-rules"):
+                code = 6
+            elif not result.get("schemaFiles"):
                 code = 1
             else:
-                code = {1: 2, 2: 3, 3: 4}[result["status"]]
+                code = {"valid": 2, "warnings": 3, "invalid": 4}[result["status"]]
             reported[result["file"]] = code
         stored = {row_id: code for row_id, _, _, code, _ in rows}
         agree = 0

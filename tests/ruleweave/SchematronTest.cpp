@@ -66,10 +66,10 @@ TEST(SchematronRun, AssertsReportsAndFirstMatchingRule) {
       <pattern id="q"><rule context="cac:InvoiceLine"><assert id="Q" test="false()" flag="fatal">q</assert></rule></pattern>)SCH"));
     ASSERT_TRUE(result);
     // Line 2 is taken by the first rule of pattern p only; pattern q sees both lines.
-    EXPECT_EQ(ids(*result), (std::vector<std::string>{"A-first@/Invoice[1]/cac:InvoiceLine[2]",
-                                                      "Q@/Invoice[1]/cac:InvoiceLine[1]",
-                                                      "Q@/Invoice[1]/cac:InvoiceLine[2]",
-                                                      "R-line@/Invoice[1]/cac:InvoiceLine[1]"}));
+    EXPECT_EQ(ids(*result), (std::vector<std::string>{"A-first@/ubl:Invoice[1]/cac:InvoiceLine[2]",
+                                                      "Q@/ubl:Invoice[1]/cac:InvoiceLine[1]",
+                                                      "Q@/ubl:Invoice[1]/cac:InvoiceLine[2]",
+                                                      "R-line@/ubl:Invoice[1]/cac:InvoiceLine[1]"}));
     EXPECT_EQ(result->status(), 3);
     EXPECT_FALSE(result->valid);
     EXPECT_EQ(result->warnings.front().severity(), "Warning");
@@ -94,7 +94,7 @@ TEST(SchematronRun, MessagesLetsAndContextPatterns) {
     // The rule's own let did not leak into the later rule: the global value 0 is seen.
     EXPECT_EQ(result->errors[0].message, "global limit 0");
     EXPECT_EQ(result->errors[1].message, "Value -1 of Amount in 2 lines; end");
-    EXPECT_EQ(result->errors[1].location, "/Invoice[1]/cac:InvoiceLine[2]/cbc:Amount[1]");
+    EXPECT_EQ(result->errors[1].location, "/ubl:Invoice[1]/cac:InvoiceLine[2]/cbc:Amount[1]");
 }
 
 TEST(SchematronRun, SeverityFromIdFlagRoleAndType) {
@@ -156,7 +156,7 @@ TEST(SchematronParse, IncludesAbstractPatternsAndFunctions) {
     EXPECT_EQ(parsed->functions.size(), 1u);
     auto result = v.validateXMLWithSchemaFile(kDoc, dir.path / "rules" / "main.sch", &error);
     ASSERT_TRUE(result);
-    EXPECT_EQ(ids(*result), (std::vector<std::string>{"BR-L@/Invoice[1]/cac:InvoiceLine[2]", "N@/"}));
+    EXPECT_EQ(ids(*result), (std::vector<std::string>{"BR-L@/ubl:Invoice[1]/cac:InvoiceLine[2]", "N@/"}));
     EXPECT_EQ(result->errors[0].message, "line check 2");
 }
 
@@ -248,7 +248,7 @@ TEST(SchematronDocument, ValidatesItselfAgainstTextOrFile) {
     auto doc = platform::XmlDocument::parse(kDoc);
     auto result = validateWithSchematron(*doc, schema(R"SCH(<pattern id="p"><rule context="/ubl:Invoice/cbc:ID"><assert id="X" test=". = 'B-2'">id</assert></rule></pattern>)SCH"));
     ASSERT_TRUE(result);
-    EXPECT_EQ(ids(*result), (std::vector<std::string>{"X@/Invoice[1]/cbc:ID[1]"}));
+    EXPECT_EQ(ids(*result), (std::vector<std::string>{"X@/ubl:Invoice[1]/cbc:ID[1]"}));
     platform::Error error;
     EXPECT_FALSE(validateWithSchematronFile(*doc, "/nonexistent.sch", &error));
     EXPECT_EQ(error.domain, kRuleweaveErrorDomain);

@@ -108,10 +108,8 @@ int LLDocument::validationResultCodeForXML(const std::optional<std::string>& xml
     int code;
     if (!outcome->schemaFiles || outcome->schemaFiles->empty())
         code = 1;
-    else if (outcome->valid)
-        code = outcome->warnings.empty() ? 2 : 3;
     else
-        code = 4;
+        code = 1 + outcome->status();  // information findings alone leave an invoice green
     if (result) *result = std::make_shared<ruleweave::RWValidationResult>(std::move(*outcome));
     return code;
 }

@@ -22,6 +22,15 @@ std::string RWValidationError::severity() const {
     return type == std::optional<std::string>("assert") ? "Error" : "Info";
 }
 
+int RWValidationResult::status() const {
+    if (!errors.empty()) return 3;
+    // The warnings list also holds information findings, which do not make a warning.
+    return std::any_of(warnings.begin(), warnings.end(),
+                       [](const RWValidationError& w) { return w.severity() == "Warning"; })
+               ? 2
+               : 1;
+}
+
 std::optional<std::string> RWValidationResult::colorForStatus(int status) {
     switch (status) {
         case 0:

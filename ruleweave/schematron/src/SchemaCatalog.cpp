@@ -3,6 +3,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "platform/FileData.h"
 #include "platform/Log.h"
@@ -24,6 +25,73 @@ XSDSchemaCache& sharedXSDCache() {
     return cache;
 }
 
+std::optional<std::string> firstMatch(const std::string& text, const std::regex& re) {
+    std::smatch m;
+    if (std::regex_search(text, m, re)) return m[1].str();
+    return std::nullopt;
+}
+
+const std::regex& versionPattern() {
+    static const std::regex re(R"((?:[Vv]ersion:?\s+|;\s*)(\d+(?:\.\d+)+))");
+    return re;
+}
+
+// A Factur-X profile folder: its code list file (*_codedb.xml), whose list 1 holds the
+// guideline IDs of the profile and whose header names the release.
+struct ProfileFolder {
+    std::vector<std::string> guidelineIDs;
+    std::string version;
+};
+
+std::optional<ProfileFolder> profileFolder(const fs::path& folder) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() < 11 || name.compare(name.size() - 11, 11, "_codedb.xml") != 0) continue;
+        auto text = platform::readFileData(entry.path());
+        auto doc = text ? platform::XmlDocument::parse(*text) : nullptr;
+        if (!doc) continue;
+        ProfileFolder profile;
+        platform::XPathContext xpath(doc->raw());
+        for (auto value : xpath.nodes("/codedb/cl[@id='1']/enumeration/@value"))
+            profile.guidelineIDs.push_back(value.stringValue());
+        profile.version = firstMatch(text->substr(0, 1000), versionPattern()).value_or("");
+        if (!profile.guidelineIDs.empty()) return profile;
+    }
+    return std::nullopt;
+}
+
+// The release a Schematron file belongs to: its title ("... Version 2.5.0 ...",
+// "Schema for Factur-X; 1.09.2; ..."), else the header comment of the flattened copy that
+// CEN ships beside it.
+std::string schematronVersion(const std::string& title, const fs::path& path) {
+    if (auto v = firstMatch(title, versionPattern())) return *v;
+    fs::path flat = path.parent_path() / "preprocessed" /
+                    (path.stem().string() + "-preprocessed" + path.extension().string());
+    static const std::regex stated(R"(Schematron [Vv]ersion:?\s+(\d+(?:\.\d+)+))");
+    if (auto text = platform::readFileData(flat))
+        if (auto v = firstMatch(text->substr(0, 2000), stated)) return *v;
+    return "";
+}
+
+std::string ruleSetName(const fs::path& path) {
+    std::string stem = path.stem().string();
+    const std::string suffix = "-validation";
+    if (stem.size() > suffix.size() &&
+        stem.compare(stem.size() - suffix.size(), suffix.size(), suffix) == 0)
+        stem.erase(stem.size() - suffix.size());
+    return stem;
+}
+
+bool isWithin(const fs::path& path, const fs::path& root) {
+    auto [r, p] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
+    return r == root.end();
+}
+
+constexpr const char* kCIINamespace =
+    "urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100";
+constexpr const char* kZUGFeRD1Namespace = "urn:ferd:CrossIndustryDocument:invoice:1p0";
+
 }  // namespace
 
 void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
@@ -34,6 +102,10 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
                           ec.message());
         return;
     }
+    fs::path root = fs::canonical(directory, ec);
+    if (!ec && std::none_of(rulesRoots_.begin(), rulesRoots_.end(),
+                            [&](const fs::path& known) { return isWithin(root, known); }))
+        rulesRoots_.push_back(root);
     std::vector<fs::directory_entry> entries(it, fs::directory_iterator());
     std::sort(entries.begin(), entries.end(),
               [](const auto& a, const auto& b) { return a.path() < b.path(); });
@@ -79,6 +151,14 @@ void RWSchematronValidator::catalogSchemaFile(const fs::path& path) {
     // The identifier a customisation requires often sits in an included file.
     auto expanded = platform::XmlDocument::parse(processIncludes(*text, path.parent_path()));
     entry.customizationID = extractEN16931CustomizationIDRequirement(expanded ? *expanded : *doc);
+    entry.ruleSet.name = ruleSetName(path);
+    entry.ruleSet.version = schematronVersion(entry.title, path);
+    if (auto profile = profileFolder(path.parent_path())) {
+        entry.profile = path.parent_path().filename().string();
+        entry.profileIDs = profile->guidelineIDs;
+        if (!profile->version.empty()) entry.ruleSet.version = profile->version;
+    }
+    entry.ruleSet.path = fs::absolute(path).lexically_normal().string();
     catalog_[fs::absolute(path).lexically_normal().string()] = entry;
 }
 
@@ -104,6 +184,15 @@ void RWSchematronValidator::catalogXSDFile(const fs::path& path) {
     for (auto child : root.childElements())
         if (child.localName() == "element" && child.hasAttribute("name"))
             entry.globalElements.insert(child.attribute("name"));
+    entry.ruleSet.name = entry.title;
+    entry.ruleSet.version = root.attribute("version");
+    entry.ruleSet.isXSD = true;
+    if (auto profile = profileFolder(path.parent_path())) {
+        entry.profile = path.parent_path().filename().string();
+        entry.profileIDs = profile->guidelineIDs;
+        if (entry.ruleSet.version.empty()) entry.ruleSet.version = profile->version;
+    }
+    entry.ruleSet.path = fs::absolute(path).lexically_normal().string();
     catalog_[fs::absolute(path).lexically_normal().string()] = entry;
 }
 
@@ -145,6 +234,13 @@ void RWSchematronValidator::collectNamespacesFromElement(xmlNodePtr element,
 
 std::optional<std::vector<std::string>> RWSchematronValidator::findMatchingSchemasForXML(
     const std::string& xml, platform::Error* error) {
+    auto selection = selectSchemasForXML(xml, error);
+    if (!selection) return std::nullopt;
+    return selection->paths;
+}
+
+std::optional<RWSchematronValidator::Selection> RWSchematronValidator::selectSchemasForXML(
+    const std::string& xml, platform::Error* error) {
     auto doc = platform::XmlDocument::parse(xml, error);
     if (!doc || !doc->root()) return std::nullopt;
     auto identifier = documentCustomizationID(doc->raw());
@@ -158,17 +254,66 @@ std::optional<std::vector<std::string>> RWSchematronValidator::findMatchingSchem
     for (const auto& uri : uris) key += (key.empty() ? "" : "|") + uri;
     key += "#" + identifier.value_or("") + "#" + rootURI + " " + rootLocal;
     auto cached = matchingCache_.find(key);
-    std::vector<std::string> matches;
+    Selection selection;
     if (cached != matchingCache_.end()) {
-        matches = cached->second;
+        selection = cached->second;
     } else {
+        const std::string id = identifier.value_or(""), lowerID = lower(id);
+        // Factur-X/ZUGFeRD 2 documents get exactly one profile's rules. XRechnung documents and
+        // the plain EN 16931 identifier keep the CEN rules (plus XRechnung's).
+        bool profiled = rootURI == kCIINamespace && rootLocal == "CrossIndustryInvoice" &&
+                        identifier && lowerID.find("xrechnung") == std::string::npos &&
+                        id != "urn:cen.eu:en16931:2017";
+        auto profileWhere = [this](auto&& accepts) -> std::optional<std::string> {
+            for (const auto& [path, entry] : catalog_)
+                if (!entry.isXSD && !entry.profile.empty())
+                    for (const auto& profileID : entry.profileIDs)
+                        if (accepts(profileID)) return entry.profile;
+            return std::nullopt;
+        };
+        std::optional<std::string> profile;
+        if (profiled) {
+            profile = profileWhere([&](const std::string& p) { return p == id; });
+            selection.profileMatch = "exact";
+            if (!profile) {
+                // Older tools wrote IDs that only name the profile.
+                for (std::string word : {"minimum", "basicwl", "basic", "extended"}) {
+                    if (lowerID.find(word) == std::string::npos) continue;
+                    profile = profileWhere([&](const std::string& p) {
+                        std::string l = lower(p), tail = ":" + word;
+                        return l.size() > tail.size() &&
+                               l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
+                    });
+                    break;
+                }
+                if (!profile && lowerID.rfind("urn:cen.eu:en16931:2017", 0) == 0)
+                    profile = profileWhere(
+                        [](const std::string& p) { return p == "urn:cen.eu:en16931:2017"; });
+                selection.profileMatch = profile ? "legacy" : "unknown";
+            }
+            selection.profile = profile;
+        } else if (rootURI == kZUGFeRD1Namespace && rootLocal == "CrossIndustryDocument") {
+            // One rule set for all three 1.0 profiles; it is chosen by namespace.
+            selection.profile = "ZUGFeRD1";
+            bool known = false;
+            for (const char* suffix : {":basic", ":comfort", ":extended"})
+                known = known || id == std::string(kZUGFeRD1Namespace) + suffix;
+            selection.profileMatch = known ? "exact" : "namespace";
+        }
+
         for (const auto& [path, entry] : catalog_) {
+            const bool declaresRoot = entry.isXSD && entry.namespaces.at("target") == rootURI &&
+                                      entry.globalElements.count(rootLocal);
+            if (!entry.profile.empty()) {
+                if (profile && entry.profile == *profile && (!entry.isXSD || declaresRoot))
+                    selection.paths.push_back(path);
+                continue;
+            }
+            if (profile) continue;  // the profile's own XSD and rules replace the general ones
             if (entry.isXSD) {
                 // An XSD runs only when it declares the document's root; schemas that merely
                 // share a namespace are components of another schema.
-                if (entry.namespaces.at("target") == rootURI &&
-                    entry.globalElements.count(rootLocal))
-                    matches.push_back(path);
+                if (declaresRoot) selection.paths.push_back(path);
                 continue;
             }
             bool candidate = false;
@@ -180,18 +325,50 @@ std::optional<std::vector<std::string>> RWSchematronValidator::findMatchingSchem
             // A customisation's rules apply to every version of its identifier, as the official
             // validation scenarios configure them.
             if (!fits && entry.customizationID) {
-                std::string requirement = lower(*entry.customizationID), id = lower(*identifier);
+                std::string requirement = lower(*entry.customizationID);
                 fits = requirement.find("xrechnung") != std::string::npos &&
-                       id.find("xrechnung") != std::string::npos;
+                       lowerID.find("xrechnung") != std::string::npos;
             }
-            if (fits) matches.push_back(path);
+            if (fits) selection.paths.push_back(path);
         }
-        matchingCache_[key] = matches;
+        // The same rule set reached through two schema folders runs once.
+        std::set<std::tuple<std::string, std::string, std::string>> seen;
+        std::erase_if(selection.paths, [&](const std::string& path) {
+            const RWRuleSet& set = catalog_.at(path).ruleSet;
+            return !seen.emplace(fs::path(path).filename().string(), set.name, set.version).second;
+        });
+        matchingCache_[key] = selection;
     }
-    if (matches.empty())
+    if (selection.paths.empty())
         platform::setError(error, kRuleweaveErrorDomain, 404,
                            "No matching Schematron schema found for this XML document");
-    return matches;
+    return selection;
+}
+
+xmlDocPtr RWSchematronValidator::ruleDocument(const fs::path& base, const std::string& uri) {
+    // A scheme (http:, file:, ...) is never followed: rules read only files beside them.
+    size_t colon = uri.find(':'), slash = uri.find('/');
+    if (uri.empty() ||
+        (colon != std::string::npos && (slash == std::string::npos || colon < slash)))
+        return nullptr;
+    std::error_code ec;
+    fs::path target = fs::weakly_canonical(base / uri, ec);
+    if (ec) return nullptr;
+    std::vector<fs::path> roots = rulesRoots_;
+    if (roots.empty()) roots.push_back(fs::weakly_canonical(base, ec));
+    if (std::none_of(roots.begin(), roots.end(),
+                     [&](const fs::path& root) { return isWithin(target, root); }))
+        return nullptr;
+    auto [it, inserted] = ruleDocuments_.try_emplace(target.string());
+    if (inserted) {
+        platform::Error readError;
+        auto text = platform::readFileData(target, &readError, std::uintmax_t(64) << 20);
+        it->second = text ? platform::XmlDocument::parse(*text, &readError) : nullptr;
+        if (!it->second)
+            platform::logLine("Error reading rule document " + target.string() + ": " +
+                              readError.localizedDescription);
+    }
+    return it->second ? it->second->raw() : nullptr;
 }
 
 std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
@@ -228,21 +405,31 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
 
 std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithAutoDetection(
     const std::string& xml, platform::Error* error) {
-    auto paths = findMatchingSchemasForXML(xml, error);
-    if (!paths || paths->empty()) return std::nullopt;
+    auto selection = selectSchemasForXML(xml, error);
+    if (!selection || selection->paths.empty()) return std::nullopt;
     RWValidationResult merged;
     merged.patterns = std::vector<std::string>();
+    merged.profile = selection->profile;
+    merged.profileMatch = selection->profileMatch;
     // Schematron schemas first, then XSDs, each in path order.
-    std::vector<std::string> ordered = *paths;
+    std::vector<std::string> ordered = selection->paths;
     std::stable_partition(ordered.begin(), ordered.end(),
                           [this](const std::string& p) { return !catalog_.at(p).isXSD; });
     for (const auto& path : ordered) {
-        std::optional<RWValidationResult> run = catalog_.at(path).isXSD
+        const CatalogEntry& entry = catalog_.at(path);
+        merged.ruleSets.push_back(entry.ruleSet);
+        std::optional<RWValidationResult> run = entry.isXSD
                                                     ? validateXMLWithXSDFile(xml, path, error)
                                                     : validateXMLWithSchemaFile(xml, path, error);
         if (!run) continue;
+        for (auto* list : {&run->errors, &run->warnings})
+            for (auto& finding : *list) finding.ruleSet = entry.ruleSet.name;
         merged.errors.insert(merged.errors.end(), run->errors.begin(), run->errors.end());
         merged.warnings.insert(merged.warnings.end(), run->warnings.begin(), run->warnings.end());
+        for (auto problem : run->engineProblems) {
+            problem.ruleSet = entry.ruleSet.name;
+            merged.engineProblems.push_back(std::move(problem));
+        }
         if (run->patterns)
             merged.patterns->insert(merged.patterns->end(), run->patterns->begin(),
                                     run->patterns->end());

@@ -172,6 +172,7 @@ std::optional<SchematronSchema> RWSchematronValidator::parseSchema(
 
     SchematronSchema schema;
     schema.document = document;
+    schema.baseDirectory = basePath;
     platform::XPathContext xpath(doc);
     for (auto ns : xpath.nodes("//*[local-name()='ns']")) {
         auto prefix = attribute(ns.raw(), "prefix");

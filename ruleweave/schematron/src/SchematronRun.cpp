@@ -1,5 +1,6 @@
 // Running a parsed schema against a document.
 #include <algorithm>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/XPathContext.h"
@@ -41,13 +42,15 @@ std::vector<std::string> patternBranches(const std::string& pattern) {
 
 // The nodes a rule context matches, as an XSLT match pattern does: a relative pattern matches
 // wherever it stands in the document.
+template <class OnFailure>
 RWXPValue matchedNodes(RWXPath2Evaluator& evaluator, const std::string& context,
-                       xmlNodePtr documentNode) {
+                       xmlNodePtr documentNode, OnFailure&& failed) {
     RWXPValue nodes;
     for (const auto& branch : patternBranches(context)) {
         if (branch.empty()) continue;
         std::string expression = branch[0] == '/' ? branch : "//" + branch;
         RWXPValue found = evaluator.evaluate(expression, documentNode);
+        failed("context " + branch);
         for (auto& item : found)
             if (item.isNode()) nodes.push_back(std::move(item));
     }
@@ -55,12 +58,15 @@ RWXPValue matchedNodes(RWXPath2Evaluator& evaluator, const std::string& context,
     return nodes;
 }
 
+// Binds the lets in order; `failed` hears of each value the engine could not evaluate.
+template <class OnFailure>
 void bindLets(RWXPath2Evaluator& evaluator, const std::vector<SchematronLet>& lets,
-              xmlNodePtr context) {
+              xmlNodePtr context, OnFailure&& failed) {
     for (const auto& let : lets) {
         if (!let.name) continue;
         evaluator.setVariable(*let.name,
                               let.value ? evaluator.evaluate(*let.value, context) : RWXPValue());
+        if (let.value) failed("$" + *let.name);
     }
 }
 
@@ -98,13 +104,51 @@ bool RWSchematronValidator::toBoolean(const RWXPValue& value) {
     }
 }
 
+namespace {
+
+// The prefixes the official validation reports write, whatever prefixes a document uses.
+const std::unordered_map<std::string, std::string>& standardPrefixes() {
+    static const std::unordered_map<std::string, std::string> prefixes = {
+        {"urn:oasis:names:specification:ubl:schema:xsd:Invoice-2", "ubl"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2", "cn"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2", "cac"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2", "cbc"},
+        {"urn:oasis:names:specification:ubl:schema:xsd:CommonExtensionComponents-2", "ext"},
+        {"urn:un:unece:uncefact:data:standard:CrossIndustryInvoice:100", "rsm"},
+        {"urn:un:unece:uncefact:data:standard:ReusableAggregateBusinessInformationEntity:100",
+         "ram"},
+        {"urn:un:unece:uncefact:data:standard:UnqualifiedDataType:100", "udt"},
+        {"urn:un:unece:uncefact:data:standard:QualifiedDataType:100", "qdt"},
+        {"urn:ferd:CrossIndustryDocument:invoice:1p0", "rsm"},
+        {"urn:un:unece:uncefact:data:standard:ReusableAggregateBusinessInformationEntity:12",
+         "ram"},
+        {"urn:un:unece:uncefact:data:standard:UnqualifiedDataType:15", "udt"},
+        {"urn:un:unece:uncefact:data:standard:QualifiedDataType:12", "qdt"},
+    };
+    return prefixes;
+}
+
+bool sameName(xmlNodePtr a, xmlNodePtr b) {
+    if (!xmlStrEqual(a->name, b->name)) return false;
+    const xmlChar* ua = a->ns ? a->ns->href : nullptr;
+    const xmlChar* ub = b->ns ? b->ns->href : nullptr;
+    return ua == ub || (ua && ub && xmlStrEqual(ua, ub));
+}
+
+}  // namespace
+
 std::string RWSchematronValidator::getNodePath(xmlNodePtr node) {
     std::vector<std::string> steps;
     for (xmlNodePtr n = node; n && n->type == XML_ELEMENT_NODE; n = n->parent) {
         std::string name = platform::XmlNode(n).name();
+        if (n->ns && n->ns->href) {
+            auto known = standardPrefixes().find(reinterpret_cast<const char*>(n->ns->href));
+            if (known != standardPrefixes().end())
+                name = known->second + ":" + reinterpret_cast<const char*>(n->name);
+        }
         long position = 1;
         for (xmlNodePtr s = n->prev; s; s = s->prev)
-            if (s->type == XML_ELEMENT_NODE && platform::XmlNode(s).name() == name) ++position;
+            if (s->type == XML_ELEMENT_NODE && sameName(s, n)) ++position;
         steps.push_back(name + "[" + std::to_string(position) + "]");
     }
     std::string path;
@@ -151,6 +195,10 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
             for (const auto& [name, select] : f.variables) variables.push_back({name, select});
             slot->registerFunction(f.name, f.parameters, f.bodyExpression, variables);
         }
+        if (schema.baseDirectory)
+            slot->setDocumentLoader([this, base = *schema.baseDirectory](const std::string& uri) {
+                return ruleDocument(base, uri);
+            });
     }
     RWXPath2Evaluator& evaluator = *slot;
     evaluator.reset();
@@ -167,19 +215,28 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
         forget.cached = forget.cached || cachedSchema.get() == &schema;
     xmlDocPtr doc = document.raw();
     xmlNodePtr documentNode = reinterpret_cast<xmlNodePtr>(doc);
-    bindLets(evaluator, schema.lets, documentNode);
-    const bool xrechnung = inXRechnungContext(doc);
-
     RWValidationResult result;
+    // An expression the engine cannot evaluate decides nothing; it is counted once per run.
+    RWEngineProblem problem;
+    problem.ruleSet = schema.title.value_or("");
+    auto noteProblem = [&](const std::optional<std::string>& what) {
+        if (evaluator.lastError().empty()) return false;
+        if (problem.count++ == 0)
+            problem.firstMessage = (what ? *what + ": " : std::string()) + evaluator.lastError();
+        return true;
+    };
+    bindLets(evaluator, schema.lets, documentNode, noteProblem);
+    const bool xrechnung = inXRechnungContext(doc);
     for (const auto& pattern : schema.patterns) {
         if (pattern.patternId == std::optional<std::string>("variable-pattern")) continue;
-        bindLets(evaluator, pattern.lets, documentNode);
+        bindLets(evaluator, pattern.lets, documentNode, noteProblem);
         // Within a pattern a node is handled by the first rule whose context matches it.
         std::unordered_set<xmlNodePtr> claimed;
         std::vector<std::pair<xmlNodePtr, const SchematronRule*>> work;
         for (const auto& rule : pattern.rules) {
             if (rule.abstract || !rule.context) continue;
-            for (const auto& item : matchedNodes(evaluator, *rule.context, documentNode))
+            for (const auto& item :
+                 matchedNodes(evaluator, *rule.context, documentNode, noteProblem))
                 if (claimed.insert(item.node).second) work.emplace_back(item.node, &rule);
         }
         std::stable_sort(work.begin(), work.end(), [](const auto& a, const auto& b) {
@@ -194,9 +251,11 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
                         *let.name, evaluator.hasVariable(*let.name)
                                        ? std::optional<RWXPValue>(evaluator.getVariable(*let.name))
                                        : std::nullopt);
-            bindLets(evaluator, rule->lets, node);
+            bindLets(evaluator, rule->lets, node, noteProblem);
             for (const auto& assertion : rule->assertions) {
                 bool value = assertion.test && toBoolean(evaluator.evaluate(*assertion.test, node));
+                if (assertion.test && noteProblem(assertion.assertionId.value_or(*assertion.test)))
+                    continue;
                 bool fires = assertion.type == "assert" ? !value : value;
                 if (!fires) continue;
                 RWValidationError finding;
@@ -204,6 +263,9 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
                 finding.rule = rule->ruleId;
                 finding.assertion = finding.assertionId = assertion.assertionId;
                 finding.type = assertion.type;
+                finding.test = assertion.test;
+                finding.context = rule->context;
+                finding.order = result.errors.size() + result.warnings.size();
                 finding.flag = assertion.flag;
                 if (assertion.role) {
                     finding.role = assertion.role;
@@ -229,6 +291,7 @@ RWValidationResult RWSchematronValidator::validateDocument(const platform::XmlDo
             }
         }
     }
+    if (problem.count) result.engineProblems.push_back(std::move(problem));
     result.valid = result.errors.empty();
     return result;
 }

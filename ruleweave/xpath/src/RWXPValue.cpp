@@ -188,6 +188,21 @@ std::string stringOf(const RWXPItem& item) {
     return {};
 }
 
+std::string normalizeSpace(const std::string& s) {
+    std::string out;
+    bool pending = false;
+    for (char c : s) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            pending = !out.empty();
+        } else {
+            if (pending) out.push_back(' ');
+            pending = false;
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
 std::string stringOf(const RWXPValue& value) {
     return value.empty() ? std::string() : stringOf(value.front());
 }

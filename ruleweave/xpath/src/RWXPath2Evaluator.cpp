@@ -17,16 +17,15 @@ RWXPath2Evaluator::RWXPath2Evaluator(NamespaceMap namespaces)
     : namespaces_(std::move(namespaces)) {}
 
 RWXPath2Evaluator::~RWXPath2Evaluator() {
-    if (xpathContext_) xmlXPathFreeContext(xpathContext_);
+    for (auto& [doc, context] : xpathContexts_) xmlXPathFreeContext(context);
 }
 
 void RWXPath2Evaluator::reset() {
     variables_.clear();
     contextItem_ = nullptr;
     contextPosition_ = contextSize_ = 1;
-    if (xpathContext_) xmlXPathFreeContext(xpathContext_);
-    xpathContext_ = nullptr;
-    xpathDoc_ = nullptr;
+    for (auto& [doc, context] : xpathContexts_) xmlXPathFreeContext(context);
+    xpathContexts_.clear();
     lastError_.clear();
 }
 
@@ -118,17 +117,17 @@ bool RWXPath2Evaluator::hasCustomFunction(const std::string& name) const {
 
 xmlXPathContextPtr RWXPath2Evaluator::xpathContextFor(xmlNodePtr node) {
     xmlDocPtr doc = node->doc ? node->doc : reinterpret_cast<xmlDocPtr>(node);
-    if (xpathContext_ && xpathDoc_ == doc) return xpathContext_;
-    if (xpathContext_) xmlXPathFreeContext(xpathContext_);
-    xpathDoc_ = doc;
+    for (const auto& [known, context] : xpathContexts_)
+        if (known == doc) return context;
     // Element order indexes make document-order comparisons cheap for the whole run.
     xmlXPathOrderDocElems(doc);
-    xpathContext_ = xmlXPathNewContext(doc);
-    xpathContext_->error = ignoreXPathError;
+    xmlXPathContextPtr context = xmlXPathNewContext(doc);
+    context->error = ignoreXPathError;
     for (const auto& [prefix, uri] : namespaces_)
         if (!prefix.empty())
-            xmlXPathRegisterNs(xpathContext_, BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
-    return xpathContext_;
+            xmlXPathRegisterNs(context, BAD_CAST prefix.c_str(), BAD_CAST uri.c_str());
+    xpathContexts_.emplace_back(doc, context);
+    return context;
 }
 
 namespace {

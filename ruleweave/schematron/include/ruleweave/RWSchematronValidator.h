@@ -79,12 +79,33 @@ class RWSchematronValidator {
         std::optional<std::string> customizationID;
         bool isXSD = false;
         std::set<std::string> globalElements;  // XSD: local names of global element declarations
+        RWRuleSet ruleSet;                     // name and version for reports
+        // Factur-X profile sets: the folder's name and the guideline IDs its code list accepts
+        // (list 1 of the folder's *_codedb.xml). Such entries run only for their profile.
+        std::string profile;
+        std::vector<std::string> profileIDs;
     };
     const std::map<std::string, CatalogEntry>& schemaCatalog() const { return catalog_; }
 
+    // The schemas that fit a document and the Factur-X/ZUGFeRD profile behind the choice.
+    struct Selection {
+        std::vector<std::string> paths;
+        std::optional<std::string> profile;
+        std::optional<std::string> profileMatch;
+    };
+    std::optional<Selection> selectSchemasForXML(const std::string& xml,
+                                                 platform::Error* error = nullptr);
+
+    // A document that rules read with document(): `uri` relative to `base`, only inside the
+    // schema directories (or `base` itself when none were added), never over the network;
+    // parsed once per validator. Null when refused or unreadable.
+    xmlDocPtr ruleDocument(const std::filesystem::path& base, const std::string& uri);
+
   private:
     std::map<std::string, CatalogEntry> catalog_;  // path order is the run order
-    std::unordered_map<std::string, std::vector<std::string>> matchingCache_;
+    std::unordered_map<std::string, Selection> matchingCache_;
+    std::vector<std::filesystem::path> rulesRoots_;  // canonical schema directories
+    std::map<std::string, std::shared_ptr<platform::XmlDocument>> ruleDocuments_;
     std::unordered_map<std::string, std::shared_ptr<const SchematronSchema>> parsedSchemas_;
     // One evaluator per schema, so every expression is parsed once per validator.
     std::unordered_map<const SchematronSchema*, std::unique_ptr<RWXPath2Evaluator>> evaluators_;

@@ -2,6 +2,7 @@
 
 #include <libxml/tree.h>
 
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -57,6 +58,8 @@ struct SchematronSchema {
     std::vector<SchematronLet> lets;
     std::vector<SchematronFunction> functions;
     std::optional<std::string> title;
+    // The folder of the schema file: includes and document() resolve against it.
+    std::optional<std::filesystem::path> baseDirectory;
     // Keeps the message elements alive.
     std::shared_ptr<platform::XmlDocument> document;
 };

@@ -118,6 +118,8 @@ bool effectiveBooleanValue(const RWXPValue& value);
 std::string stringOf(const RWXPItem& item);
 // string() of a value: "" for the empty sequence, the first item's text otherwise.
 std::string stringOf(const RWXPValue& value);
+// fn:normalize-space: runs of XML whitespace as one blank, none at the ends.
+std::string normalizeSpace(const std::string& s);
 // The double of a value as number() reads it (NaN when not a number).
 double numberOf(const RWXPItem& item);
 double numberOf(const RWXPValue& value);

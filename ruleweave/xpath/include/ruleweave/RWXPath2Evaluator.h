@@ -80,6 +80,12 @@ class RWXPath2Evaluator {
                           std::string body,
                           std::vector<RWXPCustomFunction::LocalVariable> variables = {});
     bool hasCustomFunction(const std::string& name) const;
+
+    // Resolves the URI of document()/doc() to a parsed document that outlives the evaluator's
+    // use of it; none refuses the URI. Without a loader both functions raise a dynamic error.
+    using DocumentLoader = std::function<xmlDocPtr(const std::string& uri)>;
+    void setDocumentLoader(DocumentLoader loader) { documentLoader_ = std::move(loader); }
+    const DocumentLoader& documentLoader() const { return documentLoader_; }
     // Whether `name` with `arity` arguments is a function the engine can call.
     bool isKnownFunction(const std::string& name, size_t arity) const;
 
@@ -169,8 +175,10 @@ class RWXPath2Evaluator {
     RWXPItem ownContextItem_;  // the item set by setContextNode
     long contextPosition_ = 1;
     long contextSize_ = 1;
-    xmlDocPtr xpathDoc_ = nullptr;
-    xmlXPathContextPtr xpathContext_ = nullptr;
+    // One libxml2 context per document: rules read code lists from a second document, and
+    // switching would rebuild the context and its order index on every step.
+    std::vector<std::pair<xmlDocPtr, xmlXPathContextPtr>> xpathContexts_;
+    DocumentLoader documentLoader_;
     std::vector<std::string> trace_;
     int traceDepth_ = 0;
     bool traceEnabled_ = false;
