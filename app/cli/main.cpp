@@ -25,14 +25,15 @@ constexpr const char* kUsage =
     "Usage: ledgerlens-cli COMMAND [OPTIONS] ARGS...\n"
     "\n"
     "Commands:\n"
-    "  show [--compact] [--locale LANG] FILE...\n"
+    "  show [--compact] [--locale LANG] [--index N] FILE...\n"
     "      Print the invoice model of each XML invoice as JSON (CII, UBL, FatturaPA, Facturae).\n"
     "      --compact prints one line per file (JSON Lines); --locale picks the language of\n"
     "      localised labels such as tax names (default: the user's language settings).\n"
     "      A file that is no invoice gets one error line on standard error; the others are\n"
-    "      still shown. Exit status 1 when any file failed.\n"
+    "      still shown. Exit status 1 when any file failed. A FatturaPA file with several\n"
+    "      bodies holds several invoices: --index N picks the Nth (default: the first).\n"
     "\n"
-    "  render [--locale LOCALE] [--backdrop PDF] FILE -o OUT.pdf\n"
+    "  render [--locale LOCALE] [--backdrop PDF] [--index N] FILE -o OUT.pdf\n"
     "      Render an XML invoice as a readable PDF with the layout template \"Light\".\n"
     "      --locale sets the language of labels and the form of numbers and dates\n"
     "      (de_DE, en_US, fr_FR, it_IT, es_ES; default: the user's settings);\n"
@@ -92,17 +93,40 @@ ReadResult readFile(const std::string& path) {
     return {std::move(bytes), {}};
 }
 
+// The invoice at 1-based `index` of a document (a FatturaPA batch holds several); none when
+// the document has fewer.
+std::shared_ptr<model::LLInvoice> invoiceAt(platform::XmlNode root, size_t index, size_t* count) {
+    auto invoices = model::LLInvoice::invoicesFromXML(root);
+    if (count) *count = invoices.size();
+    if (index < 1 || index > invoices.size()) return nullptr;
+    return invoices[index - 1];
+}
+
+bool parseIndex(const std::string& text, size_t& index) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+        text.size() > 6)
+        return false;
+    index = std::stoul(text);
+    return index >= 1;
+}
+
 void reportError(const std::string& path, const std::string& reason) {
     std::cerr << "ledgerlens-cli: " << path << ": " << reason << "\n";
 }
 
 int show(const std::vector<std::string>& args) {
     bool compact = false;
+    size_t index = 1;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--compact") {
             compact = true;
+        } else if (arg == "--index") {
+            if (i + 1 >= args.size() || !parseIndex(args[++i], index)) {
+                std::cerr << "ledgerlens-cli: --index needs a number from 1\n";
+                return 2;
+            }
         } else if (arg == "--locale") {
             if (i + 1 >= args.size()) {
                 std::cerr << "ledgerlens-cli: --locale needs a language\n";
@@ -145,9 +169,12 @@ int show(const std::vector<std::string>& args) {
         }
         platform::XmlNode root = document->root();
         model::InvoiceSyntax syntax = model::detectSyntax(root);
-        auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(root);
+        size_t count = 0;
+        auto invoice = invoiceAt(root, index, &count);
         if (!invoice) {
-            reportError(path, "not an invoice of a known syntax (root element <" + root.name() + ">)");
+            reportError(path, count ? "the file holds " + std::to_string(count) + " invoices"
+                                    : "not an invoice of a known syntax (root element <" +
+                                          root.name() + ">)");
             status = 1;
             continue;
         }
@@ -155,6 +182,7 @@ int show(const std::vector<std::string>& args) {
         json.beginObject();
         json.key("file").string(path);
         json.key("syntax").string(model::syntaxName(syntax));
+        json.key("invoiceCount").rawNumber(std::to_string(count));
         json.key("invoice");
         model::writeInvoiceJson(json, *invoice);
         json.endObject();
@@ -169,6 +197,7 @@ struct RenderOptions {
     std::string input;
     std::string output;
     std::string backdrop;
+    size_t index = 1;
     bool ok = true;
 };
 
@@ -195,6 +224,10 @@ RenderOptions parseRenderOptions(const std::string& command, const std::vector<s
             // Numbers, dates and country names follow LC_ALL; labels follow the helper.
             setenv("LC_ALL", locale.c_str(), 1);
             platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(locale);
+        } else if (arg == "--index") {
+            std::string text;
+            if (!value(text) || !parseIndex(text, options.index))
+                return fail("--index needs a number from 1");
         } else if (allowBackdrop && arg == "--backdrop") {
             if (!value(options.backdrop)) return fail("--backdrop needs a PDF file");
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -260,7 +293,7 @@ struct ParsedInput {
     std::string error;
 };
 
-ParsedInput readInput(const std::string& path) {
+ParsedInput readInput(const std::string& path, size_t index) {
     ParsedInput input;
     ReadResult file = readFile(path);
     if (!file.error.empty()) {
@@ -278,14 +311,17 @@ ParsedInput readInput(const std::string& path) {
         input.error = error.localizedDescription;
         return input;
     }
-    input.invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(input.document->root());
+    size_t count = 0;
+    input.invoice = invoiceAt(input.document->root(), index, &count);
+    if (!input.invoice && count)
+        input.error = "the file holds " + std::to_string(count) + " invoices";
     return input;
 }
 
 int render(const std::vector<std::string>& args) {
     RenderOptions options = parseRenderOptions("render", args, true);
     if (!options.ok) return 2;
-    ParsedInput input = readInput(options.input);
+    ParsedInput input = readInput(options.input, options.index);
     if (!input.error.empty()) {
         reportError(options.input, input.error);
         return 1;
@@ -306,7 +342,7 @@ int render(const std::vector<std::string>& args) {
 int preview(const std::vector<std::string>& args) {
     RenderOptions options = parseRenderOptions("preview", args, false);
     if (!options.ok) return 2;
-    ParsedInput input = readInput(options.input);
+    ParsedInput input = readInput(options.input, options.index);
     if (!input.error.empty()) {
         reportError(options.input, input.error);
         return 1;

@@ -227,20 +227,23 @@ TEST(FatturaPAReader, TheDocumentTotalIsTheGrossAmount) {
     EXPECT_EQ(str(read.invoice->taxAmount), "26");
     EXPECT_EQ(str(read.invoice->grossAmount), "500");
     EXPECT_EQ(str(read.invoice->netAmount), "474");
-    EXPECT_FALSE(read.invoice->finalAmount);
+    // Without payment details the amount due is the document total.
+    EXPECT_EQ(str(read.invoice->finalAmount), "500");
 
     auto noSummary = readInvoice(fattura(body("2", "<ImportoTotaleDocumento>80</ImportoTotaleDocumento>", "")));
     EXPECT_EQ(str(noSummary.invoice->taxAmount), "0");
     EXPECT_EQ(str(noSummary.invoice->grossAmount), "80");
     EXPECT_EQ(str(noSummary.invoice->netAmount), "80");
 
+    // Without a document total the tax summaries still give net, gross and amount due.
     auto noTotal = readInvoice(fattura(body("3", "", summary("5.00", "1.10"))));
-    EXPECT_FALSE(noTotal.invoice->netAmount);
-    EXPECT_FALSE(noTotal.invoice->grossAmount);
+    EXPECT_EQ(str(noTotal.invoice->netAmount), "5");
+    EXPECT_EQ(str(noTotal.invoice->grossAmount), "6.1");
+    EXPECT_EQ(str(noTotal.invoice->finalAmount), "6.1");
     EXPECT_EQ(str(noTotal.invoice->taxAmount), "1.1");
 }
 
-TEST(FatturaPAReader, BatchesReadAsOneInvoiceAndPartiesSplitTheVatId) {
+TEST(FatturaPAReader, EachBodyOfABatchIsAnInvoiceAndPartiesSplitTheVatId) {
     std::string line = "<DettaglioLinee><NumeroLinea>1</NumeroLinea><Descrizione>Item</Descrizione>"
                        "<Quantita>2.00</Quantita><UnitaMisura>pz</UnitaMisura><PrezzoUnitario>5</PrezzoUnitario>"
                        "<PrezzoTotale>10</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>";
@@ -259,9 +262,15 @@ TEST(FatturaPAReader, BatchesReadAsOneInvoiceAndPartiesSplitTheVatId) {
     auto& inv = *read.invoice;
     EXPECT_EQ(inv.number, "A");
     EXPECT_EQ(inv.dueDate, (platform::Date{2024, 2, 15}));
-    EXPECT_EQ(inv.items->size(), 3u);
-    EXPECT_EQ(inv.taxes->size(), 2u);
-    EXPECT_EQ(str(inv.taxAmount), "6.6");
+    EXPECT_EQ(inv.items->size(), 1u);
+    EXPECT_EQ(inv.taxes->size(), 1u);
+    EXPECT_EQ(str(inv.taxAmount), "2.2");
+    auto all = LLInvoice::invoicesFromXML(read.document->root());
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1]->number, "B");
+    EXPECT_EQ(all[1]->items->size(), 2u);
+    EXPECT_EQ(str(all[1]->taxAmount), "4.4");
+    EXPECT_EQ(all[1]->seller->vatNumber, "01234567890");
     EXPECT_EQ(inv.currency->name, "EUR");
     EXPECT_EQ(inv.seller->ID, "IT");
     EXPECT_EQ(inv.seller->vatNumber, "01234567890");
@@ -321,7 +330,7 @@ TEST(FacturaeReader, SameModelWhateverThePrefix) {
         EXPECT_FALSE(inv.buyer->name);
         EXPECT_FALSE(inv.buyer->iban);
         ASSERT_EQ(inv.taxes->size(), 1u);
-        EXPECT_EQ((*inv.taxes)[0]->name, "01");
+        EXPECT_EQ((*inv.taxes)[0]->name, "IVA");
         EXPECT_EQ(str((*inv.taxes)[0]->tax), "21");
         ASSERT_EQ(inv.items->size(), 1u);
         EXPECT_EQ((*inv.items)[0]->productDescription, "Servicio");

@@ -62,9 +62,9 @@ TEST(SubstitutionDictionary, InvoiceKeysInEnglishAndGerman) {
         LocaleScope locale("en_US.UTF-8");
         SubstitutionDictionary d = *invoice->substitutionDictionary();
         EXPECT_EQ(at(d, "document.number"), "2024-17");
-        EXPECT_EQ(at(d, "document.sent"), "3/5/24");
-        EXPECT_EQ(at(d, "document.due"), "4/4/24");
-        EXPECT_EQ(at(d, "document.daterange"), "2/1/24 - ");
+        EXPECT_EQ(at(d, "document.sent"), "3/5/2024");
+        EXPECT_EQ(at(d, "document.due"), "4/4/2024");
+        EXPECT_EQ(at(d, "document.daterange"), "2/1/2024 - ");
         EXPECT_EQ(at(d, "document.costwithtaxes"), "1,140.00");  // amount due
         EXPECT_EQ(at(d, "costwithtaxes"), "1,190.00");           // gross total
         EXPECT_EQ(at(d, "document.cost"), "1,000.00");
@@ -84,7 +84,7 @@ TEST(SubstitutionDictionary, InvoiceKeysInEnglishAndGerman) {
     {
         LocaleScope locale("de_DE.UTF-8");
         SubstitutionDictionary d = *invoice->substitutionDictionary();
-        EXPECT_EQ(at(d, "document.sent"), "05.03.24");
+        EXPECT_EQ(at(d, "document.sent"), "05.03.2024");
         EXPECT_EQ(at(d, "document.costwithtaxes"), "1.140,00");
         EXPECT_EQ(at(d, "costwithtaxes"), "1.190,00");
         // The payment amount keeps the invoice's own form in every locale.
@@ -105,7 +105,7 @@ TEST(SubstitutionDictionary, MissingAmountsAndDatesAndPrepaid) {
     auto invoice = sampleInvoice();
     invoice->dateRangeEnd = Date{2024, 2, 29};
     invoice->prepaidAmount = dec("50.00");
-    EXPECT_EQ(at(*invoice->substitutionDictionary(), "document.daterange"), "2/1/24 - 2/29/24");
+    EXPECT_EQ(at(*invoice->substitutionDictionary(), "document.daterange"), "2/1/2024 - 2/29/2024");
     SubstitutionDictionary prepaid = *invoice->prepaidDictionary();
     EXPECT_EQ(at(prepaid, "amount"), "-50.00");
     EXPECT_EQ(at(prepaid, "document.costWithTaxes"), "1,190.00");

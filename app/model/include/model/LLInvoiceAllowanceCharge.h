@@ -12,6 +12,8 @@ public:
     std::optional<std::string> reasonCode;
     std::optional<Decimal> baseAmount;
     std::optional<Decimal> percentage;
+    std::optional<Decimal> vatRatePercent;
+    std::optional<std::string> vatCategoryCode;
 
     void populateFromUBLXML(XmlNode element) override;
     void populateFromCIIXML(XmlNode element) override;
