@@ -168,11 +168,14 @@ TEST(UBLReader, FallbacksForGrossReferenceRateNameAndCurrency) {
     EXPECT_EQ(str((*inv.taxes)[0]->rate), "19");
     EXPECT_FALSE((*inv.taxes)[1]->rate);
     EXPECT_EQ((*inv.taxes)[1]->name, "Exempt");
-    EXPECT_FALSE(inv.notes);
+    // The one note opens the page as the lead; no further notes.
+    ASSERT_TRUE(inv.notes);
+    EXPECT_TRUE(inv.notes->empty());
     ASSERT_EQ(inv.items->size(), 1u);
     const auto& line = *(*inv.items)[0];
-    EXPECT_EQ(line.globalID, "10");
-    EXPECT_FALSE(line.lineID);
+    // The line identifier is the position.
+    EXPECT_EQ(line.lineID, "10");
+    EXPECT_FALSE(line.globalID);
     EXPECT_EQ(line.vatTypeCode, "VAT");
     EXPECT_EQ(str(line.vatRatePercent), "7");
     EXPECT_EQ(str(line.billedQuantity), "2");
@@ -276,7 +279,7 @@ TEST(FatturaPAReader, EachBodyOfABatchIsAnInvoiceAndPartiesSplitTheVatId) {
     EXPECT_EQ(inv.seller->vatNumber, "01234567890");
     EXPECT_EQ(inv.seller->iban, "IT60X0542811101000000123456");
     EXPECT_EQ(inv.seller->phoneNumber, "06 1");
-    EXPECT_FALSE(inv.buyer->name);
+    EXPECT_EQ(inv.buyer->name, "Mario Rossi");  // a person: first name and surname
     EXPECT_FALSE(inv.buyer->phoneNumber);
     EXPECT_FALSE(inv.buyer->iban);
     EXPECT_EQ((*inv.items)[0]->unitCode, "pz");
@@ -327,7 +330,7 @@ TEST(FacturaeReader, SameModelWhateverThePrefix) {
         // The payee account is the one to be credited, never the buyer's debit account.
         EXPECT_EQ(inv.seller->iban, "ES9121000418450200051332");
         EXPECT_EQ(inv.buyer->ID, "12345678Z");
-        EXPECT_FALSE(inv.buyer->name);
+        EXPECT_EQ(inv.buyer->name, "Ana");  // an individual has a name too
         EXPECT_FALSE(inv.buyer->iban);
         ASSERT_EQ(inv.taxes->size(), 1u);
         EXPECT_EQ((*inv.taxes)[0]->name, "IVA");

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "model/TextValues.h"
+
 namespace model {
 namespace {
 
@@ -32,18 +34,11 @@ DocumentKind kindForTipoDocumento(std::string_view code) {
     return DocumentKind::Invoice;
 }
 
-std::string_view trimmed(std::string_view text) {
-    const char* space = " \t\r\n";
-    size_t start = text.find_first_not_of(space);
-    if (start == std::string_view::npos) return {};
-    return text.substr(start, text.find_last_not_of(space) - start + 1);
-}
-
 }  // namespace
 
 DocumentKind documentKindForCode(InvoiceSyntax syntax, const std::optional<std::string>& code,
                                  bool creditNoteRoot) {
-    const std::string_view value = code ? trimmed(*code) : std::string_view();
+    const std::string value = code ? trimmedText(*code) : std::string();
     switch (syntax) {
         case InvoiceSyntax::CII: return kindForUNTDID(value);
         case InvoiceSyntax::UBL:

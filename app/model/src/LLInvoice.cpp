@@ -1,6 +1,7 @@
 #include "model/LLInvoice.h"
 
 #include "ReaderSupport.h"
+#include "model/TextValues.h"
 
 namespace model {
 namespace {
@@ -90,8 +91,9 @@ void LLInvoice::populateFromCIIXML(XmlNode root) {
     conditions = orElse(
         nonEmpty(stringForKeyPath(root, "//ram:SpecifiedTradePaymentTerms/ram:Description")),
         stringForKeyPath(root, "//ram:SpecifiedTradeSettlementPaymentMeans/ram:Information"));
-    taxes = readList<LLInvoiceTax>(root, "//ram:ApplicableHeaderTradeSettlement/ram:ApplicableTradeTax");
-    allowancesCharges = readList<LLInvoiceAllowanceCharge>(
+    taxes = readListWithAlternates<LLInvoiceTax>(
+        root, "//ram:ApplicableHeaderTradeSettlement/ram:ApplicableTradeTax");
+    allowancesCharges = readListWithAlternates<LLInvoiceAllowanceCharge>(
         root, "//ram:ApplicableHeaderTradeSettlement/ram:SpecifiedTradeAllowanceCharge");
     notes = readList<LLInvoiceNote>(root, "rsm:ExchangedDocument/ram:IncludedNote");
     items = readList<LLInvoiceItem>(root, "//ram:IncludedSupplyChainTradeLineItem");
@@ -161,7 +163,15 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
     if (!dueDate && creditNote) dueDate = dateForKeyPath(root, "cac:PaymentMeans/cbc:PaymentDueDate");
     dateRangeStart = dateForKeyPath(root, "cac:InvoicePeriod/cbc:StartDate");
     dateRangeEnd = dateForKeyPath(root, "cac:InvoicePeriod/cbc:EndDate");
-    lead = stringForKeyPath(root, "cbc:Note");
+    // The first note opens the page, the others follow the lines.
+    std::vector<XmlNode> noteNodes = nodesForKeyPath(root, "cbc:Note");
+    if (!noteNodes.empty()) lead = withoutSubjectCode(noteNodes.front().stringValue());
+    notes.emplace();
+    for (size_t i = 1; i < noteNodes.size(); ++i) {
+        auto note = std::make_shared<LLInvoiceNote>();
+        note->note = withoutSubjectCode(noteNodes[i].stringValue());
+        notes->push_back(note);
+    }
     number = stringForKeyPath(root, "cbc:ID");
     buyerReference = stringForKeyPath(root, "cbc:BuyerReference");
     reference = orElse(stringForKeyPath(root, "cac:OrderReference/cbc:SalesOrderID"), buyerReference);
@@ -282,6 +292,7 @@ void LLInvoice::populateFromFatturaPAXML(XmlNode root) {
         grossAmount = base + *taxAmount;
     }
     taxBasisAmount = netAmount;
+    stampDutyAmount = decimalNumberForKeyPath(root, document + "DatiBollo/ImportoBollo");
     bool anyWithholding = false;
     Decimal withheld =
         sumOf(nodesForKeyPath(root, document + "DatiRitenuta"), "ImportoRitenuta", &anyWithholding);
@@ -365,6 +376,22 @@ void LLInvoice::populateFromFacturaeXML(XmlNode root) {
             correctedNumber = *series + correctedNumber.value_or("");
         precedingInvoices.push_back(
             {correctedNumber, dateForKeyPath(corrective, agnostic("InvoiceIssueDate"))});
+    }
+    numberSeries =
+        stringForKeyPath(root, agnostic("Invoices/Invoice/InvoiceHeader/InvoiceSeriesCode"));
+    allowancesCharges.emplace();
+    for (bool charge : {false, true}) {
+        const std::string kind = charge ? "Charge" : "Discount";
+        const std::string path =
+            charge ? "Invoices/Invoice/GeneralSurcharges/Charge" : "Invoices/Invoice/GeneralDiscounts/Discount";
+        for (XmlNode node : nodesForKeyPath(root, agnostic(path))) {
+            auto entry = std::make_shared<LLInvoiceAllowanceCharge>();
+            entry->isCharge = charge;
+            entry->reason = stringForKeyPath(node, agnostic(kind + "Reason"));
+            entry->percentage = decimalNumberForKeyPath(node, agnostic(kind + "Rate"));
+            entry->amount = decimalNumberForKeyPath(node, agnostic(kind + "Amount"));
+            allowancesCharges->push_back(entry);
+        }
     }
     const std::string totals = "Invoices/Invoice/InvoiceTotals/";
     lineTotalAmount = decimalNumberForKeyPath(root, agnostic(totals + "TotalGrossAmount"));

@@ -1,4 +1,5 @@
 #include "ReaderSupport.h"
+#include "model/TextValues.h"
 #include "model/LLInvoiceAllowanceCharge.h"
 #include "model/LLInvoiceCurrency.h"
 #include "model/LLInvoiceNote.h"
@@ -40,6 +41,7 @@ void LLInvoiceAllowanceCharge::populateFromUBLXML(XmlNode element) {
 
 void LLInvoiceNote::populateFromCIIXML(XmlNode element) {
     note = stringForKeyPath(element, "ram:Content");
+    if (note) note = withoutSubjectCode(*note);
 }
 
 void LLInvoiceCurrency::populateFromCIIXML(XmlNode root) {

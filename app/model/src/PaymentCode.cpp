@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "model/LLInvoice.h"
+#include "model/TextValues.h"
 
 namespace model {
 namespace {
@@ -24,19 +25,10 @@ std::string cutToCharacters(const std::string& text, size_t limit) {
     return text;
 }
 
-// One line: line breaks and tabs become blanks, runs of blanks one, outer blanks go.
+// One line, straight double quotes as U+2033 (the code's fields are plain text).
 std::string oneLine(const std::string& text) {
     std::string line;
-    bool blank = false;
-    for (char c : text) {
-        if (c == '\n' || c == '\r' || c == '\t' || c == ' ') {
-            blank = !line.empty();
-            continue;
-        }
-        if (blank) line += ' ';
-        blank = false;
-        line += c == '"' ? std::string("\u2033") : std::string(1, c);
-    }
+    for (char c : singleLineText(text)) line += c == '"' ? std::string("\u2033") : std::string(1, c);
     return line;
 }
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "model/LLInvoice.h"
+#include "model/TextValues.h"
 #include "platform/Formatting.h"
 #include "platform/SFLocalizeHelper.h"
 
@@ -21,8 +22,8 @@ std::string tr(std::string_view key) { return platform::localizedString(key); }
 // A rate as people write it: "19 %", "5,5 %" in de and fr, "19%" in English.
 std::string percentText(const Decimal& rate) {
     std::string number = platform::Formatting::formatDecimal(rate, 0, 2);
-    const std::string language = platform::SFLocalizeHelper::sharedHelper().currentLanguage();
-    return number + (language.rfind("en", 0) == 0 ? "%" : "\u00A0%");
+    const std::string locale = platform::Formatting::userLocale();
+    return number + (locale.rfind("en", 0) == 0 ? "%" : "\u00A0%");
 }
 
 // The display name of a VAT category (UNTDID 5305) or a FatturaPA Natura code; none for the
@@ -55,6 +56,72 @@ std::optional<std::string> categoryName(const std::optional<std::string>& code) 
     return name;
 }
 
+// Units by name: symbols where they are international, words in the reader's language.
+std::optional<std::string> unitName(const std::optional<std::string>& code) {
+    if (!code || code->empty()) return std::nullopt;
+    static const std::map<std::string, const char*> symbols = {
+        {"HUR", "h"},   {"MIN", "min"}, {"SEC", "s"},   {"KGM", "kg"},  {"GRM", "g"},
+        {"TNE", "t"},   {"MTR", "m"},   {"KMT", "km"},  {"CMT", "cm"},  {"MMT", "mm"},
+        {"MTK", "m²"},  {"MTQ", "m³"},  {"LTR", "l"},   {"MLT", "ml"},  {"KWH", "kWh"},
+        {"KWT", "kW"},  {"MWH", "MWh"}, {"P1", "%"},    {"E48", ""},
+        // Facturae codes
+        {"02", "h"},    {"03", "kg"},   {"04", "l"}};
+    static const std::map<std::string, const char*> words = {
+        {"C62", "unit.piece"}, {"H87", "unit.piece"}, {"EA", "unit.piece"}, {"XPP", "unit.piece"},
+        {"01", "unit.piece"},  {"DAY", "unit.day"},   {"WEE", "unit.week"}, {"MON", "unit.month"},
+        {"ANN", "unit.year"},  {"LS", "unit.lumpsum"}, {"SET", "unit.set"}, {"PR", "unit.pair"}};
+    if (auto found = symbols.find(*code); found != symbols.end()) {
+        if (!*found->second) return std::nullopt;
+        return std::string(found->second);
+    }
+    if (auto found = words.find(*code); found != words.end()) return tr(found->second);
+    // FatturaPA writes the unit as free text; an unknown code is still better than nothing.
+    return singleLineText(*code);
+}
+
+// The small print under a line: what identifies the item and how its amount comes about.
+std::string lineDetail(const LLInvoiceItem& item) {
+    std::vector<std::string> parts;
+    auto add = [&](const std::string& label, const std::optional<std::string>& value) {
+        if (value && !trimmedText(*value).empty()) parts.push_back(tr(label) + " " + singleLineText(*value));
+    };
+    add("Art. No.", item.sellerAssignedID);
+    add("Buyer's No.", item.buyerAssignedID);
+    add("GTIN", item.globalID);
+    add("Order line", item.orderLineReference);
+    if (item.periodStart || item.periodEnd)
+        parts.push_back(tr("Period") + " " + LLInvoiceElement::date(item.periodStart) + " – " +
+                        LLInvoiceElement::date(item.periodEnd));
+    if (item.priceBaseQuantity && *item.priceBaseQuantity != Decimal(1) && item.netPrice) {
+        std::string per = *LLInvoiceElement::number(*item.netPrice) + " " + tr("per") + " " +
+                          platform::Formatting::formatDecimal(*item.priceBaseQuantity, 0, 5);
+        if (auto unit = unitName(item.unitCode)) per += " " + *unit;
+        parts.push_back(per);
+    }
+    if (item.grossPrice && item.priceDiscount && !item.priceDiscount->isZero())
+        parts.push_back(tr("List price") + " " + *LLInvoiceElement::number(item.grossPrice) + " − " +
+                        *LLInvoiceElement::number(item.priceDiscount));
+    if (item.allowancesCharges)
+        for (const auto& change : *item.allowancesCharges) {
+            std::string text = change->reason && !change->reason->empty()
+                                   ? singleLineText(*change->reason)
+                                   : tr(change->isCharge ? "Charge" : "Allowance");
+            if (change->percentage && !change->percentage->isZero())
+                text += " " + percentText(*change->percentage);
+            if (change->amount)
+                text += " " + *LLInvoiceElement::number(change->isCharge ? *change->amount
+                                                                          : -*change->amount);
+            parts.push_back(text);
+        }
+    for (const auto& [name, value] : item.attributes)
+        parts.push_back(singleLineText(name) + ": " + singleLineText(value));
+    std::string detail;
+    for (const auto& part : parts) detail += (detail.empty() ? "" : " · ") + part;
+    if (item.notes && !trimmedText(*item.notes).empty())
+        detail += (detail.empty() ? "" : "\n") + trimmedText(*item.notes);
+    return detail;
+}
+
 std::optional<std::string> negated(const std::optional<Decimal>& value) {
     if (!value) return std::nullopt;
     return LLInvoiceElement::number(-*value);
@@ -69,13 +136,6 @@ std::string withArguments(std::string pattern, const std::vector<std::string>& a
             pattern.replace(at, marker.size(), arguments[i]);
     }
     return pattern;
-}
-
-std::string trimmedText(const std::string& text) {
-    const char* space = " \t\r\n";
-    size_t start = text.find_first_not_of(space);
-    if (start == std::string::npos) return std::string();
-    return text.substr(start, text.find_last_not_of(space) - start + 1);
 }
 
 // XRechnung writes discount terms as "#SKONTO#TAGE=7#PROZENT=2.00#[BASISBETRAG=…#]" lines
@@ -222,16 +282,23 @@ std::string LLInvoiceTradeParty::description() const {
 std::optional<SubstitutionDictionary> LLInvoiceItem::substitutionDictionary() const {
     SubstitutionDictionary d;
     setSubstitutionValue(d, "index", lineID);
-    setSubstitutionValue(d, "title", productName);
+    // A line without a name (a text line) must not show its placeholder.
+    d["title"] = singleLineText(string(productName));
     for (const char* key : {"quantity", "qty", "shortquantity"})
         setSubstitutionValue(d, key, number(billedQuantity));
     setSubstitutionValue(d, "cost", number(lineTotalAmount));
     setSubstitutionValue(d, "unitprice", number(netPrice));
     setSubstitutionValue(d, "rate", number(netPrice));
     d["unit"] = std::string();
+    if (auto unit = unitName(unitCode)) d["unitname"] = *unit;
     // Without a rate the key stays absent, so a "[…]" range around it disappears.
-    if (auto rate = number(vatRatePercent)) d["taxnames"] = *rate + "%";
-    d["description"] = string(productDescription);
+    if (vatRatePercent) d["taxnames"] = percentText(*vatRatePercent);
+    // A description that only repeats the name says nothing.
+    d["description"] = productDescription && trimmedText(*productDescription) !=
+                                                 trimmedText(string(productName))
+                           ? string(productDescription)
+                           : std::string();
+    d["detail"] = lineDetail(*this);
     return d;
 }
 
@@ -305,7 +372,9 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
     d["document.due"] = date(dueDate);
     d["document.sent"] = date(issueDate);
     d["document.label"] = std::string("Rechnung");
-    d["document.number"] = string(number);
+    // The Facturae series belongs to the number a reader quotes.
+    d["document.number"] =
+        numberSeries && !numberSeries->empty() ? *numberSeries + " " + string(number) : string(number);
     d["document.reference"] = string(reference);
     d["document.subject"] = string(subject);
     setSubstitutionValue(d, "document.costwithtaxes", LLInvoiceElement::number(finalAmount));
@@ -411,6 +480,8 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
         setSubstitutionValue(d, "document.prepaid", negated(prepaidAmount));
     if (nonZero(roundingAmount))
         setSubstitutionValue(d, "document.rounding", LLInvoiceElement::number(roundingAmount));
+    if (nonZero(stampDutyAmount))
+        setSubstitutionValue(d, "document.stampduty", LLInvoiceElement::number(stampDutyAmount));
     if (nonZero(withholdingAmount)) {
         setSubstitutionValue(d, "document.withholding", negated(withholdingAmount));
         d["document.withholdinglabel"] = tr(withholdingName ? *withholdingName : "Withholding tax");

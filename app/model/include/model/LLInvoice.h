@@ -85,6 +85,8 @@ public:
     std::optional<Decimal> roundingAmount;
     std::optional<Decimal> withholdingAmount;     // IRPF, ritenuta: subtracted from the total
     std::optional<std::string> withholdingName;
+    std::optional<Decimal> stampDutyAmount;       // FatturaPA bollo
+    std::optional<std::string> numberSeries;      // Facturae series code, shown before the number
 
     // The payee's account that a credit transfer may go to: an IBAN (spaces removed) that passes
     // its checksum, never an account to be debited; with its holder and BIC.
