@@ -79,8 +79,8 @@ QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByte
 }
 
 bool isTotalsSection(const std::string& identifier) {
-    return identifier == "net" || identifier == "tax" || identifier == "total" ||
-           identifier == "bank";
+    return identifier == "subtotal" || identifier == "net" || identifier == "tax" ||
+           identifier == "total" || identifier == "bank";
 }
 
 // The sections that must move to the next page so the totals block (net, taxes, amount due,
@@ -160,9 +160,26 @@ std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
     }
     // The totals block: net, one row per tax, then gross, prepayments, rounding, withholding
     // and the amount due together in "total".
+    // One row per total so every amount stands in the same column.
+    auto row = [&](const char* label, const char* key) {
+        if (!has(key)) return;
+        SubstitutionDictionary values{{"label", platform::localizedString(label)},
+                                      {"amount", document->at(key)}};
+        if (std::string(key) == "document.withholding")
+            values["label"] = document->at("document.withholdinglabel");
+        add("subtotal", values);
+    };
+    row("Sum of lines", "document.linetotal");
+    row("Allowances", "document.allowancetotal");
+    row("Charges", "document.chargetotal");
     add("net", document);
     if (invoice.taxes)
         for (const auto& tax : *invoice.taxes) add("tax", tax->substitutionDictionary());
+    row("Total (gross)", "document.grossamount");
+    row("Prepaid", "document.prepaid");
+    row("Stamp duty", "document.stampduty");
+    row("Rounding", "document.rounding");
+    row("Withholding tax", "document.withholding");
     add("total", document);
     if (has("payment.accounts") || has("document.paymentreference") || has("qr.iban"))
         add("bank", document);

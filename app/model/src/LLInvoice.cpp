@@ -119,6 +119,7 @@ void LLInvoice::populateFromCIIXML(XmlNode root) {
         root, "//ram:ActualDeliverySupplyChainEvent/ram:OccurrenceDateTime/udt:DateTimeString");
     shipTo = readChild<LLInvoiceTradeParty>(root, "//ram:ShipToTradeParty");
 
+    syntax = InvoiceSyntax::CII;
     typeCode = stringForKeyPath(root, "rsm:ExchangedDocument/ram:TypeCode");
     documentKind = documentKindForCode(InvoiceSyntax::CII, typeCode);
     for (XmlNode reference : nodesForKeyPath(root, "//ram:InvoiceReferencedDocument"))
@@ -215,6 +216,7 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
         if (place->name || place->lineOne || place->cityName) shipTo = place;
     }
 
+    syntax = InvoiceSyntax::UBL;
     typeCode = orElse(stringForKeyPath(root, "cbc:InvoiceTypeCode"),
                       stringForKeyPath(root, "cbc:CreditNoteTypeCode"));
     documentKind = documentKindForCode(InvoiceSyntax::UBL, typeCode, creditNote);
@@ -256,6 +258,7 @@ void LLInvoice::populateFromFatturaPAXML(XmlNode root) {
     issueDate = dateForKeyPath(root, document + "Data");
     dueDate = dateForKeyPath(root, body + "DatiPagamento/DettaglioPagamento/DataScadenzaPagamento");
     number = stringForKeyPath(root, document + "Numero");
+    syntax = InvoiceSyntax::FatturaPA;
     typeCode = stringForKeyPath(root, document + "TipoDocumento");
     buyerOrderReference =
         stringForKeyPath(root, body + "DatiGenerali/DatiOrdineAcquisto/IdDocumento");
@@ -366,6 +369,7 @@ void LLInvoice::populateFromFacturaeXML(XmlNode root) {
     dueDate = dateForKeyPath(
         root, agnostic("Invoices/Invoice/PaymentDetails/Installment/InstallmentDueDate"));
 
+    syntax = InvoiceSyntax::Facturae;
     typeCode = stringForKeyPath(root, agnostic("Invoices/Invoice/InvoiceHeader/InvoiceClass"));
     documentKind = documentKindForCode(InvoiceSyntax::Facturae, typeCode);
     if (XmlNode corrective =

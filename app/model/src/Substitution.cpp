@@ -299,6 +299,10 @@ std::optional<SubstitutionDictionary> LLInvoiceItem::substitutionDictionary() co
                            ? string(productDescription)
                            : std::string();
     d["detail"] = lineDetail(*this);
+    std::string subtext = substitutionText(d["description"]);
+    if (const std::string& detail = std::get<std::string>(d["detail"]); !detail.empty())
+        subtext += (subtext.empty() ? "" : "\n") + detail;
+    d["subtext"] = subtext;
     return d;
 }
 
@@ -413,6 +417,9 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
         default: d["document.numberlabel"] = tr("Document No."); break;
     }
     setSubstitutionValue(d, "document.buyerreference", buyerReference);
+    // FatturaPA and Facturae identify the buyer by tax number, which is no customer number.
+    if (buyer && (syntax == InvoiceSyntax::CII || syntax == InvoiceSyntax::UBL))
+        setSubstitutionValue(d, "document.customernumber", buyer->ID);
     setSubstitutionValue(d, "document.orderreference", buyerOrderReference);
     setSubstitutionValue(d, "document.salesorderreference", salesOrderReference);
     setSubstitutionValue(d, "document.contractreference", contractReference);

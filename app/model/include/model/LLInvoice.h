@@ -72,6 +72,7 @@ public:
 
     // Document type as written (UNTDID 1001 code, TipoDocumento, Facturae InvoiceClass) and
     // what it means to the recipient.
+    InvoiceSyntax syntax = InvoiceSyntax::None;  // the syntax the invoice was read from
     std::optional<std::string> typeCode;
     DocumentKind documentKind = DocumentKind::Invoice;
     std::vector<PrecedingInvoice> precedingInvoices;
