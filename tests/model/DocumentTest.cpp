@@ -2,6 +2,8 @@
 #include "TestSupport.h"
 #include "platform/SFLocalizeHelper.h"
 
+#include <cstdlib>
+
 using namespace model;
 
 namespace {
@@ -295,4 +297,105 @@ TEST(PaymentCode, DirectDebitAndNonIBANAccountsAreNoPayeeAccount) {
     EXPECT_TRUE(second[1]->paymentAccounts.front().directDebit);
     EXPECT_FALSE(second[1]->creditTransferIBAN);
     EXPECT_FALSE(second[1]->paymentCodeValues());
+}
+
+namespace {
+
+struct TermCase {
+    const char* file;
+    const char* language;
+    const char* key;       // substitution key
+    const char* contains;  // text the value must hold
+};
+
+class BusinessTermsOnThePage : public ::testing::TestWithParam<TermCase> {};
+
+}  // namespace
+
+TEST_P(BusinessTermsOnThePage, ValueOfTheKey) {
+    SKIP_WITHOUT_CORPUS();
+    const TermCase& c = GetParam();
+    auto read = readInvoice(readCorpusFile(c.file));
+    ASSERT_TRUE(read.invoice) << c.file;
+    LanguageScope language(c.language);
+    const char* saved = std::getenv("LC_ALL");
+    std::string restore = saved ? saved : "";
+    setenv("LC_ALL", std::string(c.language) == "de" ? "de_DE.UTF-8" : "en_US.UTF-8", 1);
+    auto d = *read.invoice->substitutionDictionary();
+    std::string value = at(d, c.key);
+    if (saved) setenv("LC_ALL", restore.c_str(), 1); else unsetenv("LC_ALL");
+    EXPECT_NE(value.find(c.contains), std::string::npos) << c.key << " = " << value;
+    EXPECT_EQ(value.find("#SKONTO#"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, BusinessTermsOnThePage,
+    ::testing::Values(
+        // Discount terms in words, with the date and the amount to pay.
+        TermCase{"xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml", "de",
+                 "document.conditions", "2\u00A0% Skonto bis 04.07.2016 = 2.542,32 EUR"},
+        TermCase{"xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml", "en",
+                 "document.conditions", "2% discount until 7/4/2016 = 2,542.32 EUR"},
+        // Routing reference and order number each keep their own slot in UBL...
+        TermCase{"xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml", "en",
+                 "document.buyerreference", "04011000-12350-85"},
+        TermCase{"xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml", "en",
+                 "document.orderreference", "Dummywert"},
+        // ...and the Leitweg-ID is read from CII too.
+        TermCase{"xrechnung/testsuite/business-cases/standard/02.05a-INVOICE_uncefact.xml", "en",
+                 "document.buyerreference", "90000000-03083-72"},
+        TermCase{"xrechnung/testsuite/business-cases/standard/02.05a-INVOICE_uncefact.xml", "de",
+                 "document.contractreference", "0000000752"},
+        // Attachments are listed by name.
+        TermCase{"xrechnung/testsuite/technical-cases/cius/01.01_comprehensive_test_uncefact.xml",
+                 "en", "document.attachments", "01_15_Anhang_02.pdf"},
+        TermCase{"xrechnung/testsuite/technical-cases/cius/01.03_comprehensive_test_ubl.xml", "en",
+                 "document.attachments", "01_15_Anhang_01.pdf"},
+        // Notes lose their subject codes.
+        TermCase{"xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml", "en",
+                 "document.lead", "Wir liefern"}));
+
+TEST(UBLReader, VATIdOfTheVATSchemePositionsAndUnits) {
+    SKIP_WITHOUT_CORPUS();
+    auto read = readInvoice(readCorpusFile("en16931-examples/ubl-testfiles/BIS_Billing_30-Telefoni.xml"));
+    ASSERT_TRUE(read.invoice);
+    EXPECT_EQ(read.invoice->seller->vatNumber.value_or(""), "SE556677889901");
+    ASSERT_FALSE(read.invoice->items->empty());
+    for (const auto& item : *read.invoice->items) {
+        EXPECT_TRUE(item->lineID) << "the position column needs the line id";
+        EXPECT_TRUE(item->unitCode);
+    }
+    auto lead = readInvoice(readCorpusFile("xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml"));
+    EXPECT_EQ(lead.invoice->lead->rfind("#", 0), std::string::npos) << *lead.invoice->lead;
+}
+
+TEST(CIIReader, OlderGenerationLinesTaxesAndUnits) {
+    // ZUGFeRD 1.0 COMFORT, from the ZUGFeRD corpus PDF ZUGFeRD_1p0_COMFORT_Rabatte.pdf.
+    std::ifstream in(std::string(LEDGERLENS_MODEL_TEST_DATA) + "/zugferd1-comfort-rabatte.xml");
+    std::stringstream xml;
+    xml << in.rdbuf();
+    auto read = readInvoice(xml.str());
+    ASSERT_TRUE(read.invoice);
+    const LLInvoice& invoice = *read.invoice;
+    ASSERT_FALSE(invoice.taxes->empty());
+    for (const auto& tax : *invoice.taxes) {
+        EXPECT_TRUE(tax->rate && tax->net && tax->tax);
+    }
+    int priced = 0;
+    for (const auto& item : *invoice.items) {
+        if (!item->lineID) continue;  // a text line
+        ++priced;
+        EXPECT_TRUE(item->billedQuantity && item->netPrice && item->lineTotalAmount)
+            << item->description();
+        EXPECT_TRUE(item->unitCode);
+    }
+    EXPECT_GT(priced, 0);
+    // The first line's gross price and discount let quantity × price = amount be followed.
+    const auto& first = *(*invoice.items)[1];
+    EXPECT_EQ(str(first.grossPrice), "4");
+    EXPECT_EQ(str(first.priceDiscount), "0.6667");
+    LanguageScope german("de");
+    auto line = *first.substitutionDictionary();
+    EXPECT_EQ(at(line, "unitname"), "m²");
+    EXPECT_NE(at(line, "detail").find("4012345001235"), std::string::npos) << at(line, "detail");
 }

@@ -164,6 +164,14 @@ void writeInvoiceJson(JsonWriter& json, const LLInvoice& v) {
     field(json, "accountingReference", v.accountingReference);
     field(json, "deliveryDate", v.deliveryDate);
     writeParty(json, "shipTo", v.shipTo);
+    json.key("attachments").beginArray();
+    for (const auto& [name, description] : v.attachments) {
+        json.beginObject();
+        json.key("name").string(name);
+        json.key("description").string(description);
+        json.endObject();
+    }
+    json.endArray();
     field(json, "lineTotalAmount", v.lineTotalAmount);
     field(json, "allowanceTotalAmount", v.allowanceTotalAmount);
     field(json, "chargeTotalAmount", v.chargeTotalAmount);

@@ -118,6 +118,11 @@ void LLInvoice::populateFromCIIXML(XmlNode root) {
     deliveryDate = dateForKeyPath(
         root, "//ram:ActualDeliverySupplyChainEvent/ram:OccurrenceDateTime/udt:DateTimeString");
     shipTo = readChild<LLInvoiceTradeParty>(root, "//ram:ShipToTradeParty");
+    for (XmlNode document : nodesForKeyPath(root, "//ram:AdditionalReferencedDocument[ram:TypeCode='916']")) {
+        auto name = orElse(stringForKeyPath(document, "ram:AttachmentBinaryObject/@filename"),
+                           stringForKeyPath(document, "ram:IssuerAssignedID"));
+        if (name) attachments.emplace_back(*name, stringForKeyPath(document, "ram:Name").value_or(""));
+    }
 
     syntax = InvoiceSyntax::CII;
     typeCode = stringForKeyPath(root, "rsm:ExchangedDocument/ram:TypeCode");
@@ -203,6 +208,15 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
         root, "cac:AdditionalDocumentReference[cbc:DocumentTypeCode='130']/cbc:ID");
     accountingReference = stringForKeyPath(root, "cbc:AccountingCost");
     deliveryDate = dateForKeyPath(root, "cac:Delivery/cbc:ActualDeliveryDate");
+    for (XmlNode document : nodesForKeyPath(root, "cac:AdditionalDocumentReference")) {
+        if (stringForKeyPath(document, "cbc:DocumentTypeCode") == "130") continue;  // object id
+        auto name = orElse(
+            stringForKeyPath(document, "cac:Attachment/cbc:EmbeddedDocumentBinaryObject/@filename"),
+            stringForKeyPath(document, "cbc:ID"));
+        if (name)
+            attachments.emplace_back(*name,
+                                     stringForKeyPath(document, "cbc:DocumentDescription").value_or(""));
+    }
     if (XmlNode delivery = elementForKeyPath(root, "cac:Delivery")) {
         auto place = std::make_shared<LLInvoiceTradeParty>();
         place->name = stringForKeyPath(delivery, "cac:DeliveryParty/cac:PartyName/cbc:Name");

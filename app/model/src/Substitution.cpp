@@ -67,7 +67,7 @@ std::optional<std::string> unitName(const std::optional<std::string>& code) {
         // Facturae codes
         {"02", "h"},    {"03", "kg"},   {"04", "l"}};
     static const std::map<std::string, const char*> words = {
-        {"C62", "unit.piece"}, {"H87", "unit.piece"}, {"EA", "unit.piece"}, {"XPP", "unit.piece"},
+        {"C62", "unit.piece"}, {"H87", "unit.piece"}, {"NAR", "unit.piece"}, {"EA", "unit.piece"}, {"XPP", "unit.piece"},
         {"01", "unit.piece"},  {"DAY", "unit.day"},   {"WEE", "unit.week"}, {"MON", "unit.month"},
         {"ANN", "unit.year"},  {"LS", "unit.lumpsum"}, {"SET", "unit.set"}, {"PR", "unit.pair"}};
     if (auto found = symbols.find(*code); found != symbols.end()) {
@@ -449,6 +449,12 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
         other("Deliver To", place);
     }
     if (!others.empty()) d["document.otherreferences"] = others;
+    std::string listed;
+    for (const auto& [name, text] : attachments) {
+        listed += (listed.empty() ? "" : ", ") + singleLineText(name);
+        if (!text.empty()) listed += " (" + singleLineText(text) + ")";
+    }
+    if (!listed.empty()) d["document.attachments"] = listed;
 
     setSubstitutionValue(d, "document.paymentreference", paymentReference);
     std::string accounts;

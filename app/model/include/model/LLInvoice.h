@@ -69,6 +69,8 @@ public:
     std::optional<std::string> accountingReference;
     std::optional<Date> deliveryDate;
     std::shared_ptr<LLInvoiceTradeParty> shipTo;
+    // Supporting documents: file name (or reference) and description, as listed on the page.
+    std::vector<std::pair<std::string, std::string>> attachments;
 
     // Document type as written (UNTDID 1001 code, TipoDocumento, Facturae InvoiceClass) and
     // what it means to the recipient.
