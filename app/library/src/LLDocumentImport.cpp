@@ -1,8 +1,11 @@
+#include <libxml/tree.h>
+
 #include <algorithm>
 #include <set>
 
 #include "LLSerialQueue.h"
 #include "library/LLDocument.h"
+#include "model/KeyPath.h"
 #include "model/LLInvoice.h"
 #include "pagewright/PagewrightPDFDocument.h"
 #include "platform/FileData.h"
@@ -122,6 +125,27 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::
                                                                      LLObjectContext& context) {
     auto document = platform::XmlDocument::parse(xml);
     if (!document || !document->root()) return {};
+    // A FatturaPA batch holds one invoice per body: each is stored on its own, as a document
+    // with the header and that one body.
+    if (model::detectSyntax(document->root()) == model::InvoiceSyntax::FatturaPA) {
+        const size_t bodies =
+            model::nodesForKeyPath(document->root(), "FatturaElettronicaBody").size();
+        if (bodies > 1) {
+            std::vector<std::shared_ptr<LLInvoiceRecord>> records;
+            for (size_t keep = 0; keep < bodies; ++keep) {
+                auto single = platform::XmlDocument::parse(xml);
+                auto nodes = model::nodesForKeyPath(single->root(), "FatturaElettronicaBody");
+                for (size_t i = 0; i < nodes.size(); ++i) {
+                    if (i == keep) continue;
+                    xmlUnlinkNode(nodes[i].raw());
+                    xmlFreeNode(nodes[i].raw());
+                }
+                auto imported = importData(single->serialize(), context);
+                records.insert(records.end(), imported.begin(), imported.end());
+            }
+            return records;
+        }
+    }
     if (!validateXMLDocument(*document)) return {};
     auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(document->root());
     if (!invoice) return {};
