@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -84,7 +84,8 @@ ReadResult readFile(const std::string& path) {
     if (!fs::is_regular_file(status)) return {{}, "not a regular file"};
     auto size = fs::file_size(path, ec);
     if (ec) return {{}, "cannot read the file size"};
-    if (size > platform::XmlDocument::kMaxInputBytes) return {{}, "the file is too large to be an invoice"};
+    if (size > platform::XmlDocument::kMaxInputBytes)
+        return {{}, "the file is too large to be an invoice"};
     std::ifstream in(path, std::ios::binary);
     if (!in) return {{}, "cannot open the file"};
     std::string bytes(static_cast<size_t>(size), '\0');
@@ -355,7 +356,8 @@ int preview(const std::vector<std::string>& args) {
         return 0;
     }
     if (!input.invoice) {
-        if (!writeFile(options.output, QByteArray::fromStdString(input.document->serialize(true)))) {
+        if (!writeFile(options.output,
+                       QByteArray::fromStdString(input.document->serialize(true)))) {
             reportError(options.output, "cannot write the file");
             return 1;
         }

@@ -143,12 +143,15 @@ TEST(InvoiceRenderer, TheTotalsBlockIsNeverSplitAcrossPages) {
     // Enough line counts that the page break falls at every place inside the block.
     for (int lines = 10; lines <= 70; ++lines) {
         auto invoice = invoiceWithLines(lines);
-        for (int i = 0; i < 4; ++i) invoice->taxes->push_back(std::make_shared<model::LLInvoiceTax>());
+        for (int i = 0; i < 4; ++i)
+            invoice->taxes->push_back(std::make_shared<model::LLInvoiceTax>());
         auto pages = renderer.layoutPages(*invoice, false);
         size_t withTotals = 0;
         for (const auto& page : pages) {
             const auto& on = page.sectionIdentifiers;
-            auto count = [&](const char* id) { return std::count(on.begin(), on.end(), std::string(id)); };
+            auto count = [&](const char* id) {
+                return std::count(on.begin(), on.end(), std::string(id));
+            };
             if (count("net") + count("tax") + count("total") == 0) continue;
             ++withTotals;
             EXPECT_EQ(count("net"), 1) << lines << " lines";

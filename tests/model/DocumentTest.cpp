@@ -1,8 +1,8 @@
 // Document type, preceding invoices, totals and the payment code, read from real invoices.
+#include <cstdlib>
+
 #include "TestSupport.h"
 #include "platform/SFLocalizeHelper.h"
-
-#include <cstdlib>
 
 using namespace model;
 
@@ -15,14 +15,14 @@ std::string at(const SubstitutionDictionary& d, const std::string& key) {
 
 // Switches the label language for one test and restores it afterwards.
 class LanguageScope {
-public:
+  public:
     explicit LanguageScope(const std::string& language)
         : saved_(platform::SFLocalizeHelper::sharedHelper().currentLanguage()) {
         platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(language);
     }
     ~LanguageScope() { platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(saved_); }
 
-private:
+  private:
     std::string saved_;
 };
 
@@ -50,8 +50,8 @@ TEST_P(DocumentTypeInCorpus, TypeTitleAndPrecedingInvoice) {
     if (*c.precedingNumber) {
         ASSERT_FALSE(invoice.precedingInvoices.empty());
         EXPECT_EQ(invoice.precedingInvoices.front().number.value_or(""), c.precedingNumber);
-        EXPECT_NE(at(*invoice.substitutionDictionary(), "document.precedinginvoice").find(
-                      c.precedingNumber),
+        EXPECT_NE(at(*invoice.substitutionDictionary(), "document.precedinginvoice")
+                      .find(c.precedingNumber),
                   std::string::npos);
     } else {
         EXPECT_TRUE(invoice.precedingInvoices.empty());
@@ -68,25 +68,25 @@ TEST_P(DocumentTypeInCorpus, TypeTitleAndPrecedingInvoice) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllSyntaxes, DocumentTypeInCorpus,
-    ::testing::Values(
-        TypeCase{"en16931-examples/cii/CII_example2.xml", "380", DocumentKind::Invoice, "",
-                 "Invoice", "Rechnung"},
-        TypeCase{"xrechnung/testsuite/business-cases/standard/01.18a-INVOICE_uncefact.xml", "384",
-                 DocumentKind::Correction, "PRG1502168", "Corrective Invoice",
-                 "Rechnungskorrektur"},
-        TypeCase{"zugferd/XML-Rechnung/CII/EN16931_Gutschrift.cii.xml", "389",
-                 DocumentKind::SelfBilled, "", "Self-billed Invoice",
-                 "Gutschrift (Selbstfakturierung)"},
-        TypeCase{"en16931-examples/ubl/ubl-tc434-creditnote1.xml", "381", DocumentKind::CreditNote,
-                 "", "Credit Note", "Gutschrift"},
-        TypeCase{"en16931-examples/ubl/ubl-tc434-example5.xml", "380", DocumentKind::Invoice,
-                 "TOSL109", "Invoice", "Rechnung"},
-        TypeCase{"fatturapa/eigor/A10-Licenses-CreditNote.xml", "TD04", DocumentKind::CreditNote,
-                 "", "Credit Note", "Gutschrift"},
-        TypeCase{"fatturapa/official/IT01234567890_FPA01.xml", "TD01", DocumentKind::Invoice, "",
-                 "Invoice", "Rechnung"},
-        TypeCase{"facturae/gobl/credit-note.xml", "OR", DocumentKind::Correction, "TEST01001F",
-                 "Corrective Invoice", "Rechnungskorrektur"}));
+    ::testing::Values(TypeCase{"en16931-examples/cii/CII_example2.xml", "380",
+                               DocumentKind::Invoice, "", "Invoice", "Rechnung"},
+                      TypeCase{
+                          "xrechnung/testsuite/business-cases/standard/01.18a-INVOICE_uncefact.xml",
+                          "384", DocumentKind::Correction, "PRG1502168", "Corrective Invoice",
+                          "Rechnungskorrektur"},
+                      TypeCase{"zugferd/XML-Rechnung/CII/EN16931_Gutschrift.cii.xml", "389",
+                               DocumentKind::SelfBilled, "", "Self-billed Invoice",
+                               "Gutschrift (Selbstfakturierung)"},
+                      TypeCase{"en16931-examples/ubl/ubl-tc434-creditnote1.xml", "381",
+                               DocumentKind::CreditNote, "", "Credit Note", "Gutschrift"},
+                      TypeCase{"en16931-examples/ubl/ubl-tc434-example5.xml", "380",
+                               DocumentKind::Invoice, "TOSL109", "Invoice", "Rechnung"},
+                      TypeCase{"fatturapa/eigor/A10-Licenses-CreditNote.xml", "TD04",
+                               DocumentKind::CreditNote, "", "Credit Note", "Gutschrift"},
+                      TypeCase{"fatturapa/official/IT01234567890_FPA01.xml", "TD01",
+                               DocumentKind::Invoice, "", "Invoice", "Rechnung"},
+                      TypeCase{"facturae/gobl/credit-note.xml", "OR", DocumentKind::Correction,
+                               "TEST01001F", "Corrective Invoice", "Rechnungskorrektur"}));
 
 TEST(DocumentType, TitlesAndTotalWordingInEveryLanguage) {
     LLInvoice credit;
@@ -110,7 +110,8 @@ TEST(DocumentType, TitlesAndTotalWordingInEveryLanguage) {
     refund.finalAmount = platform::Decimal(-40);
     auto d = *refund.substitutionDictionary();
     EXPECT_EQ(at(d, "document.amountduelabel"), "Amount Credited");
-    EXPECT_EQ(at(d, "document.amountdue").find('-'), std::string::npos) << at(d, "document.amountdue");
+    EXPECT_EQ(at(d, "document.amountdue").find('-'), std::string::npos)
+        << at(d, "document.amountdue");
     EXPECT_EQ(at(*LLInvoice().substitutionDictionary(), "document.amountduelabel"), "Amount Due");
 }
 
@@ -142,9 +143,9 @@ TEST(Totals, AllowancesAndChargesAddUpToTheNetAmount) {
     ASSERT_TRUE(ubl.invoice);
     const LLInvoice& b = *ubl.invoice;
     ASSERT_TRUE(b.lineTotalAmount && b.taxBasisAmount);
-    EXPECT_EQ(*b.lineTotalAmount - b.allowanceTotalAmount.value_or(0) +
-                  b.chargeTotalAmount.value_or(0),
-              *b.taxBasisAmount);
+    EXPECT_EQ(
+        *b.lineTotalAmount - b.allowanceTotalAmount.value_or(0) + b.chargeTotalAmount.value_or(0),
+        *b.taxBasisAmount);
 }
 
 TEST(Totals, FatturaPAWithoutDocumentTotalAddsUpTheTaxSummaries) {
@@ -178,8 +179,8 @@ TEST(Totals, FacturaeWithholdingIsNamedAndSubtracted) {
 TEST(IBAN, ChecksumCountryAndLength) {
     EXPECT_EQ(validIBAN("DE89 3704 0044 0532 0130 00").value_or(""), "DE89370400440532013000");
     EXPECT_EQ(validIBAN("de89370400440532013000").value_or(""), "DE89370400440532013000");
-    EXPECT_FALSE(validIBAN("DE88370400440532013000"));  // check digits off by one
-    EXPECT_FALSE(validIBAN("5050-1055"));                // a Swedish bankgiro number
+    EXPECT_FALSE(validIBAN("DE88370400440532013000"));         // check digits off by one
+    EXPECT_FALSE(validIBAN("5050-1055"));                      // a Swedish bankgiro number
     EXPECT_FALSE(validIBAN("BR1800360305000010009795493C1"));  // outside SEPA
     EXPECT_FALSE(validIBAN(""));
     EXPECT_TRUE(validIBAN("SE4550000000058398257466"));
@@ -246,7 +247,7 @@ TEST(PaymentCode, RulesOfTheTransferCode) {
     auto code = *base->paymentCodeValues();
     EXPECT_EQ(at(code, "qr.iban"), "DE89370400440532013000");
     EXPECT_EQ(at(code, "qr.amount"), "EUR119.50");
-    EXPECT_EQ(at(code, "qr.name"), "Seller GmbH");  // no holder, no payee: the seller
+    EXPECT_EQ(at(code, "qr.name"), "Seller GmbH");    // no holder, no payee: the seller
     EXPECT_EQ(at(code, "qr.remittance"), "2024-17");  // no payment reference: the number
     EXPECT_EQ(at(code, "qr.bic"), "<absent>");
 
@@ -323,7 +324,10 @@ TEST_P(BusinessTermsOnThePage, ValueOfTheKey) {
     setenv("LC_ALL", std::string(c.language) == "de" ? "de_DE.UTF-8" : "en_US.UTF-8", 1);
     auto d = *read.invoice->substitutionDictionary();
     std::string value = at(d, c.key);
-    if (saved) setenv("LC_ALL", restore.c_str(), 1); else unsetenv("LC_ALL");
+    if (saved)
+        setenv("LC_ALL", restore.c_str(), 1);
+    else
+        unsetenv("LC_ALL");
     EXPECT_NE(value.find(c.contains), std::string::npos) << c.key << " = " << value;
     EXPECT_EQ(value.find("#SKONTO#"), std::string::npos);
 }
@@ -357,7 +361,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(UBLReader, VATIdOfTheVATSchemePositionsAndUnits) {
     SKIP_WITHOUT_CORPUS();
-    auto read = readInvoice(readCorpusFile("en16931-examples/ubl-testfiles/BIS_Billing_30-Telefoni.xml"));
+    auto read =
+        readInvoice(readCorpusFile("en16931-examples/ubl-testfiles/BIS_Billing_30-Telefoni.xml"));
     ASSERT_TRUE(read.invoice);
     EXPECT_EQ(read.invoice->seller->vatNumber.value_or(""), "SE556677889901");
     ASSERT_FALSE(read.invoice->items->empty());
@@ -365,7 +370,8 @@ TEST(UBLReader, VATIdOfTheVATSchemePositionsAndUnits) {
         EXPECT_TRUE(item->lineID) << "the position column needs the line id";
         EXPECT_TRUE(item->unitCode);
     }
-    auto lead = readInvoice(readCorpusFile("xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml"));
+    auto lead = readInvoice(
+        readCorpusFile("xrechnung/testsuite/business-cases/standard/01.10a-INVOICE_ubl.xml"));
     EXPECT_EQ(lead.invoice->lead->rfind("#", 0), std::string::npos) << *lead.invoice->lead;
 }
 

@@ -13,7 +13,7 @@ Decimal dec(const char* text) { return *Decimal::parse(text); }
 
 // Sets LC_ALL for one test and restores it afterwards.
 class LocaleScope {
-public:
+  public:
     explicit LocaleScope(const char* locale) {
         if (const char* old = std::getenv("LC_ALL")) saved_ = old;
         setenv("LC_ALL", locale, 1);
@@ -25,7 +25,7 @@ public:
             unsetenv("LC_ALL");
     }
 
-private:
+  private:
     std::optional<std::string> saved_;
 };
 

@@ -91,9 +91,10 @@ class LineWriter {
             }
             auto [cached, isNew] = memo_[i].try_emplace(describeValue(value));
             if (isNew)
-                cached->second = std::holds_alternative<std::monostate>(value)
-                                     ? std::string(kNull)
-                                     : cell(formattedValue(value, instructions_[i].transformerName));
+                cached->second =
+                    std::holds_alternative<std::monostate>(value)
+                        ? std::string(kNull)
+                        : cell(formattedValue(value, instructions_[i].transformerName));
             text += cached->second;
         }
         text += '\n';

@@ -40,40 +40,55 @@ DocumentKind documentKindForCode(InvoiceSyntax syntax, const std::optional<std::
                                  bool creditNoteRoot) {
     const std::string value = code ? trimmedText(*code) : std::string();
     switch (syntax) {
-        case InvoiceSyntax::CII: return kindForUNTDID(value);
+        case InvoiceSyntax::CII:
+            return kindForUNTDID(value);
         case InvoiceSyntax::UBL:
             if (value.empty() && creditNoteRoot) return DocumentKind::CreditNote;
             return kindForUNTDID(value);
-        case InvoiceSyntax::FatturaPA: return kindForTipoDocumento(value);
+        case InvoiceSyntax::FatturaPA:
+            return kindForTipoDocumento(value);
         case InvoiceSyntax::Facturae:
             // OR: original corrective, CR: copy of a corrective.
             if (value == "OR" || value == "CR") return DocumentKind::Correction;
             return DocumentKind::Invoice;
-        case InvoiceSyntax::None: break;
+        case InvoiceSyntax::None:
+            break;
     }
     return DocumentKind::Invoice;
 }
 
 std::string_view documentKindName(DocumentKind kind) {
     switch (kind) {
-        case DocumentKind::Invoice: return "invoice";
-        case DocumentKind::CreditNote: return "creditNote";
-        case DocumentKind::DebitNote: return "debitNote";
-        case DocumentKind::Correction: return "correction";
-        case DocumentKind::Prepayment: return "prepayment";
-        case DocumentKind::SelfBilled: return "selfBilled";
+        case DocumentKind::Invoice:
+            return "invoice";
+        case DocumentKind::CreditNote:
+            return "creditNote";
+        case DocumentKind::DebitNote:
+            return "debitNote";
+        case DocumentKind::Correction:
+            return "correction";
+        case DocumentKind::Prepayment:
+            return "prepayment";
+        case DocumentKind::SelfBilled:
+            return "selfBilled";
     }
     return "invoice";
 }
 
 std::string_view documentTitleKey(DocumentKind kind) {
     switch (kind) {
-        case DocumentKind::Invoice: return "Invoice";
-        case DocumentKind::CreditNote: return "Credit Note";
-        case DocumentKind::DebitNote: return "Debit Note";
-        case DocumentKind::Correction: return "Corrective Invoice";
-        case DocumentKind::Prepayment: return "Prepayment Invoice";
-        case DocumentKind::SelfBilled: return "Self-billed Invoice";
+        case DocumentKind::Invoice:
+            return "Invoice";
+        case DocumentKind::CreditNote:
+            return "Credit Note";
+        case DocumentKind::DebitNote:
+            return "Debit Note";
+        case DocumentKind::Correction:
+            return "Corrective Invoice";
+        case DocumentKind::Prepayment:
+            return "Prepayment Invoice";
+        case DocumentKind::SelfBilled:
+            return "Self-billed Invoice";
     }
     return "Invoice";
 }

@@ -199,7 +199,8 @@ void writeInvoiceJson(JsonWriter& json, const LLInvoice& v) {
     json.key("paymentCode");
     if (auto code = v.paymentCodeValues()) {
         json.beginObject();
-        for (const auto& [key, value] : *code) json.key(key.substr(3)).string(substitutionText(value));
+        for (const auto& [key, value] : *code)
+            json.key(key.substr(3)).string(substitutionText(value));
         json.endObject();
     } else {
         json.null();

@@ -86,7 +86,8 @@ std::optional<std::string> stringForKeyPath(XmlNode context, std::string_view pa
         for (const auto& alternative : alternatives) {
             std::string rewritten(path);
             replaceAll(rewritten, element, alternative);
-            if (XmlNode node = firstNode(context, rewritten)) return trimmedText(node.stringValue());
+            if (XmlNode node = firstNode(context, rewritten))
+                return trimmedText(node.stringValue());
         }
     }
     // The older generation renames several elements of one path.

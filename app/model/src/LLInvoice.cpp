@@ -20,8 +20,8 @@ bool isCurrencyCode(const std::string& code) {
 std::optional<Decimal> taxTotalInCurrency(XmlNode root, const std::string& path,
                                           const std::shared_ptr<LLInvoiceCurrency>& currency) {
     if (currency && currency->name && isCurrencyCode(*currency->name)) {
-        if (auto amount = decimalNumberForKeyPath(
-                root, path + "[@currencyID='" + *currency->name + "']"))
+        if (auto amount =
+                decimalNumberForKeyPath(root, path + "[@currencyID='" + *currency->name + "']"))
             return amount;
     }
     return decimalNumberForKeyPath(root, path);
@@ -73,8 +73,8 @@ void LLInvoice::populateFromCIIXML(XmlNode root) {
     number = stringForKeyPath(root, "rsm:ExchangedDocument/ram:ID");
     dueDate = dateForKeyPath(
         root, "//ram:SpecifiedTradePaymentTerms/ram:DueDateDateTime/udt:DateTimeString");
-    dateRangeStart = dateForKeyPath(
-        root, "//ram:BillingSpecifiedPeriod/ram:StartDateTime/udt:DateTimeString");
+    dateRangeStart =
+        dateForKeyPath(root, "//ram:BillingSpecifiedPeriod/ram:StartDateTime/udt:DateTimeString");
     dateRangeEnd =
         dateForKeyPath(root, "//ram:BillingSpecifiedPeriod/ram:EndDateTime/udt:DateTimeString");
     reference = stringForKeyPath(root, "//ram:BuyerOrderReferencedDocument/ram:IssuerAssignedID");
@@ -118,10 +118,12 @@ void LLInvoice::populateFromCIIXML(XmlNode root) {
     deliveryDate = dateForKeyPath(
         root, "//ram:ActualDeliverySupplyChainEvent/ram:OccurrenceDateTime/udt:DateTimeString");
     shipTo = readChild<LLInvoiceTradeParty>(root, "//ram:ShipToTradeParty");
-    for (XmlNode document : nodesForKeyPath(root, "//ram:AdditionalReferencedDocument[ram:TypeCode='916']")) {
+    for (XmlNode document :
+         nodesForKeyPath(root, "//ram:AdditionalReferencedDocument[ram:TypeCode='916']")) {
         auto name = orElse(stringForKeyPath(document, "ram:AttachmentBinaryObject/@filename"),
                            stringForKeyPath(document, "ram:IssuerAssignedID"));
-        if (name) attachments.emplace_back(*name, stringForKeyPath(document, "ram:Name").value_or(""));
+        if (name)
+            attachments.emplace_back(*name, stringForKeyPath(document, "ram:Name").value_or(""));
     }
 
     syntax = InvoiceSyntax::CII;
@@ -144,8 +146,10 @@ void LLInvoice::populateFromCIIXML(XmlNode root) {
         account.meansCode = stringForKeyPath(means, "ram:TypeCode");
         account.directDebit = isDirectDebitCode(account.meansCode);
         if (account.directDebit) {
-            account.accountID = stringForKeyPath(means, "ram:PayerPartyDebtorFinancialAccount/ram:IBANID");
-            account.mandate = stringForKeyPath(root, "//ram:SpecifiedTradePaymentTerms/ram:DirectDebitMandateID");
+            account.accountID =
+                stringForKeyPath(means, "ram:PayerPartyDebtorFinancialAccount/ram:IBANID");
+            account.mandate =
+                stringForKeyPath(root, "//ram:SpecifiedTradePaymentTerms/ram:DirectDebitMandateID");
         } else {
             account.accountID =
                 stringForKeyPath(means, "ram:PayeePartyCreditorFinancialAccount/ram:IBANID");
@@ -166,7 +170,8 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
     const bool creditNote = root.localName() == "CreditNote";
     issueDate = dateForKeyPath(root, "cbc:IssueDate");
     dueDate = dateForKeyPath(root, "cbc:DueDate");
-    if (!dueDate && creditNote) dueDate = dateForKeyPath(root, "cac:PaymentMeans/cbc:PaymentDueDate");
+    if (!dueDate && creditNote)
+        dueDate = dateForKeyPath(root, "cac:PaymentMeans/cbc:PaymentDueDate");
     dateRangeStart = dateForKeyPath(root, "cac:InvoicePeriod/cbc:StartDate");
     dateRangeEnd = dateForKeyPath(root, "cac:InvoicePeriod/cbc:EndDate");
     // The first note opens the page, the others follow the lines.
@@ -180,7 +185,8 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
     }
     number = stringForKeyPath(root, "cbc:ID");
     buyerReference = stringForKeyPath(root, "cbc:BuyerReference");
-    reference = orElse(stringForKeyPath(root, "cac:OrderReference/cbc:SalesOrderID"), buyerReference);
+    reference =
+        orElse(stringForKeyPath(root, "cac:OrderReference/cbc:SalesOrderID"), buyerReference);
     subject = stringForKeyPath(root, "cac:OrderReference/cbc:ID");
     netAmount = decimalNumberForKeyPath(root, "cac:LegalMonetaryTotal/cbc:TaxExclusiveAmount");
     currency = elementFromXML<LLInvoiceCurrency>(root);
@@ -214,8 +220,8 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
             stringForKeyPath(document, "cac:Attachment/cbc:EmbeddedDocumentBinaryObject/@filename"),
             stringForKeyPath(document, "cbc:ID"));
         if (name)
-            attachments.emplace_back(*name,
-                                     stringForKeyPath(document, "cbc:DocumentDescription").value_or(""));
+            attachments.emplace_back(
+                *name, stringForKeyPath(document, "cbc:DocumentDescription").value_or(""));
     }
     if (XmlNode delivery = elementForKeyPath(root, "cac:Delivery")) {
         auto place = std::make_shared<LLInvoiceTradeParty>();
@@ -234,7 +240,8 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
     typeCode = orElse(stringForKeyPath(root, "cbc:InvoiceTypeCode"),
                       stringForKeyPath(root, "cbc:CreditNoteTypeCode"));
     documentKind = documentKindForCode(InvoiceSyntax::UBL, typeCode, creditNote);
-    for (XmlNode reference : nodesForKeyPath(root, "cac:BillingReference/cac:InvoiceDocumentReference"))
+    for (XmlNode reference :
+         nodesForKeyPath(root, "cac:BillingReference/cac:InvoiceDocumentReference"))
         precedingInvoices.push_back(
             {stringForKeyPath(reference, "cbc:ID"), dateForKeyPath(reference, "cbc:IssueDate")});
     const std::string legal = "cac:LegalMonetaryTotal/";
@@ -249,8 +256,8 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
     for (XmlNode means : nodesForKeyPath(root, "cac:PaymentMeans")) {
         Account account;
         account.meansCode = stringForKeyPath(means, "cbc:PaymentMeansCode");
-        account.directDebit =
-            isDirectDebitCode(account.meansCode) || bool(elementForKeyPath(means, "cac:PaymentMandate"));
+        account.directDebit = isDirectDebitCode(account.meansCode) ||
+                              bool(elementForKeyPath(means, "cac:PaymentMandate"));
         if (account.directDebit) {
             account.accountID =
                 stringForKeyPath(means, "cac:PaymentMandate/cac:PayerFinancialAccount/cbc:ID");
@@ -350,9 +357,10 @@ void LLInvoice::populateFromFatturaPAXML(XmlNode root) {
 std::vector<std::shared_ptr<LLInvoice>> LLInvoice::invoicesFromXML(XmlNode root) {
     std::vector<std::shared_ptr<LLInvoice>> invoices;
     if (!root) return invoices;
-    const size_t bodies = detectSyntax(root) == InvoiceSyntax::FatturaPA
-                              ? nodesForKeyPath(root.documentElement(), "FatturaElettronicaBody").size()
-                              : 1;
+    const size_t bodies =
+        detectSyntax(root) == InvoiceSyntax::FatturaPA
+            ? nodesForKeyPath(root.documentElement(), "FatturaElettronicaBody").size()
+            : 1;
     for (size_t i = 1; i <= std::max<size_t>(bodies, 1); ++i) {
         auto invoice = std::make_shared<LLInvoice>();
         invoice->fatturaPABody_ = int(i);
@@ -400,8 +408,8 @@ void LLInvoice::populateFromFacturaeXML(XmlNode root) {
     allowancesCharges.emplace();
     for (bool charge : {false, true}) {
         const std::string kind = charge ? "Charge" : "Discount";
-        const std::string path =
-            charge ? "Invoices/Invoice/GeneralSurcharges/Charge" : "Invoices/Invoice/GeneralDiscounts/Discount";
+        const std::string path = charge ? "Invoices/Invoice/GeneralSurcharges/Charge"
+                                        : "Invoices/Invoice/GeneralDiscounts/Discount";
         for (XmlNode node : nodesForKeyPath(root, agnostic(path))) {
             auto entry = std::make_shared<LLInvoiceAllowanceCharge>();
             entry->isCharge = charge;
@@ -420,7 +428,8 @@ void LLInvoice::populateFromFacturaeXML(XmlNode root) {
     withholdingAmount = decimalNumberForKeyPath(root, agnostic(totals + "TotalTaxesWithheld"));
     if (withholdingAmount && withholdingAmount->isZero()) withholdingAmount.reset();
     if (withholdingAmount) {
-        auto code = stringForKeyPath(root, agnostic("Invoices/Invoice/TaxesWithheld/Tax/TaxTypeCode"));
+        auto code =
+            stringForKeyPath(root, agnostic("Invoices/Invoice/TaxesWithheld/Tax/TaxTypeCode"));
         withholdingName = code ? facturaeTaxName(*code) : std::string("Withholding tax");
     }
     if (!finalAmount)
@@ -436,7 +445,8 @@ void LLInvoice::populateFromFacturaeXML(XmlNode root) {
         account.meansCode = stringForKeyPath(installment, agnostic("PaymentMeans"));
         // 02: direct debit ("recibo domiciliado"): the account belongs to the buyer.
         account.directDebit = account.meansCode == "02";
-        const char* accountPath = account.directDebit ? "AccountToBeDebited/" : "AccountToBeCredited/";
+        const char* accountPath =
+            account.directDebit ? "AccountToBeDebited/" : "AccountToBeCredited/";
         account.accountID =
             stringForKeyPath(installment, agnostic(std::string(accountPath) + "IBAN"));
         if (!account.accountID)

@@ -5,11 +5,20 @@ namespace model {
 bool LLInvoiceElement::populate(XmlNode node) {
     if (!node) return false;
     switch (detectSyntax(node)) {
-        case InvoiceSyntax::CII: populateFromCIIXML(node); return true;
-        case InvoiceSyntax::FatturaPA: populateFromFatturaPAXML(node); return true;
-        case InvoiceSyntax::UBL: populateFromUBLXML(node); return true;
-        case InvoiceSyntax::Facturae: populateFromFacturaeXML(node); return true;
-        case InvoiceSyntax::None: break;
+        case InvoiceSyntax::CII:
+            populateFromCIIXML(node);
+            return true;
+        case InvoiceSyntax::FatturaPA:
+            populateFromFatturaPAXML(node);
+            return true;
+        case InvoiceSyntax::UBL:
+            populateFromUBLXML(node);
+            return true;
+        case InvoiceSyntax::Facturae:
+            populateFromFacturaeXML(node);
+            return true;
+        case InvoiceSyntax::None:
+            break;
     }
     return false;
 }
@@ -30,9 +39,8 @@ namespace model {
 std::string LLInvoiceElement::description() const { return "LLInvoiceElement"; }
 
 std::optional<std::string> LLInvoiceElement::number(const std::optional<Decimal>& value) {
-    auto transformer =
-        library::SFValueTransformer::transformerNamed<library::SFNumberTransformer>(
-            "SFNumberTransformer");
+    auto transformer = library::SFValueTransformer::transformerNamed<library::SFNumberTransformer>(
+        "SFNumberTransformer");
     if (!transformer) return value ? std::optional(value->toString()) : std::nullopt;
     return transformer->transformedValue(value);
 }
@@ -49,15 +57,17 @@ std::string LLInvoiceElement::date(const std::optional<Date>& value) {
     auto found = formats.find(locale);
     if (found == formats.end()) {
         if (formats.size() > 16) formats.clear();
-        std::unique_ptr<icu::DateFormat> format(
-            icu::DateFormat::createDateInstance(icu::DateFormat::kShort, icu::Locale(locale.c_str())));
+        std::unique_ptr<icu::DateFormat> format(icu::DateFormat::createDateInstance(
+            icu::DateFormat::kShort, icu::Locale(locale.c_str())));
         if (auto* simple = dynamic_cast<icu::SimpleDateFormat*>(format.get())) {
             icu::UnicodeString pattern;
             simple->toPattern(pattern);
             if (pattern.indexOf(u"yyyy") < 0) {
                 int32_t at = pattern.indexOf(u"yy");
-                if (at >= 0) pattern.replace(at, 2, u"yyyy");
-                else if ((at = pattern.indexOf(u'y')) >= 0) pattern.replace(at, 1, u"yyyy");
+                if (at >= 0)
+                    pattern.replace(at, 2, u"yyyy");
+                else if ((at = pattern.indexOf(u'y')) >= 0)
+                    pattern.replace(at, 1, u"yyyy");
                 simple->applyPattern(pattern);
             }
         }

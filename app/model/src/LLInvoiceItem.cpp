@@ -19,8 +19,8 @@ void LLInvoiceItem::populateFromCIIXML(XmlNode line) {
         decimalNumberForKeyPath(line, "ram:SpecifiedLineTradeDelivery/ram:BilledQuantity");
     vatRatePercent = decimalNumberForKeyPath(
         line, "ram:SpecifiedLineTradeSettlement/ram:ApplicableTradeTax/ram:RateApplicablePercent");
-    vatTypeCode =
-        stringForKeyPath(line, "ram:SpecifiedLineTradeSettlement/ram:ApplicableTradeTax/ram:TypeCode");
+    vatTypeCode = stringForKeyPath(
+        line, "ram:SpecifiedLineTradeSettlement/ram:ApplicableTradeTax/ram:TypeCode");
     lineTotalAmount = decimalNumberForKeyPath(
         line,
         "ram:SpecifiedLineTradeSettlement/ram:SpecifiedTradeSettlementLineMonetarySummation/"
@@ -28,11 +28,13 @@ void LLInvoiceItem::populateFromCIIXML(XmlNode line) {
     allowancesCharges = readListWithAlternates<LLInvoiceAllowanceCharge>(
         line, "ram:SpecifiedLineTradeSettlement/ram:SpecifiedTradeAllowanceCharge");
 
-    unitCode = stringForKeyPath(line, "ram:SpecifiedLineTradeDelivery/ram:BilledQuantity/@unitCode");
+    unitCode =
+        stringForKeyPath(line, "ram:SpecifiedLineTradeDelivery/ram:BilledQuantity/@unitCode");
     vatCategoryCode = stringForKeyPath(
         line, "ram:SpecifiedLineTradeSettlement/ram:ApplicableTradeTax/ram:CategoryCode");
     std::string lineNotes;
-    for (XmlNode note : nodesForKeyPath(line, "ram:AssociatedDocumentLineDocument/ram:IncludedNote/ram:Content")) {
+    for (XmlNode note :
+         nodesForKeyPath(line, "ram:AssociatedDocumentLineDocument/ram:IncludedNote/ram:Content")) {
         std::string text = withoutSubjectCode(note.stringValue());
         if (text.empty()) continue;
         lineNotes += (lineNotes.empty() ? "" : "\n") + text;
@@ -42,10 +44,12 @@ void LLInvoiceItem::populateFromCIIXML(XmlNode line) {
     priceBaseQuantity = decimalNumberForKeyPath(
         line, "ram:SpecifiedLineTradeAgreement/ram:NetPriceProductTradePrice/ram:BasisQuantity");
     if (grossPrice && netPrice && *grossPrice != *netPrice) priceDiscount = *grossPrice - *netPrice;
-    periodStart = dateForKeyPath(
-        line, "ram:SpecifiedLineTradeSettlement/ram:BillingSpecifiedPeriod/ram:StartDateTime/udt:DateTimeString");
-    periodEnd = dateForKeyPath(
-        line, "ram:SpecifiedLineTradeSettlement/ram:BillingSpecifiedPeriod/ram:EndDateTime/udt:DateTimeString");
+    periodStart = dateForKeyPath(line,
+                                 "ram:SpecifiedLineTradeSettlement/ram:BillingSpecifiedPeriod/"
+                                 "ram:StartDateTime/udt:DateTimeString");
+    periodEnd = dateForKeyPath(line,
+                               "ram:SpecifiedLineTradeSettlement/ram:BillingSpecifiedPeriod/"
+                               "ram:EndDateTime/udt:DateTimeString");
     orderLineReference = stringForKeyPath(
         line, "ram:SpecifiedLineTradeAgreement/ram:BuyerOrderReferencedDocument/ram:LineID");
     for (XmlNode attribute :
@@ -88,10 +92,11 @@ void LLInvoiceItem::populateFromUBLXML(XmlNode line) {
     lineTotalAmount = decimalNumberForKeyPath(line, "cbc:LineExtensionAmount");
     vatTypeCode =
         orElse(stringForKeyPath(line, "cac:Item/cac:ClassifiedTaxCategory/cac:TaxScheme/cbc:ID"),
-               stringForKeyPath(line, "cac:TaxTotal/cac:TaxSubtotal/cac:TaxCategory/cac:TaxScheme/cbc:ID"));
-    vatRatePercent =
-        orElse(decimalNumberForKeyPath(line, "cac:Item/cac:ClassifiedTaxCategory/cbc:Percent"),
-               decimalNumberForKeyPath(line, "cac:TaxTotal/cac:TaxSubtotal/cac:TaxCategory/cbc:Percent"));
+               stringForKeyPath(
+                   line, "cac:TaxTotal/cac:TaxSubtotal/cac:TaxCategory/cac:TaxScheme/cbc:ID"));
+    vatRatePercent = orElse(
+        decimalNumberForKeyPath(line, "cac:Item/cac:ClassifiedTaxCategory/cbc:Percent"),
+        decimalNumberForKeyPath(line, "cac:TaxTotal/cac:TaxSubtotal/cac:TaxCategory/cbc:Percent"));
     allowancesCharges = readList<LLInvoiceAllowanceCharge>(line, "cac:AllowanceCharge");
 }
 

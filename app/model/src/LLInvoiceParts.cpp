@@ -1,10 +1,10 @@
 #include "ReaderSupport.h"
-#include "model/TextValues.h"
+#include "model/LLInvoice.h"
 #include "model/LLInvoiceAllowanceCharge.h"
 #include "model/LLInvoiceCurrency.h"
 #include "model/LLInvoiceNote.h"
-#include "model/LLInvoice.h"
 #include "model/LLInvoiceTax.h"
+#include "model/TextValues.h"
 #include "platform/SFLocalizeHelper.h"
 
 namespace model {
@@ -24,7 +24,8 @@ void LLInvoiceAllowanceCharge::populateFromCIIXML(XmlNode element) {
     reasonCode = stringForKeyPath(element, "ram:ReasonCode");
     baseAmount = decimalNumberForKeyPath(element, "ram:BasisAmount");
     percentage = decimalNumberForKeyPath(element, "ram:CalculationPercent");
-    vatRatePercent = decimalNumberForKeyPath(element, "ram:CategoryTradeTax/ram:RateApplicablePercent");
+    vatRatePercent =
+        decimalNumberForKeyPath(element, "ram:CategoryTradeTax/ram:RateApplicablePercent");
     vatCategoryCode = stringForKeyPath(element, "ram:CategoryTradeTax/ram:CategoryCode");
 }
 
@@ -49,12 +50,14 @@ void LLInvoiceCurrency::populateFromCIIXML(XmlNode root) {
 }
 
 void LLInvoiceCurrency::populateFromUBLXML(XmlNode root) {
-    name = orElse(stringForKeyPath(root, "cbc:DocumentCurrencyCode"),
-                  stringForKeyPath(root, "cac:PaymentMeans/cac:PayeeFinancialAccount/cbc:CurrencyCode"));
+    name = orElse(
+        stringForKeyPath(root, "cbc:DocumentCurrencyCode"),
+        stringForKeyPath(root, "cac:PaymentMeans/cac:PayeeFinancialAccount/cbc:CurrencyCode"));
 }
 
 void LLInvoiceCurrency::populateFromFatturaPAXML(XmlNode root) {
-    name = stringForKeyPath(root, "FatturaElettronicaBody/DatiGenerali/DatiGeneraliDocumento/Divisa");
+    name =
+        stringForKeyPath(root, "FatturaElettronicaBody/DatiGenerali/DatiGeneraliDocumento/Divisa");
 }
 
 void LLInvoiceCurrency::populateFromFacturaeXML(XmlNode root) {

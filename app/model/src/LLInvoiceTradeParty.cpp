@@ -57,12 +57,12 @@ void LLInvoiceTradeParty::populateFromUBLXML(XmlNode party) {
     formattedName = stringForKeyPath(party, "cac:Party/cac:Contact/cbc:Name");
     // A party may name several tax schemes; the VAT identifier is the VAT scheme's, not the
     // first one's (which may be a text such as "Godkänd för F-skatt").
-    vatNumber = orElse(
-        stringForKeyPath(party,
-                         "cac:Party/cac:PartyTaxScheme[cac:TaxScheme/cbc:ID='VAT']/cbc:CompanyID"),
-        stringForKeyPath(party,
-                         "cac:Party/cac:PartyTaxScheme[not(cac:TaxScheme/cbc:ID='TAX' or "
-                         "cac:TaxScheme/cbc:ID='FC')]/cbc:CompanyID"));
+    vatNumber =
+        orElse(stringForKeyPath(
+                   party, "cac:Party/cac:PartyTaxScheme[cac:TaxScheme/cbc:ID='VAT']/cbc:CompanyID"),
+               stringForKeyPath(party,
+                                "cac:Party/cac:PartyTaxScheme[not(cac:TaxScheme/cbc:ID='TAX' or "
+                                "cac:TaxScheme/cbc:ID='FC')]/cbc:CompanyID"));
     taxNumber = stringForKeyPath(
         party, "cac:Party/cac:PartyTaxScheme[cac:TaxScheme/cbc:ID='FC']/cbc:CompanyID");
     if (party.localName() == "AccountingSupplierParty") {
@@ -70,7 +70,8 @@ void LLInvoiceTradeParty::populateFromUBLXML(XmlNode party) {
         iban = stringForKeyPath(root, "cac:PaymentMeans/cac:PayeeFinancialAccount/cbc:ID");
         accountName = stringForKeyPath(root, "cac:PaymentMeans/cac:PayeeFinancialAccount/cbc:Name");
         bic = stringForKeyPath(
-            root, "cac:PaymentMeans/cac:PayeeFinancialAccount/cac:FinancialInstitutionBranch/cbc:ID");
+            root,
+            "cac:PaymentMeans/cac:PayeeFinancialAccount/cac:FinancialInstitutionBranch/cbc:ID");
     }
 }
 
@@ -104,8 +105,7 @@ void LLInvoiceTradeParty::populateFromFatturaPAXML(XmlNode party) {
 void LLInvoiceTradeParty::populateFromFacturaeXML(XmlNode party) {
     // Direct children only, so one party never reads the other's subtree. A party is a legal
     // entity or an individual, with an address in Spain or abroad.
-    const std::string entity =
-        "*[local-name()='LegalEntity' or local-name()='Individual']/";
+    const std::string entity = "*[local-name()='LegalEntity' or local-name()='Individual']/";
     const std::string address =
         entity + "*[local-name()='AddressInSpain' or local-name()='OverseasAddress']/";
     auto child = [&](const std::string& prefix, const char* name) {

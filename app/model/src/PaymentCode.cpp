@@ -28,7 +28,8 @@ std::string cutToCharacters(const std::string& text, size_t limit) {
 // One line, straight double quotes as U+2033 (the code's fields are plain text).
 std::string oneLine(const std::string& text) {
     std::string line;
-    for (char c : singleLineText(text)) line += c == '"' ? std::string("\u2033") : std::string(1, c);
+    for (char c : singleLineText(text))
+        line += c == '"' ? std::string("\u2033") : std::string(1, c);
     return line;
 }
 
@@ -96,12 +97,12 @@ std::optional<SubstitutionDictionary> LLInvoice::paymentCodeValues() const {
 
 std::string facturaeTaxName(const std::string& code) {
     static const std::map<std::string, std::string> names = {
-        {"01", "IVA"},   {"02", "IPSI"},   {"03", "IGIC"},  {"04", "IRPF"},  {"05", "Other"},
-        {"06", "ITPAJD"}, {"07", "IE"},    {"08", "RA"},    {"09", "IGTECM"}, {"10", "IECDPCAC"},
-        {"11", "IIIMAB"}, {"12", "ICIO"},  {"13", "IMVDN"}, {"14", "IMSN"},  {"15", "IMGSN"},
-        {"16", "IMPN"},  {"17", "REIVA"}, {"18", "REIGIC"}, {"19", "REIPSI"}, {"20", "IPS"},
-        {"21", "RLEA"},  {"22", "IVPEE"}, {"23", "IPCNG"}, {"24", "IACNG"}, {"25", "IDEC"},
-        {"26", "ILTCAC"}, {"27", "IGFEI"}, {"28", "IRNR"}, {"29", "ISS"}};
+        {"01", "IVA"},    {"02", "IPSI"},  {"03", "IGIC"},   {"04", "IRPF"},   {"05", "Other"},
+        {"06", "ITPAJD"}, {"07", "IE"},    {"08", "RA"},     {"09", "IGTECM"}, {"10", "IECDPCAC"},
+        {"11", "IIIMAB"}, {"12", "ICIO"},  {"13", "IMVDN"},  {"14", "IMSN"},   {"15", "IMGSN"},
+        {"16", "IMPN"},   {"17", "REIVA"}, {"18", "REIGIC"}, {"19", "REIPSI"}, {"20", "IPS"},
+        {"21", "RLEA"},   {"22", "IVPEE"}, {"23", "IPCNG"},  {"24", "IACNG"},  {"25", "IDEC"},
+        {"26", "ILTCAC"}, {"27", "IGFEI"}, {"28", "IRNR"},   {"29", "ISS"}};
     auto found = names.find(code);
     return found == names.end() ? code : found->second;
 }

@@ -59,17 +59,34 @@ std::optional<std::string> categoryName(const std::optional<std::string>& code) 
 // Units by name: symbols where they are international, words in the reader's language.
 std::optional<std::string> unitName(const std::optional<std::string>& code) {
     if (!code || code->empty()) return std::nullopt;
-    static const std::map<std::string, const char*> symbols = {
-        {"HUR", "h"},   {"MIN", "min"}, {"SEC", "s"},   {"KGM", "kg"},  {"GRM", "g"},
-        {"TNE", "t"},   {"MTR", "m"},   {"KMT", "km"},  {"CMT", "cm"},  {"MMT", "mm"},
-        {"MTK", "m²"},  {"MTQ", "m³"},  {"LTR", "l"},   {"MLT", "ml"},  {"KWH", "kWh"},
-        {"KWT", "kW"},  {"MWH", "MWh"}, {"P1", "%"},    {"E48", ""},
-        // Facturae codes
-        {"02", "h"},    {"03", "kg"},   {"04", "l"}};
+    static const std::map<std::string, const char*> symbols = {{"HUR", "h"},
+                                                               {"MIN", "min"},
+                                                               {"SEC", "s"},
+                                                               {"KGM", "kg"},
+                                                               {"GRM", "g"},
+                                                               {"TNE", "t"},
+                                                               {"MTR", "m"},
+                                                               {"KMT", "km"},
+                                                               {"CMT", "cm"},
+                                                               {"MMT", "mm"},
+                                                               {"MTK", "m²"},
+                                                               {"MTQ", "m³"},
+                                                               {"LTR", "l"},
+                                                               {"MLT", "ml"},
+                                                               {"KWH", "kWh"},
+                                                               {"KWT", "kW"},
+                                                               {"MWH", "MWh"},
+                                                               {"P1", "%"},
+                                                               {"E48", ""},
+                                                               // Facturae codes
+                                                               {"02", "h"},
+                                                               {"03", "kg"},
+                                                               {"04", "l"}};
     static const std::map<std::string, const char*> words = {
-        {"C62", "unit.piece"}, {"H87", "unit.piece"}, {"NAR", "unit.piece"}, {"EA", "unit.piece"}, {"XPP", "unit.piece"},
-        {"01", "unit.piece"},  {"DAY", "unit.day"},   {"WEE", "unit.week"}, {"MON", "unit.month"},
-        {"ANN", "unit.year"},  {"LS", "unit.lumpsum"}, {"SET", "unit.set"}, {"PR", "unit.pair"}};
+        {"C62", "unit.piece"}, {"H87", "unit.piece"}, {"NAR", "unit.piece"},  {"EA", "unit.piece"},
+        {"XPP", "unit.piece"}, {"01", "unit.piece"},  {"DAY", "unit.day"},    {"WEE", "unit.week"},
+        {"MON", "unit.month"}, {"ANN", "unit.year"},  {"LS", "unit.lumpsum"}, {"SET", "unit.set"},
+        {"PR", "unit.pair"}};
     if (auto found = symbols.find(*code); found != symbols.end()) {
         if (!*found->second) return std::nullopt;
         return std::string(found->second);
@@ -83,7 +100,8 @@ std::optional<std::string> unitName(const std::optional<std::string>& code) {
 std::string lineDetail(const LLInvoiceItem& item) {
     std::vector<std::string> parts;
     auto add = [&](const std::string& label, const std::optional<std::string>& value) {
-        if (value && !trimmedText(*value).empty()) parts.push_back(tr(label) + " " + singleLineText(*value));
+        if (value && !trimmedText(*value).empty())
+            parts.push_back(tr(label) + " " + singleLineText(*value));
     };
     add("Art. No.", item.sellerAssignedID);
     add("Buyer's No.", item.buyerAssignedID);
@@ -99,8 +117,8 @@ std::string lineDetail(const LLInvoiceItem& item) {
         parts.push_back(per);
     }
     if (item.grossPrice && item.priceDiscount && !item.priceDiscount->isZero())
-        parts.push_back(tr("List price") + " " + *LLInvoiceElement::number(item.grossPrice) + " − " +
-                        *LLInvoiceElement::number(item.priceDiscount));
+        parts.push_back(tr("List price") + " " + *LLInvoiceElement::number(item.grossPrice) +
+                        " − " + *LLInvoiceElement::number(item.priceDiscount));
     if (item.allowancesCharges)
         for (const auto& change : *item.allowancesCharges) {
             std::string text = change->reason && !change->reason->empty()
@@ -110,7 +128,7 @@ std::string lineDetail(const LLInvoiceItem& item) {
                 text += " " + percentText(*change->percentage);
             if (change->amount)
                 text += " " + *LLInvoiceElement::number(change->isCharge ? *change->amount
-                                                                          : -*change->amount);
+                                                                         : -*change->amount);
             parts.push_back(text);
         }
     for (const auto& [name, value] : item.attributes)
@@ -152,8 +170,8 @@ std::optional<std::string> termsSentence(const std::string& line, const LLInvoic
     size_t position = 8;
     while (position < compact.size()) {
         size_t end = compact.find('#', position);
-        std::string part = compact.substr(position, end == std::string::npos ? std::string::npos
-                                                                             : end - position);
+        std::string part =
+            compact.substr(position, end == std::string::npos ? std::string::npos : end - position);
         if (size_t equals = part.find('='); equals != std::string::npos)
             fields[part.substr(0, equals)] = part.substr(equals + 1);
         else if (!part.empty())
@@ -185,14 +203,15 @@ std::optional<std::string> termsSentence(const std::string& line, const LLInvoic
         if (!base) base = invoice.finalAmount;
         std::string amount;
         if (base && invoice.finalAmount) {
-            Decimal discount =
-                (*base * *percent).divide(Decimal(100), 2, platform::RoundingMode::HalfUp)
-                    .value_or(Decimal(0));
+            Decimal discount = (*base * *percent)
+                                   .divide(Decimal(100), 2, platform::RoundingMode::HalfUp)
+                                   .value_or(Decimal(0));
             amount = *LLInvoiceElement::number(*invoice.finalAmount - discount);
             if (invoice.currency && invoice.currency->name) amount += " " + *invoice.currency->name;
         }
-        sentence = withArguments(tr(amount.empty() ? "SkontoSentenceWithoutAmount" : "SkontoSentence"),
-                                 {percentText(*percent), until, amount});
+        sentence =
+            withArguments(tr(amount.empty() ? "SkontoSentenceWithoutAmount" : "SkontoSentence"),
+                          {percentText(*percent), until, amount});
     } else {
         sentence = withArguments(tr("LatePaymentSentence"), {percentText(*percent), until});
     }
@@ -206,8 +225,8 @@ std::string readableTerms(const std::string& terms, const LLInvoice& invoice) {
     size_t start = 0;
     while (start <= terms.size()) {
         size_t end = terms.find('\n', start);
-        std::string line = trimmedText(terms.substr(start, end == std::string::npos ? std::string::npos
-                                                                                  : end - start));
+        std::string line = trimmedText(
+            terms.substr(start, end == std::string::npos ? std::string::npos : end - start));
         // Several codes may stand on one line.
         std::vector<std::string> pieces;
         size_t code = line.find("#SKONTO#") != std::string::npos ? line.find("#SKONTO#")
@@ -294,10 +313,10 @@ std::optional<SubstitutionDictionary> LLInvoiceItem::substitutionDictionary() co
     // Without a rate the key stays absent, so a "[…]" range around it disappears.
     if (vatRatePercent) d["taxnames"] = percentText(*vatRatePercent);
     // A description that only repeats the name says nothing.
-    d["description"] = productDescription && trimmedText(*productDescription) !=
-                                                 trimmedText(string(productName))
-                           ? string(productDescription)
-                           : std::string();
+    d["description"] =
+        productDescription && trimmedText(*productDescription) != trimmedText(string(productName))
+            ? string(productDescription)
+            : std::string();
     d["detail"] = lineDetail(*this);
     std::string subtext = substitutionText(d["description"]);
     if (const std::string& detail = std::get<std::string>(d["detail"]); !detail.empty())
@@ -362,8 +381,8 @@ SubstitutionDictionary LLInvoiceAllowanceCharge::substitutionDictionaryWithNet(
     setSubstitutionValue(d, "net", number(net));
     // Allowances lower the total, charges raise it: the row shows the sign.
     if (amount) setSubstitutionValue(d, "signedamount", number(isCharge ? *amount : -*amount));
-    std::string label = reason && !reason->empty() ? *reason
-                                                    : tr(isCharge ? "Charge" : "Allowance");
+    std::string label =
+        reason && !reason->empty() ? *reason : tr(isCharge ? "Charge" : "Allowance");
     d["label"] = label;
     if (percentage && baseAmount)
         d["basis"] = percentText(*percentage) + " " + tr("of") + " " + *number(baseAmount);
@@ -377,8 +396,9 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
     d["document.sent"] = date(issueDate);
     d["document.label"] = std::string("Rechnung");
     // The Facturae series belongs to the number a reader quotes.
-    d["document.number"] =
-        numberSeries && !numberSeries->empty() ? *numberSeries + " " + string(number) : string(number);
+    d["document.number"] = numberSeries && !numberSeries->empty()
+                               ? *numberSeries + " " + string(number)
+                               : string(number);
     d["document.reference"] = string(reference);
     d["document.subject"] = string(subject);
     setSubstitutionValue(d, "document.costwithtaxes", LLInvoiceElement::number(finalAmount));
@@ -412,9 +432,15 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
     switch (documentKind) {
         case DocumentKind::Invoice:
         case DocumentKind::Prepayment:
-        case DocumentKind::SelfBilled: d["document.numberlabel"] = tr("Invoice No."); break;
-        case DocumentKind::CreditNote: d["document.numberlabel"] = tr("Credit Note No."); break;
-        default: d["document.numberlabel"] = tr("Document No."); break;
+        case DocumentKind::SelfBilled:
+            d["document.numberlabel"] = tr("Invoice No.");
+            break;
+        case DocumentKind::CreditNote:
+            d["document.numberlabel"] = tr("Credit Note No.");
+            break;
+        default:
+            d["document.numberlabel"] = tr("Document No.");
+            break;
     }
     setSubstitutionValue(d, "document.buyerreference", buyerReference);
     // FatturaPA and Facturae identify the buyer by tax number, which is no customer number.
@@ -489,8 +515,7 @@ std::optional<SubstitutionDictionary> LLInvoice::substitutionDictionary() const 
                          LLInvoiceElement::number(taxBasisAmount ? taxBasisAmount : netAmount));
     setSubstitutionValue(d, "document.taxamount", LLInvoiceElement::number(taxAmount));
     setSubstitutionValue(d, "document.grossamount", LLInvoiceElement::number(grossAmount));
-    if (nonZero(prepaidAmount))
-        setSubstitutionValue(d, "document.prepaid", negated(prepaidAmount));
+    if (nonZero(prepaidAmount)) setSubstitutionValue(d, "document.prepaid", negated(prepaidAmount));
     if (nonZero(roundingAmount))
         setSubstitutionValue(d, "document.rounding", LLInvoiceElement::number(roundingAmount));
     if (nonZero(stampDutyAmount))

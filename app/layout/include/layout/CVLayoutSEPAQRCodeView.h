@@ -10,7 +10,7 @@ namespace layout {
 
 // The EPC QR code ("BCD") for paying the invoice by SEPA credit transfer.
 class CVLayoutSEPAQRCodeView : public SFLayoutBaseView {
-public:
+  public:
     explicit CVLayoutSEPAQRCodeView(std::string className = "CVLayoutSEPAQRCodeView")
         : SFLayoutBaseView(std::move(className)) {}
 
@@ -28,7 +28,7 @@ public:
     // Dark modules as vector squares, the symbol scaled into the bounds.
     void drawRect(QPainter& painter, const DrawContext& context) const override;
 
-protected:
+  protected:
     void copyFieldsFrom(const LayoutView& source) override;
     void encodeFields(QJsonObject& archive) const override;
     void decodeFields(const QJsonObject& archive, const ArchiveContext& context) override;

@@ -21,17 +21,17 @@ struct PrecedingInvoice {
 
 // One way of paying: a transfer to the payee's account, or a direct debit from the buyer's.
 struct PaymentAccount {
-    std::optional<std::string> meansCode;      // as written (UNTDID 4461, MP05, Facturae 04)
-    std::optional<std::string> accountID;      // IBAN or other account number
+    std::optional<std::string> meansCode;  // as written (UNTDID 4461, MP05, Facturae 04)
+    std::optional<std::string> accountID;  // IBAN or other account number
     std::optional<std::string> accountName;
     std::optional<std::string> bic;
-    bool directDebit = false;                  // accountID is then the account debited
-    std::optional<std::string> mandate;        // direct-debit mandate reference
+    bool directDebit = false;            // accountID is then the account debited
+    std::optional<std::string> mandate;  // direct-debit mandate reference
 };
 
 // The format-neutral invoice. Read once by a reader, read-only afterwards.
 class LLInvoice : public LLInvoiceElement {
-public:
+  public:
     std::optional<Date> issueDate;
     std::optional<Date> dueDate;
     std::optional<Date> dateRangeStart;
@@ -86,10 +86,10 @@ public:
     std::optional<Decimal> chargeTotalAmount;     // document-level charges
     std::optional<Decimal> taxBasisAmount;        // total without VAT
     std::optional<Decimal> roundingAmount;
-    std::optional<Decimal> withholdingAmount;     // IRPF, ritenuta: subtracted from the total
+    std::optional<Decimal> withholdingAmount;  // IRPF, ritenuta: subtracted from the total
     std::optional<std::string> withholdingName;
-    std::optional<Decimal> stampDutyAmount;       // FatturaPA bollo
-    std::optional<std::string> numberSeries;      // Facturae series code, shown before the number
+    std::optional<Decimal> stampDutyAmount;   // FatturaPA bollo
+    std::optional<std::string> numberSeries;  // Facturae series code, shown before the number
 
     // The payee's account that a credit transfer may go to: an IBAN (spaces removed) that passes
     // its checksum, never an account to be debited; with its holder and BIC.
@@ -118,7 +118,7 @@ public:
     // Values of the prepayment rows; none without a prepaid amount.
     std::optional<SubstitutionDictionary> prepaidDictionary() const;
 
-private:
+  private:
     int fatturaPABody_ = 1;  // which FatturaElettronicaBody the FatturaPA reader reads
 };
 

@@ -5,7 +5,7 @@
 namespace model {
 
 class LLInvoiceAllowanceCharge : public LLInvoiceElement {
-public:
+  public:
     bool isCharge = false;
     std::optional<Decimal> amount;
     std::optional<std::string> reason;

@@ -7,7 +7,7 @@ namespace model {
 
 // One invoice line.
 class LLInvoiceItem : public LLInvoiceElement {
-public:
+  public:
     std::optional<std::string> lineID;
     std::optional<std::string> globalID;
     std::optional<std::string> sellerAssignedID;
@@ -25,8 +25,8 @@ public:
     ElementList<LLInvoiceAllowanceCharge> allowancesCharges;
     // What lets a reader follow quantity × price = amount and find the item again.
     std::optional<std::string> buyerAssignedID;
-    std::optional<Decimal> priceBaseQuantity;     // the price is per this many units
-    std::optional<Decimal> priceDiscount;         // gross price − net price, per unit
+    std::optional<Decimal> priceBaseQuantity;  // the price is per this many units
+    std::optional<Decimal> priceDiscount;      // gross price − net price, per unit
     std::optional<Date> periodStart;
     std::optional<Date> periodEnd;
     std::optional<std::string> orderLineReference;
