@@ -174,6 +174,10 @@ TEST(Totals, FacturaeWithholdingIsNamedAndSubtracted) {
     // Tax names, not codes.
     ASSERT_FALSE(invoice.taxes->empty());
     for (const auto& tax : *invoice.taxes) EXPECT_EQ(tax->name.value_or(""), "IVA");
+    // The payment means code ("04") is not shown as payment terms.
+    auto face = readInvoice(readCorpusFile("facturae/gobl/invoice-face.xml"));
+    ASSERT_TRUE(face.invoice);
+    EXPECT_FALSE(face.invoice->conditions);
 }
 
 TEST(IBAN, ChecksumCountryAndLength) {

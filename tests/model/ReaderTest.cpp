@@ -358,7 +358,7 @@ TEST(FacturaeReader, SameModelWhateverThePrefix) {
         EXPECT_EQ(inv.issueDate, (platform::Date{2024, 5, 2}));
         EXPECT_EQ(str(inv.finalAmount), "121");  // not the batch total
         EXPECT_EQ(str(inv.netAmount), "100");
-        EXPECT_EQ(inv.conditions, "04");
+        EXPECT_FALSE(inv.conditions);  // a payment means code is no payment terms
         EXPECT_EQ(inv.currency->name, "EUR");
         EXPECT_EQ(inv.seller->name, "Vendedor SL");
         EXPECT_EQ(inv.seller->cityName, "Madrid");

@@ -386,8 +386,8 @@ void LLInvoice::populateFromFacturaeXML(XmlNode root) {
     buyer = readChild<LLInvoiceTradeParty>(root, agnostic("Parties/BuyerParty"));
     items = readList<LLInvoiceItem>(root, agnostic("Invoices/Invoice/Items/InvoiceLine"));
     taxes = readList<LLInvoiceTax>(root, agnostic("Invoices/Invoice/TaxesOutputs/Tax"));
-    conditions = stringForKeyPath(
-        root, agnostic("Invoices/Invoice/PaymentDetails/Installment/PaymentMeans"));
+    // PaymentMeans is a code ("04": transfer), no terms; the account block shows how to pay.
+    conditions = std::nullopt;
     dueDate = dateForKeyPath(
         root, agnostic("Invoices/Invoice/PaymentDetails/Installment/InstallmentDueDate"));
 
