@@ -27,14 +27,15 @@ constexpr const char* kUsage =
     "Usage: ledgerlens-cli COMMAND [OPTIONS] ARGS...\n"
     "\n"
     "Commands:\n"
-    "  show [--compact] [--locale LANG] FILE...\n"
+    "  show [--compact] [--locale LANG] [--index N] FILE...\n"
     "      Print the invoice model of each XML invoice as JSON (CII, UBL, FatturaPA, Facturae).\n"
     "      --compact prints one line per file (JSON Lines); --locale picks the language of\n"
     "      localised labels such as tax names (default: the user's language settings).\n"
     "      A file that is no invoice gets one error line on standard error; the others are\n"
-    "      still shown. Exit status 1 when any file failed.\n"
+    "      still shown. Exit status 1 when any file failed. A FatturaPA file with several\n"
+    "      bodies holds several invoices: --index N picks the Nth (default: the first).\n"
     "\n"
-    "  render [--locale LOCALE] [--backdrop PDF] FILE -o OUT.pdf\n"
+    "  render [--locale LOCALE] [--backdrop PDF] [--index N] FILE -o OUT.pdf\n"
     "      Render an XML invoice as a readable PDF with the layout template \"Light\".\n"
     "      --locale sets the language of labels and the form of numbers and dates\n"
     "      (de_DE, en_US, fr_FR, it_IT, es_ES; default: the user's settings);\n"
@@ -101,22 +102,39 @@ ReadResult readFile(const std::string& path) {
     return {std::move(bytes), {}};
 }
 
+// The invoice at 1-based `index` of a document (a FatturaPA batch holds several); none when
+// the document has fewer.
+std::shared_ptr<model::LLInvoice> invoiceAt(platform::XmlNode root, size_t index, size_t* count) {
+    auto invoices = model::LLInvoice::invoicesFromXML(root);
+    if (count) *count = invoices.size();
+    if (index < 1 || index > invoices.size()) return nullptr;
+    return invoices[index - 1];
+}
+
 void reportError(const std::string& path, const std::string& reason) {
     std::cerr << "ledgerlens-cli: " << path << ": " << reason << "\n";
 }
 
 constexpr const char* kShowUsage =
-    "Usage: ledgerlens-cli show [--compact] [--locale LANG] FILE...\n"
+    "Usage: ledgerlens-cli show [--compact] [--locale LANG] [--index N] FILE...\n"
     "Print the invoice model of each XML invoice as JSON. --compact: one line per file;\n"
-    "--locale: the language of localised labels (en, de, fr, it, es).\n"
+    "--locale: the language of localised labels (en, de, fr, it, es); --index: the Nth\n"
+    "invoice of a FatturaPA file with several bodies (default: the first).\n"
     "Exit status 0, 1 when a file could not be shown, 4 for a wrong command line.\n";
 
 int show(const std::vector<std::string>& args) {
     CommandLine line("show", kShowUsage);
     line.addFlag({"compact"});
     line.addValue({"locale"}, "LANG");
+    line.addValue({"index"}, "N");
     if (!line.parse(args)) return line.exitCode();
     bool compact = line.isSet("compact");
+    size_t index = 1;
+    if (line.isSet("index")) {
+        auto number = line.number("index", 1, 999999);
+        if (!number) return line.exitCode();
+        index = static_cast<size_t>(*number);
+    }
     if (line.isSet("locale")) {
         auto locale = line.locale("locale");
         if (!locale) return line.exitCode();
@@ -146,10 +164,12 @@ int show(const std::vector<std::string>& args) {
         }
         platform::XmlNode root = document->root();
         model::InvoiceSyntax syntax = model::detectSyntax(root);
-        auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(root);
+        size_t count = 0;
+        auto invoice = invoiceAt(root, index, &count);
         if (!invoice) {
-            reportError(path,
-                        "not an invoice of a known syntax (root element <" + root.name() + ">)");
+            reportError(path, count ? "the file holds " + std::to_string(count) + " invoices"
+                                    : "not an invoice of a known syntax (root element <" +
+                                          root.name() + ">)");
             status = 1;
             continue;
         }
@@ -157,6 +177,7 @@ int show(const std::vector<std::string>& args) {
         json.beginObject();
         json.key("file").string(path);
         json.key("syntax").string(model::syntaxName(syntax));
+        json.key("invoiceCount").rawNumber(std::to_string(count));
         json.key("invoice");
         model::writeInvoiceJson(json, *invoice);
         json.endObject();
@@ -171,16 +192,17 @@ struct RenderOptions {
     std::string input;
     std::string output;
     std::string backdrop;
+    size_t index = 1;
     bool ok = true;
 };
 
 constexpr const char* kRenderUsage =
-    "Usage: ledgerlens-cli render [--locale LOCALE] [--backdrop PDF] FILE -o OUT.pdf\n"
+    "Usage: ledgerlens-cli render [--locale LOCALE] [--backdrop PDF] [--index N] FILE -o OUT.pdf\n"
     "Render an XML invoice as a readable PDF with the layout template \"Light\".\n"
     "--locale: labels, numbers and dates (de_DE, en_US, fr_FR, it_IT, es_ES);\n"
     "--backdrop: the first page of PDF (a letterhead) under every page.\n";
 constexpr const char* kPreviewUsage =
-    "Usage: ledgerlens-cli preview [--locale LOCALE] FILE -o OUT\n"
+    "Usage: ledgerlens-cli preview [--locale LOCALE] [--index N] FILE -o OUT\n"
     "What a quick preview shows: an XML invoice rendered as PDF, a PDF file unchanged,\n"
     "any other XML file pretty-printed.\n";
 
@@ -196,7 +218,13 @@ RenderOptions parseRenderOptions(const std::string& command, const std::vector<s
         *exitCode = code;
         return options;
     };
+    line.addValue({"index"}, "N");
     if (!line.parse(args)) return stop(line.exitCode());
+    if (line.isSet("index")) {
+        auto number = line.number("index", 1, 999999);
+        if (!number) return stop(line.exitCode());
+        options.index = static_cast<size_t>(*number);
+    }
     if (line.isSet("locale")) {
         auto locale = line.locale("locale");
         if (!locale) return stop(line.exitCode());
@@ -263,7 +291,7 @@ struct ParsedInput {
     std::string error;
 };
 
-ParsedInput readInput(const std::string& path) {
+ParsedInput readInput(const std::string& path, size_t index) {
     ParsedInput input;
     ReadResult file = readFile(path);
     if (!file.error.empty()) {
@@ -281,8 +309,10 @@ ParsedInput readInput(const std::string& path) {
         input.error = error.localizedDescription;
         return input;
     }
-    input.invoice =
-        model::LLInvoiceElement::elementFromXML<model::LLInvoice>(input.document->root());
+    size_t count = 0;
+    input.invoice = invoiceAt(input.document->root(), index, &count);
+    if (!input.invoice && count)
+        input.error = "the file holds " + std::to_string(count) + " invoices";
     return input;
 }
 
@@ -290,7 +320,7 @@ int render(const std::vector<std::string>& args) {
     int exitCode = 0;
     RenderOptions options = parseRenderOptions("render", args, true, &exitCode);
     if (!options.ok) return exitCode;
-    ParsedInput input = readInput(options.input);
+    ParsedInput input = readInput(options.input, options.index);
     if (!input.error.empty()) {
         reportError(options.input, input.error);
         return 1;
@@ -312,7 +342,7 @@ int preview(const std::vector<std::string>& args) {
     int exitCode = 0;
     RenderOptions options = parseRenderOptions("preview", args, false, &exitCode);
     if (!options.ok) return exitCode;
-    ParsedInput input = readInput(options.input);
+    ParsedInput input = readInput(options.input, options.index);
     if (!input.error.empty()) {
         reportError(options.input, input.error);
         return 1;

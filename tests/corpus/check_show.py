@@ -130,8 +130,19 @@ def expect_cii(root):
             hits = [el for el in hits if el.get("currencyID") == currency] or hits
         return parse_amount(string_value(hits[0])) if hits else None
 
+    settlement = first_anywhere(root, r("ApplicableHeaderTradeSettlement"))
+    referenced = [] if settlement is None else select(settlement, r("InvoiceReferencedDocument"))
     return {
         "syntax": "CII",
+        "typeCode": string_value(first(root, doc, r("TypeCode"))),
+        "buyerReference": string_value(first_anywhere(root, r("BuyerReference"))),
+        "precedingInvoices": [string_value(first(el, r("IssuerAssignedID"))) for el in referenced],
+        "lineTotalAmount": total("LineTotalAmount"),
+        "allowanceTotalAmount": total("AllowanceTotalAmount"),
+        "chargeTotalAmount": total("ChargeTotalAmount"),
+        "taxBasisAmount": total("TaxBasisTotalAmount"),
+        "roundingAmount": total("RoundingAmount"),
+        "paymentReference": string_value(first_anywhere(root, r("PaymentReference"))),
         "number": string_value(first(root, doc, r("ID"))),
         "issueDate": parse_date(string_value(
             first(root, doc, r("IssueDateTime"), (UDT, "DateTimeString")))),
@@ -169,8 +180,25 @@ def expect_ubl(root, line_local):
     tax = parse_amount(string_value(tax_totals[0])) if tax_totals else None
     gross_el = first(root, totals, cbc("TaxInclusiveAmount"))
     gross = add_amounts(net, tax) if gross_el is None else parse_amount(string_value(gross_el))
+    type_code = first(root, cbc("InvoiceTypeCode"))
+    if type_code is None:
+        type_code = first(root, cbc("CreditNoteTypeCode"))
+
+    def legal(local):
+        return parse_amount(string_value(first(root, totals, cbc(local))))
+
     return {
         "syntax": "UBL",
+        "typeCode": string_value(type_code),
+        "buyerReference": string_value(first(root, cbc("BuyerReference"))),
+        "precedingInvoices": [string_value(first(el, cbc("ID"))) for el in select(
+            root, cac("BillingReference"), cac("InvoiceDocumentReference"))],
+        "lineTotalAmount": legal("LineExtensionAmount"),
+        "allowanceTotalAmount": legal("AllowanceTotalAmount"),
+        "chargeTotalAmount": legal("ChargeTotalAmount"),
+        "taxBasisAmount": net,
+        "roundingAmount": legal("PayableRoundingAmount"),
+        "paymentReference": string_value(first(root, cac("PaymentMeans"), cbc("PaymentID"))),
         "number": string_value(first(root, cbc("ID"))),
         "issueDate": parse_date(string_value(first(root, cbc("IssueDate")))),
         "currency": string_value(currency),
@@ -188,26 +216,48 @@ def expect_fatturapa(root):
     def u(*locals_):
         return [(NO_NS, local) for local in locals_]
 
-    body = u("FatturaElettronicaBody")
+    # Each body is an invoice of its own; show gives the first.
+    bodies = select(root, *u("FatturaElettronicaBody"))
+    first_body = bodies[0] if bodies else ET.Element("none")
+    body = []
+    root_all = root
+    root = first_body
     general = u("DatiGenerali", "DatiGeneraliDocumento")
     # The document total includes the tax: it is the gross amount.
     gross = parse_amount(string_value(first(root, *body, *general, *u("ImportoTotaleDocumento"))))
     tax = Decimal(0)
-    for el in select(root, *body, *u("DatiBeniServizi", "DatiRiepilogo", "Imposta")):
+    base = Decimal(0)
+    for summary in select(root, *u("DatiBeniServizi", "DatiRiepilogo")):
         # one unreadable component makes the whole sum unknown
-        tax = add_amounts(tax, parse_amount(string_value(el)))
+        tax = add_amounts(tax, parse_amount(string_value(first(summary, *u("Imposta")))))
+        base = add_amounts(base, parse_amount(string_value(first(summary, *u("ImponibileImporto")))))
+    summaries = select(root, *u("DatiBeniServizi", "DatiRiepilogo"))
+    if gross is None and summaries and base is not None and tax is not None:
+        gross = base + tax
+    payments = [parse_amount(string_value(el)) for el in select(
+        root, *u("DatiPagamento", "DettaglioPagamento", "ImportoPagamento"))]
+    withheld = [parse_amount(string_value(el)) for el in select(
+        root, *general, *u("DatiRitenuta", "ImportoRitenuta"))]
+    if payments and None not in payments:
+        final = sum(payments, Decimal(0))
+    elif gross is not None and None not in withheld:
+        final = gross - sum(withheld, Decimal(0))
+    else:
+        final = None
     return {
         "syntax": "FatturaPA",
         "number": string_value(first(root, *body, *general, *u("Numero"))),
         "issueDate": parse_date(string_value(first(root, *body, *general, *u("Data")))),
         "currency": string_value(first(root, *body, *general, *u("Divisa"))),
-        "sellerName": string_value(first(root, *u(
+        "typeCode": string_value(first(root, *general, *u("TipoDocumento"))),
+        "invoiceCount": len(bodies),
+        "sellerName": string_value(first(root_all, *u(
             "FatturaElettronicaHeader", "CedentePrestatore", "DatiAnagrafici", "Anagrafica",
             "Denominazione"))),
         "netAmount": None if gross is None or tax is None else gross - tax,
         "taxAmount": tax,
         "grossAmount": gross,
-        "finalAmount": None,
+        "finalAmount": final,
         "items": len(select(root, *body, *u("DatiBeniServizi", "DettaglioLinee"))),
     }
 
@@ -222,6 +272,15 @@ def expect_facturae(root):
     def total(local):
         return parse_amount(string_value(first(root, *invoice, *totals, *a(local))))
 
+    # A legal entity's corporate name, or an individual's name and surnames.
+    seller_name = string_value(
+        first(root, *a("Parties", "SellerParty", "LegalEntity", "CorporateName")))
+    if seller_name is None:
+        person = first(root, *a("Parties", "SellerParty", "Individual"))
+        parts = [string_value(first(person, *a(p))) for p in ("Name", "FirstSurname", "SecondSurname")] \
+            if person is not None else []
+        parts = [p.strip(XML_SPACE) for p in parts if p and p.strip(XML_SPACE)]
+        seller_name = " ".join(parts) or None
     return {
         "syntax": "Facturae",
         "number": string_value(first(root, *invoice, *a("InvoiceHeader", "InvoiceNumber"))),
@@ -229,8 +288,7 @@ def expect_facturae(root):
             first(root, *invoice, *a("InvoiceIssueData", "IssueDate")))),
         "currency": string_value(
             first(root, *invoice, *a("InvoiceIssueData", "InvoiceCurrencyCode"))),
-        "sellerName": string_value(
-            first(root, *a("Parties", "SellerParty", "LegalEntity", "CorporateName"))),
+        "sellerName": seller_name,
         "netAmount": total("TotalGrossAmountBeforeTaxes"),
         "taxAmount": total("TotalTaxOutputs"),
         "grossAmount": total("InvoiceTotal"),
@@ -262,7 +320,9 @@ def expected_for(path):
 
 MISSING = object()
 STRING_FIELDS = ("number", "currency", "sellerName")
-AMOUNT_FIELDS = ("netAmount", "taxAmount", "grossAmount", "finalAmount", "prepaidAmount")
+AMOUNT_FIELDS = ("netAmount", "taxAmount", "grossAmount", "finalAmount", "prepaidAmount",
+                 "lineTotalAmount", "allowanceTotalAmount", "chargeTotalAmount",
+                 "taxBasisAmount", "roundingAmount")
 
 
 def show(value):
@@ -285,8 +345,14 @@ def actual_fields(record):
             return obj
         return obj.get(inner, MISSING) if isinstance(obj, dict) else MISSING
 
-    got = {key: inv.get(key, MISSING) for key in ("number", "issueDate") + AMOUNT_FIELDS}
+    got = {key: inv.get(key, MISSING) for key in
+           ("number", "issueDate", "typeCode", "buyerReference", "paymentReference") +
+           AMOUNT_FIELDS}
     got["syntax"] = record.get("syntax", MISSING)
+    got["invoiceCount"] = record.get("invoiceCount", MISSING)
+    preceding = inv.get("precedingInvoices", MISSING)
+    got["precedingInvoices"] = ([p.get("number") for p in preceding]
+                                if isinstance(preceding, list) else MISSING)
     got["currency"] = nested("currency", "name")
     got["sellerName"] = nested("seller", "name")
     items = inv.get("items", MISSING)
@@ -313,6 +379,11 @@ def compare(expected, record):
     diffs = []
     for field, want in expected.items():
         have = got.get(field, MISSING)
+        # Values are read without the white space around them.
+        if isinstance(want, str):
+            want = want.strip(XML_SPACE)
+        elif isinstance(want, list):
+            want = [w.strip(XML_SPACE) if isinstance(w, str) else w for w in want]
         ok = amounts_equal(want, have) if field in AMOUNT_FIELDS else have == want
         if not ok:
             diffs.append((field, want, have))

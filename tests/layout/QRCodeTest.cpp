@@ -9,43 +9,47 @@ using namespace layout;
 namespace {
 
 model::SubstitutionDictionary payee() {
-    return dict({{"sender.bic", std::string("COBADEFFXXX")},
-                 {"sender.accountName", std::string("Lieferant GmbH")},
-                 {"sender.iban", std::string("DE89370400440532013000")},
-                 {"currency.name", std::string("EUR")},
-                 {"qrtotal", std::string("119.00")},
+    return dict({{"qr.bic", std::string("COBADEFFXXX")},
+                 {"qr.name", std::string("Lieferant GmbH")},
+                 {"qr.iban", std::string("DE89370400440532013000")},
+                 {"qr.amount", std::string("EUR119.00")},
+                 {"qr.remittance", std::string("RE 2024-17")},
+                 // The seller's own fields no longer make a code by themselves.
+                 {"sender.iban", std::string("DE00 1234")},
                  {"document.number", std::string("2024-17")}});
 }
 
 }  // namespace
 
-TEST(EPCPayload, Fields) {
+TEST(EPCPayload, Version002FromTheInvoicesPaymentValues) {
     CVLayoutSEPAQRCodeView view;
     view.substituteValues(payee());
     EXPECT_EQ(view.URL(),
-              "BCD\n001\n1\nSCT\nCOBADEFFXXX\nLieferant GmbH\nDE89370400440532013000\nEUR119.00\n"
-              "\n\n2024-17\n");
+              "BCD\n002\n1\nSCT\nCOBADEFFXXX\nLieferant GmbH\nDE89370400440532013000\nEUR119.00\n"
+              "\n\nRE 2024-17");
+    EXPECT_TRUE(view.drawsCode());
 
+    // Without a BIC the field stays empty; without remittance the payload ends at the amount.
     auto values = payee();
-    values.erase("sender.bic");
-    values["sender.accountName"] = std::string("Müller \"Bau\"\nGmbH");
-    values.erase("document.number");
-    values.erase("currency.name");
+    values.erase("qr.bic");
+    values.erase("qr.remittance");
+    values["qr.name"] = std::string("Müller \"Bau\"\nGmbH");
     CVLayoutSEPAQRCodeView other;
     other.substituteValues(values);
-    EXPECT_EQ(other.URL(), QString::fromUtf8("BCD\n001\n1\nSCT\n\nMüller ″Bau″ GmbH\n"
-                                             "DE89370400440532013000\n\n\n\n"));
+    EXPECT_EQ(other.URL(), QString::fromUtf8("BCD\n002\n1\nSCT\n\nMüller ″Bau″ GmbH\n"
+                                             "DE89370400440532013000\nEUR119.00"));
 
-    // Later values add to the held ones.
-    other.substituteValues(
-        dict({{"currency.name", std::string("CHF")}, {"document.number", std::string("")}}));
-    EXPECT_TRUE(other.URL().contains("\nCHF119.00\n"));
-    EXPECT_TRUE(other.URL().endsWith("\n\n\n"));
-
+    // No payment values (a credit note, another currency, no checked IBAN): no code, no badge.
+    for (const char* missing : {"qr.iban", "qr.name", "qr.amount"}) {
+        auto incomplete = payee();
+        incomplete.erase(missing);
+        CVLayoutSEPAQRCodeView view;
+        view.substituteValues(incomplete);
+        EXPECT_EQ(view.URL(), QString()) << missing;
+        EXPECT_FALSE(view.drawsCode()) << missing;
+        EXPECT_TRUE(view.QRImage().isNull()) << missing;
+    }
     CVLayoutSEPAQRCodeView empty;
-    EXPECT_EQ(empty.URL(), "BCD\n001\n1\nSCT\n\n\n\n\n\n\n");
-    EXPECT_TRUE(empty.drawsCode());
-    empty.hideWithoutAccount = true;
     EXPECT_FALSE(empty.drawsCode());
 }
 

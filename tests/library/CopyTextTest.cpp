@@ -65,7 +65,7 @@ TEST_F(CopyText, TwoRowsGiveHeaderAndTwoLines) {
     EXPECT_EQ(text,
               "Seller\tNumber\tIssued\tDue\tCurrency\tNet\tGross\n"
               "Lieferant GmbH\t471102\tJul 16, 2024\tAug 15, 2024\tEUR\t1,234.50\t1,469.055\n"
-              "Other\tB-2\tJan 2, 2023\t(null)\t(null)\t0.12346\t19.00\n");
+              "Other\tB-2\tJan 2, 2023\t\t\t0.12346\t19.00\n");
 }
 
 TEST_F(CopyText, NoSelectionCopiesTheHeaderOnly) {
@@ -82,5 +82,14 @@ TEST_F(CopyText, UnregisteredTransformerShowsThePlainValue) {
                                       {"Seller as number", "sellerName", "SFNumberTransformer"},
                                       {"Unknown", "noSuchKey", std::nullopt}};
     EXPECT_EQ(library::copyTextForRecords({record}, columns),
-              "Number\tAmount\tSeller as number\tUnknown\nN\t(null)\t(null)\t(null)\n");
+              "Number\tAmount\tSeller as number\tUnknown\nN\t\t\t\n");
+}
+
+TEST_F(CopyText, AbsentValuesAreEmptyCellsAndValuesStayInTheirCell) {
+    auto record = library_.addIssued(instant(2024, 1, 1), "Müller\tGmbH\nBau", "R\r\n7");
+    std::vector<LLCopyColumn> columns{{"Seller", "sellerName", std::nullopt},
+                                      {"Number", "name", std::nullopt},
+                                      {"Due", "dateDue", "SFMediumDateTransformer"}};
+    EXPECT_EQ(library::copyTextForRecords({record}, columns),
+              "Seller\tNumber\tDue\nMüller GmbH Bau\tR  7\t\n");
 }

@@ -16,8 +16,15 @@ def show_keys(cli, files):
     for start in range(0, len(files), 200):
         r = subprocess.run([cli, "show", "--compact", *files[start:start + 200]],
                            capture_output=True, text=True)
-        for line in r.stdout.splitlines():
-            invoice = json.loads(line)["invoice"]
+        records = [json.loads(line) for line in r.stdout.splitlines()]
+        # A FatturaPA batch holds one invoice per body; each is imported.
+        for record in list(records):
+            for index in range(2, record.get("invoiceCount", 1) + 1):
+                more = subprocess.run([cli, "show", "--compact", "--index", str(index),
+                                       record["file"]], capture_output=True, text=True)
+                records += [json.loads(line) for line in more.stdout.splitlines()]
+        for record in records:
+            invoice = record["invoice"]
             seller = invoice.get("seller") or {}
             vat = seller.get("vatNumber")
             number = invoice.get("number")

@@ -33,8 +33,10 @@ TEST(Syntax, DetectedFromTheRootElement) {
     EXPECT_EQ(syntaxOf("<CrossIndustryInvoice xmlns=\"urn:un:unece:uncefact:data:standard:"
                        "CrossIndustryInvoice:100\"/>"),
               InvoiceSyntax::CII);
-    EXPECT_EQ(syntaxOf("<x:CrossIndustryDocument xmlns:x=\"urn:ferd:CrossIndustryDocument:invoice:1p0\"/>"),
-              InvoiceSyntax::CII);
+    EXPECT_EQ(
+        syntaxOf(
+            "<x:CrossIndustryDocument xmlns:x=\"urn:ferd:CrossIndustryDocument:invoice:1p0\"/>"),
+        InvoiceSyntax::CII);
     EXPECT_EQ(syntaxOf("<ns3:FatturaElettronica xmlns:ns3=\"urn:it\"/>"), InvoiceSyntax::FatturaPA);
     EXPECT_EQ(syntaxOf(ubl("")), InvoiceSyntax::UBL);
     EXPECT_EQ(syntaxOf("<ubl:CreditNote xmlns:ubl=\"urn:oasis:names:specification:ubl:schema:xsd:"
@@ -47,7 +49,8 @@ TEST(Syntax, DetectedFromTheRootElement) {
     auto other = platform::XmlDocument::parse("<Order><x/></Order>");
     EXPECT_FALSE(LLInvoiceElement::elementFromXML<LLInvoice>(other->root()));
     // A child element decides by its document's root, not by its own name.
-    auto doc = platform::XmlDocument::parse(cii("<rsm:ExchangedDocument><ram:ID>7</ram:ID></rsm:ExchangedDocument>"));
+    auto doc = platform::XmlDocument::parse(
+        cii("<rsm:ExchangedDocument><ram:ID>7</ram:ID></rsm:ExchangedDocument>"));
     auto note = LLInvoiceElement::elementFromXML<LLInvoiceNote>(doc->root().childElements()[0]);
     EXPECT_TRUE(note);
 }
@@ -125,7 +128,8 @@ TEST(CIIReader, TaxNamesAreLocalised) {
     auto& helper = platform::SFLocalizeHelper::sharedHelper();
     std::string saved = helper.currentLanguage();
     helper.setCurrentLanguage("de");
-    auto read = readInvoice(cii(R"(<rsm:SupplyChainTradeTransaction><ram:ApplicableHeaderTradeSettlement>
+    auto read =
+        readInvoice(cii(R"(<rsm:SupplyChainTradeTransaction><ram:ApplicableHeaderTradeSettlement>
       <ram:ApplicableTradeTax><ram:CalculatedAmount>19.00</ram:CalculatedAmount><ram:TypeCode>VAT</ram:TypeCode>
         <ram:BasisAmount>100.00</ram:BasisAmount><ram:RateApplicablePercent>19</ram:RateApplicablePercent></ram:ApplicableTradeTax>
       </ram:ApplicableHeaderTradeSettlement></rsm:SupplyChainTradeTransaction>)"));
@@ -168,25 +172,30 @@ TEST(UBLReader, FallbacksForGrossReferenceRateNameAndCurrency) {
     EXPECT_EQ(str((*inv.taxes)[0]->rate), "19");
     EXPECT_FALSE((*inv.taxes)[1]->rate);
     EXPECT_EQ((*inv.taxes)[1]->name, "Exempt");
-    EXPECT_FALSE(inv.notes);
+    // The one note opens the page as the lead; no further notes.
+    ASSERT_TRUE(inv.notes);
+    EXPECT_TRUE(inv.notes->empty());
     ASSERT_EQ(inv.items->size(), 1u);
     const auto& line = *(*inv.items)[0];
-    EXPECT_EQ(line.globalID, "10");
-    EXPECT_FALSE(line.lineID);
+    // The line identifier is the position.
+    EXPECT_EQ(line.lineID, "10");
+    EXPECT_FALSE(line.globalID);
     EXPECT_EQ(line.vatTypeCode, "VAT");
     EXPECT_EQ(str(line.vatRatePercent), "7");
     EXPECT_EQ(str(line.billedQuantity), "2");
 }
 
 TEST(UBLReader, GrossStaysNoneWithoutBothParts) {
-    auto read = readInvoice(ubl(
-        "<cac:LegalMonetaryTotal><cbc:TaxExclusiveAmount>100.00</cbc:TaxExclusiveAmount></cac:LegalMonetaryTotal>"));
+    auto read =
+        readInvoice(ubl("<cac:LegalMonetaryTotal><cbc:TaxExclusiveAmount>100.00</"
+                        "cbc:TaxExclusiveAmount></cac:LegalMonetaryTotal>"));
     EXPECT_FALSE(read.invoice->grossAmount);
     EXPECT_FALSE(read.invoice->taxAmount);
 }
 
 TEST(UBLReader, ReadsCreditNotes) {
-    auto read = readInvoice(R"(<CreditNote xmlns="urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2"
+    auto read =
+        readInvoice(R"(<CreditNote xmlns="urn:oasis:names:specification:ubl:schema:xsd:CreditNote-2"
   xmlns:cac="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2"
   xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2">
   <cbc:ID>CN-5</cbc:ID><cbc:IssueDate>2024-03-01</cbc:IssueDate>
@@ -204,70 +213,91 @@ TEST(UBLReader, ReadsCreditNotes) {
 
 namespace {
 std::string fattura(const std::string& bodies, const std::string& header = "") {
-    return "<p:FatturaElettronica xmlns:p=\"http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2\">"
-           "<FatturaElettronicaHeader>" + header + "</FatturaElettronicaHeader>" + bodies +
-           "</p:FatturaElettronica>";
+    return "<p:FatturaElettronica "
+           "xmlns:p=\"http://ivaservizi.agenziaentrate.gov.it/docs/xsd/fatture/v1.2\">"
+           "<FatturaElettronicaHeader>" +
+           header + "</FatturaElettronicaHeader>" + bodies + "</p:FatturaElettronica>";
 }
 std::string body(const std::string& number, const std::string& total, const std::string& taxes,
                  const std::string& lines = "") {
-    std::string general = "<DatiGenerali><DatiGeneraliDocumento><Divisa>EUR</Divisa><Data>2024-01-15</Data><Numero>" +
-                          number + "</Numero>" + total + "</DatiGeneraliDocumento></DatiGenerali>";
+    std::string general =
+        "<DatiGenerali><DatiGeneraliDocumento><Divisa>EUR</Divisa><Data>2024-01-15</Data><Numero>" +
+        number + "</Numero>" + total + "</DatiGeneraliDocumento></DatiGenerali>";
     return "<FatturaElettronicaBody>" + general + "<DatiBeniServizi>" + lines + taxes +
            "</DatiBeniServizi></FatturaElettronicaBody>";
 }
 std::string summary(const char* base, const char* tax) {
-    return std::string("<DatiRiepilogo><AliquotaIVA>22.00</AliquotaIVA><ImponibileImporto>") + base +
-           "</ImponibileImporto><Imposta>" + tax + "</Imposta></DatiRiepilogo>";
+    return std::string("<DatiRiepilogo><AliquotaIVA>22.00</AliquotaIVA><ImponibileImporto>") +
+           base + "</ImponibileImporto><Imposta>" + tax + "</Imposta></DatiRiepilogo>";
 }
 }  // namespace
 
 TEST(FatturaPAReader, TheDocumentTotalIsTheGrossAmount) {
-    auto read = readInvoice(fattura(body("1", "<ImportoTotaleDocumento>500.00</ImportoTotaleDocumento>",
-                                         summary("100.00", "22.00") + summary("100.00", "4.00"))));
+    auto read =
+        readInvoice(fattura(body("1", "<ImportoTotaleDocumento>500.00</ImportoTotaleDocumento>",
+                                 summary("100.00", "22.00") + summary("100.00", "4.00"))));
     EXPECT_EQ(str(read.invoice->taxAmount), "26");
     EXPECT_EQ(str(read.invoice->grossAmount), "500");
     EXPECT_EQ(str(read.invoice->netAmount), "474");
-    EXPECT_FALSE(read.invoice->finalAmount);
+    // Without payment details the amount due is the document total.
+    EXPECT_EQ(str(read.invoice->finalAmount), "500");
 
-    auto noSummary = readInvoice(fattura(body("2", "<ImportoTotaleDocumento>80</ImportoTotaleDocumento>", "")));
+    auto noSummary =
+        readInvoice(fattura(body("2", "<ImportoTotaleDocumento>80</ImportoTotaleDocumento>", "")));
     EXPECT_EQ(str(noSummary.invoice->taxAmount), "0");
     EXPECT_EQ(str(noSummary.invoice->grossAmount), "80");
     EXPECT_EQ(str(noSummary.invoice->netAmount), "80");
 
+    // Without a document total the tax summaries still give net, gross and amount due.
     auto noTotal = readInvoice(fattura(body("3", "", summary("5.00", "1.10"))));
-    EXPECT_FALSE(noTotal.invoice->netAmount);
-    EXPECT_FALSE(noTotal.invoice->grossAmount);
+    EXPECT_EQ(str(noTotal.invoice->netAmount), "5");
+    EXPECT_EQ(str(noTotal.invoice->grossAmount), "6.1");
+    EXPECT_EQ(str(noTotal.invoice->finalAmount), "6.1");
     EXPECT_EQ(str(noTotal.invoice->taxAmount), "1.1");
 }
 
-TEST(FatturaPAReader, BatchesReadAsOneInvoiceAndPartiesSplitTheVatId) {
-    std::string line = "<DettaglioLinee><NumeroLinea>1</NumeroLinea><Descrizione>Item</Descrizione>"
-                       "<Quantita>2.00</Quantita><UnitaMisura>pz</UnitaMisura><PrezzoUnitario>5</PrezzoUnitario>"
-                       "<PrezzoTotale>10</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>";
+TEST(FatturaPAReader, EachBodyOfABatchIsAnInvoiceAndPartiesSplitTheVatId) {
+    std::string line =
+        "<DettaglioLinee><NumeroLinea>1</NumeroLinea><Descrizione>Item</Descrizione>"
+        "<Quantita>2.00</Quantita><UnitaMisura>pz</UnitaMisura><PrezzoUnitario>5</PrezzoUnitario>"
+        "<PrezzoTotale>10</PrezzoTotale><AliquotaIVA>22.00</AliquotaIVA></DettaglioLinee>";
     std::string seller =
-        "<CedentePrestatore><DatiAnagrafici><IdFiscaleIVA><IdPaese>IT</IdPaese><IdCodice>01234567890</IdCodice>"
-        "</IdFiscaleIVA><Anagrafica><Denominazione>SOCIETA' ALPHA SRL</Denominazione></Anagrafica></DatiAnagrafici>"
-        "<Sede><Indirizzo>VIALE ROMA 543</Indirizzo><CAP>07100</CAP><Comune>SASSARI</Comune><Nazione>IT</Nazione></Sede>"
+        "<CedentePrestatore><DatiAnagrafici><IdFiscaleIVA><IdPaese>IT</"
+        "IdPaese><IdCodice>01234567890</IdCodice>"
+        "</IdFiscaleIVA><Anagrafica><Denominazione>SOCIETA' ALPHA "
+        "SRL</Denominazione></Anagrafica></DatiAnagrafici>"
+        "<Sede><Indirizzo>VIALE ROMA "
+        "543</Indirizzo><CAP>07100</CAP><Comune>SASSARI</Comune><Nazione>IT</Nazione></Sede>"
         "<Contatti><Telefono>06 1</Telefono></Contatti></CedentePrestatore>"
-        "<CessionarioCommittente><DatiAnagrafici><Anagrafica><Nome>Mario</Nome><Cognome>Rossi</Cognome></Anagrafica>"
+        "<CessionarioCommittente><DatiAnagrafici><Anagrafica><Nome>Mario</Nome><Cognome>Rossi</"
+        "Cognome></Anagrafica>"
         "</DatiAnagrafici><Contatti><Telefono>06 2</Telefono></Contatti></CessionarioCommittente>";
-    std::string payment = "<DatiPagamento><DettaglioPagamento><IBAN>IT60X0542811101000000123456</IBAN>"
-                          "<DataScadenzaPagamento>2024-02-15</DataScadenzaPagamento></DettaglioPagamento></DatiPagamento>";
+    std::string payment =
+        "<DatiPagamento><DettaglioPagamento><IBAN>IT60X0542811101000000123456</IBAN>"
+        "<DataScadenzaPagamento>2024-02-15</DataScadenzaPagamento></DettaglioPagamento></"
+        "DatiPagamento>";
     std::string first = body("A", "", summary("10", "2.20"), line);
     first.insert(first.size() - std::string("</FatturaElettronicaBody>").size(), payment);
-    auto read = readInvoice(fattura(first + body("B", "", summary("20", "4.40"), line + line), seller));
+    auto read =
+        readInvoice(fattura(first + body("B", "", summary("20", "4.40"), line + line), seller));
     auto& inv = *read.invoice;
     EXPECT_EQ(inv.number, "A");
     EXPECT_EQ(inv.dueDate, (platform::Date{2024, 2, 15}));
-    EXPECT_EQ(inv.items->size(), 3u);
-    EXPECT_EQ(inv.taxes->size(), 2u);
-    EXPECT_EQ(str(inv.taxAmount), "6.6");
+    EXPECT_EQ(inv.items->size(), 1u);
+    EXPECT_EQ(inv.taxes->size(), 1u);
+    EXPECT_EQ(str(inv.taxAmount), "2.2");
+    auto all = LLInvoice::invoicesFromXML(read.document->root());
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1]->number, "B");
+    EXPECT_EQ(all[1]->items->size(), 2u);
+    EXPECT_EQ(str(all[1]->taxAmount), "4.4");
+    EXPECT_EQ(all[1]->seller->vatNumber, "01234567890");
     EXPECT_EQ(inv.currency->name, "EUR");
     EXPECT_EQ(inv.seller->ID, "IT");
     EXPECT_EQ(inv.seller->vatNumber, "01234567890");
     EXPECT_EQ(inv.seller->iban, "IT60X0542811101000000123456");
     EXPECT_EQ(inv.seller->phoneNumber, "06 1");
-    EXPECT_FALSE(inv.buyer->name);
+    EXPECT_EQ(inv.buyer->name, "Mario Rossi");  // a person: first name and surname
     EXPECT_FALSE(inv.buyer->phoneNumber);
     EXPECT_FALSE(inv.buyer->iban);
     EXPECT_EQ((*inv.items)[0]->unitCode, "pz");
@@ -277,27 +307,44 @@ TEST(FatturaPAReader, BatchesReadAsOneInvoiceAndPartiesSplitTheVatId) {
 namespace {
 std::string facturae(const std::string& prefix) {
     std::string p = prefix.empty() ? "" : prefix + ":";
-    std::string decl = prefix.empty() ? "xmlns=\"http://www.facturae.es/Facturae/2014/v3.2.1/Facturae\""
-                                      : "xmlns:" + prefix + "=\"http://www.facturae.es/Facturae/2014/v3.2.1/Facturae\"";
-    return "<" + p + "Facturae " + decl + ">"
-           "<FileHeader><Batch><TotalOutstandingAmount><TotalAmount>999</TotalAmount></TotalOutstandingAmount></Batch></FileHeader>"
-           "<Parties><SellerParty><TaxIdentification><TaxIdentificationNumber>B12345678</TaxIdentificationNumber></TaxIdentification>"
-           "<LegalEntity><CorporateName>Vendedor SL</CorporateName><AddressInSpain><Address>Calle 1</Address><PostCode>28001</PostCode>"
-           "<Town>Madrid</Town><CountryCode>ESP</CountryCode></AddressInSpain></LegalEntity></SellerParty>"
-           "<BuyerParty><TaxIdentification><TaxIdentificationNumber>12345678Z</TaxIdentificationNumber></TaxIdentification>"
+    std::string decl =
+        prefix.empty()
+            ? "xmlns=\"http://www.facturae.es/Facturae/2014/v3.2.1/Facturae\""
+            : "xmlns:" + prefix + "=\"http://www.facturae.es/Facturae/2014/v3.2.1/Facturae\"";
+    return "<" + p + "Facturae " + decl +
+           ">"
+           "<FileHeader><Batch><TotalOutstandingAmount><TotalAmount>999</TotalAmount></"
+           "TotalOutstandingAmount></Batch></FileHeader>"
+           "<Parties><SellerParty><TaxIdentification><TaxIdentificationNumber>B12345678</"
+           "TaxIdentificationNumber></TaxIdentification>"
+           "<LegalEntity><CorporateName>Vendedor SL</CorporateName><AddressInSpain><Address>Calle "
+           "1</Address><PostCode>28001</PostCode>"
+           "<Town>Madrid</Town><CountryCode>ESP</CountryCode></AddressInSpain></LegalEntity></"
+           "SellerParty>"
+           "<BuyerParty><TaxIdentification><TaxIdentificationNumber>12345678Z</"
+           "TaxIdentificationNumber></TaxIdentification>"
            "<Individual><Name>Ana</Name></Individual></BuyerParty></Parties>"
            "<Invoices><Invoice><InvoiceHeader><InvoiceNumber>F-1</InvoiceNumber></InvoiceHeader>"
-           "<InvoiceIssueData><IssueDate>2024-05-02</IssueDate><InvoiceCurrencyCode>EUR</InvoiceCurrencyCode></InvoiceIssueData>"
-           "<TaxesOutputs><Tax><TaxTypeCode>01</TaxTypeCode><TaxRate>21.00</TaxRate><TaxableBase><TotalAmount>100.00</TotalAmount></TaxableBase>"
+           "<InvoiceIssueData><IssueDate>2024-05-02</IssueDate><InvoiceCurrencyCode>EUR</"
+           "InvoiceCurrencyCode></InvoiceIssueData>"
+           "<TaxesOutputs><Tax><TaxTypeCode>01</TaxTypeCode><TaxRate>21.00</"
+           "TaxRate><TaxableBase><TotalAmount>100.00</TotalAmount></TaxableBase>"
            "<TaxAmount><TotalAmount>21.00</TotalAmount></TaxAmount></Tax></TaxesOutputs>"
-           "<InvoiceTotals><TotalGrossAmountBeforeTaxes>100.00</TotalGrossAmountBeforeTaxes><TotalTaxOutputs>21.00</TotalTaxOutputs>"
-           "<InvoiceTotal>121.00</InvoiceTotal><TotalOutstandingAmount>121.00</TotalOutstandingAmount></InvoiceTotals>"
-           "<Items><InvoiceLine><ItemDescription>Servicio</ItemDescription><Quantity>1</Quantity><UnitPriceWithoutTax>100</UnitPriceWithoutTax>"
-           "<TotalCost>100</TotalCost><TaxesOutputs><Tax><TaxTypeCode>01</TaxTypeCode><TaxRate>21</TaxRate></Tax></TaxesOutputs></InvoiceLine></Items>"
-           "<PaymentDetails><Installment><InstallmentDueDate>2024-06-01</InstallmentDueDate><PaymentMeans>04</PaymentMeans>"
+           "<InvoiceTotals><TotalGrossAmountBeforeTaxes>100.00</"
+           "TotalGrossAmountBeforeTaxes><TotalTaxOutputs>21.00</TotalTaxOutputs>"
+           "<InvoiceTotal>121.00</InvoiceTotal><TotalOutstandingAmount>121.00</"
+           "TotalOutstandingAmount></InvoiceTotals>"
+           "<Items><InvoiceLine><ItemDescription>Servicio</ItemDescription><Quantity>1</"
+           "Quantity><UnitPriceWithoutTax>100</UnitPriceWithoutTax>"
+           "<TotalCost>100</TotalCost><TaxesOutputs><Tax><TaxTypeCode>01</TaxTypeCode><TaxRate>21</"
+           "TaxRate></Tax></TaxesOutputs></InvoiceLine></Items>"
+           "<PaymentDetails><Installment><InstallmentDueDate>2024-06-01</"
+           "InstallmentDueDate><PaymentMeans>04</PaymentMeans>"
            "<AccountToBeCredited><IBAN>ES9121000418450200051332</IBAN></AccountToBeCredited>"
-           "<AccountToBeDebited><IBAN>ES7921000813610123456789</IBAN></AccountToBeDebited></Installment></PaymentDetails>"
-           "</Invoice></Invoices></" + p + "Facturae>";
+           "<AccountToBeDebited><IBAN>ES7921000813610123456789</IBAN></AccountToBeDebited></"
+           "Installment></PaymentDetails>"
+           "</Invoice></Invoices></" +
+           p + "Facturae>";
 }
 }  // namespace
 
@@ -311,17 +358,17 @@ TEST(FacturaeReader, SameModelWhateverThePrefix) {
         EXPECT_EQ(inv.issueDate, (platform::Date{2024, 5, 2}));
         EXPECT_EQ(str(inv.finalAmount), "121");  // not the batch total
         EXPECT_EQ(str(inv.netAmount), "100");
-        EXPECT_EQ(inv.conditions, "04");
+        EXPECT_FALSE(inv.conditions);  // a payment means code is no payment terms
         EXPECT_EQ(inv.currency->name, "EUR");
         EXPECT_EQ(inv.seller->name, "Vendedor SL");
         EXPECT_EQ(inv.seller->cityName, "Madrid");
         // The payee account is the one to be credited, never the buyer's debit account.
         EXPECT_EQ(inv.seller->iban, "ES9121000418450200051332");
         EXPECT_EQ(inv.buyer->ID, "12345678Z");
-        EXPECT_FALSE(inv.buyer->name);
+        EXPECT_EQ(inv.buyer->name, "Ana");  // an individual has a name too
         EXPECT_FALSE(inv.buyer->iban);
         ASSERT_EQ(inv.taxes->size(), 1u);
-        EXPECT_EQ((*inv.taxes)[0]->name, "01");
+        EXPECT_EQ((*inv.taxes)[0]->name, "IVA");
         EXPECT_EQ(str((*inv.taxes)[0]->tax), "21");
         ASSERT_EQ(inv.items->size(), 1u);
         EXPECT_EQ((*inv.items)[0]->productDescription, "Servicio");

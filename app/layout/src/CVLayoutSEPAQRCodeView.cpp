@@ -30,35 +30,39 @@ void CVLayoutSEPAQRCodeView::substituteValues(const SubstitutionDictionary& valu
 }
 
 QString CVLayoutSEPAQRCodeView::URL() const {
-    QString payload = QStringLiteral("BCD\n001\n1\nSCT\n");
-    payload += nonEmpty(heldText(substitutionValues, "sender.bic")) + QLatin1Char('\n');
-    payload += singleLine(nonEmpty(heldText(substitutionValues, "sender.accountName"))) +
-               QLatin1Char('\n');
-    payload += nonEmpty(heldText(substitutionValues, "sender.iban")) + QLatin1Char('\n');
-    auto currency = heldText(substitutionValues, "currency.name");
-    auto amount = heldText(substitutionValues, "qrtotal");
-    if (currency && amount) payload += *currency + *amount;
-    payload += QLatin1Char('\n');
-    payload += QLatin1String("\n\n");  // purpose code, structured creditor reference
-    QString number = nonEmpty(heldText(substitutionValues, "document.number"));
-    if (!number.isEmpty()) payload += number + QLatin1Char('\n');
-    return payload;
+    // The model decides whether a code may be made at all (euros, a positive amount due, a
+    // checked IBAN of the payee, a beneficiary name); without its values there is no payload.
+    auto iban = heldText(substitutionValues, "qr.iban");
+    auto name = heldText(substitutionValues, "qr.name");
+    auto amount = heldText(substitutionValues, "qr.amount");
+    if (!iban || iban->isEmpty() || !name || name->isEmpty() || !amount || amount->isEmpty())
+        return QString();
+    // Version 002 lets the BIC be left out inside the EEA.
+    QStringList lines{QStringLiteral("BCD"), QStringLiteral("002"), QStringLiteral("1"),
+                      QStringLiteral("SCT")};
+    lines << nonEmpty(heldText(substitutionValues, "qr.bic")) << singleLine(*name) << *iban
+          << *amount << QString() << QString()
+          << singleLine(nonEmpty(heldText(substitutionValues, "qr.remittance")));
+    // The last filled field ends the payload; no separator follows it.
+    while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    return lines.join(QLatin1Char('\n'));
 }
 
 QImage CVLayoutSEPAQRCodeView::QRImage() const {
-    return QREncoder::imageWithStringAsQRCodeCenterImage(URL());
+    const QString payload = URL();
+    if (payload.isEmpty()) return QImage();
+    return QREncoder::imageWithStringAsQRCodeCenterImage(payload);
 }
 
 bool CVLayoutSEPAQRCodeView::drawsCode() const {
-    if (hideWithoutAccount && nonEmpty(heldText(substitutionValues, "sender.iban")).isEmpty())
-        return false;
-    return QREncoder::symbolFromString(URL()).has_value();
+    const QString payload = URL();
+    return !payload.isEmpty() && QREncoder::symbolFromString(payload).has_value();
 }
 
 void CVLayoutSEPAQRCodeView::drawRect(QPainter& painter, const DrawContext&) const {
-    if (hideWithoutAccount && nonEmpty(heldText(substitutionValues, "sender.iban")).isEmpty())
-        return;
-    auto symbol = QREncoder::symbolFromString(URL());
+    const QString payload = URL();
+    if (payload.isEmpty()) return;
+    auto symbol = QREncoder::symbolFromString(payload);
     if (!symbol) return;
     const QRectF box = bounds();
     const double side = std::min(box.width(), box.height());

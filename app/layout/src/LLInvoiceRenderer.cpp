@@ -15,6 +15,7 @@
 #include "layout/SFLayoutTablePreviewView.h"
 #include "layout/SFLayoutTableSectionView.h"
 #include "platform/Log.h"
+#include "platform/SFLocalizeHelper.h"
 
 namespace layout {
 namespace {
@@ -77,6 +78,45 @@ QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByte
     }
 }
 
+bool isTotalsSection(const std::string& identifier) {
+    return identifier == "subtotal" || identifier == "net" || identifier == "tax" ||
+           identifier == "total" || identifier == "bank";
+}
+
+// The sections that must move to the next page so the totals block (net, taxes, amount due,
+// payee account and payment code)
+// stands on one page: the block from its first section on, when it would be split here and
+// something else precedes it on this page. Empty when nothing needs to move.
+SectionList totalsCarriedOver(
+    const SFLayoutPageView& page, const SectionList& pending,
+    const std::map<const SFLayoutTableSectionView*, std::string>& identifiers) {
+    auto table = page.tableView();
+    if (!table) return {};
+    const double tableHeight = table->frame().height();
+    auto identifierOf = [&](size_t i) {
+        auto found = identifiers.find(pending[i].get());
+        return found == identifiers.end() ? std::string() : found->second;
+    };
+    // How many sections fit, the way the table area will place them.
+    size_t fitting = 0;
+    double y = 0;
+    for (; fitting < pending.size(); ++fitting) {
+        double height = std::min(pending[fitting]->frame().height(), tableHeight * 0.5);
+        if (y + height > tableHeight) break;
+        y += height;
+    }
+    if (fitting == pending.size()) return {};
+    size_t start = 0;
+    while (start < pending.size() && !isTotalsSection(identifierOf(start))) ++start;
+    if (start >= fitting || !isTotalsSection(identifierOf(fitting))) return {};
+    size_t content = 0;  // the header and lead start every page
+    while (content < pending.size() &&
+           (identifierOf(content) == "header" || identifierOf(content) == "lead"))
+        ++content;
+    if (start <= content) return {};  // already at the top: moving would not help
+    return SectionList(pending.begin() + long(start), pending.end());
+}
+
 }  // namespace
 
 LLInvoiceRenderer::LLInvoiceRenderer(LayoutTemplate layoutTemplate)
@@ -106,6 +146,9 @@ std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
         for (const auto& item : *invoice.items) add("item", item->substitutionDictionary());
     if (invoice.notes)
         for (const auto& note : *invoice.notes) add("notes", note->substitutionDictionary());
+    auto has = [&](const char* key) { return document && document->count(key) > 0; };
+    if (has("document.otherreferences")) add("references", document);
+    if (has("document.attachments")) add("attachments", document);
     if (invoice.allowancesCharges && !invoice.allowancesCharges->empty()) {
         // Allowance rows show the sum of the lines, not the invoice's net amount.
         platform::Decimal net(0);
@@ -115,14 +158,31 @@ std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
         for (const auto& allowance : *invoice.allowancesCharges)
             add("discount", allowance->substitutionDictionaryWithNet(net));
     }
+    // The totals block: net, one row per tax, then gross, prepayments, rounding, withholding
+    // and the amount due together in "total".
+    // One row per total so every amount stands in the same column.
+    auto row = [&](const char* label, const char* key) {
+        if (!has(key)) return;
+        SubstitutionDictionary values{{"label", platform::localizedString(label)},
+                                      {"amount", document->at(key)}};
+        if (std::string(key) == "document.withholding")
+            values["label"] = document->at("document.withholdinglabel");
+        add("subtotal", values);
+    };
+    row("Sum of lines", "document.linetotal");
+    row("Allowances", "document.allowancetotal");
+    row("Charges", "document.chargetotal");
     add("net", document);
     if (invoice.taxes)
         for (const auto& tax : *invoice.taxes) add("tax", tax->substitutionDictionary());
-    if (invoice.prepaidAmount && static_cast<float>(invoice.prepaidAmount->toDouble()) != 0.0f) {
-        add("totalBeforePayments", invoice.prepaidDictionary());
-        add("payment", invoice.prepaidDictionary());
-    }
+    row("Total (gross)", "document.grossamount");
+    row("Prepaid", "document.prepaid");
+    row("Stamp duty", "document.stampduty");
+    row("Rounding", "document.rounding");
+    row("Withholding tax", "document.withholding");
     add("total", document);
+    if (has("payment.accounts") || has("document.paymentreference") || has("qr.iban"))
+        add("bank", document);
     if (invoice.conditions && !invoice.conditions->empty()) add("footer", document);
     return sections;
 }
@@ -161,7 +221,10 @@ std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvo
             break;
         }
         page->substituteValues(pageValues);
-        std::optional<SectionList> remainder = page->populateItems(pending);
+        SectionList carried = totalsCarriedOver(*page, pending, identifiers);
+        SectionList placed(pending.begin(), pending.end() - long(carried.size()));
+        std::optional<SectionList> remainder = page->populateItems(placed);
+        if (!carried.empty()) remainder = carried;
         if (!backdropOverride_.isEmpty()) {
             page->pdfData = backdropOverride_;
             page->updateBackdrop();
@@ -235,7 +298,7 @@ QByteArray LLInvoiceRenderer::buildPDFWithBackDrop(const LLInvoice& invoice, boo
         fail(error, "the layout template gives no pages for this invoice");
         return {};
     }
-    std::string title = "Invoice";
+    std::string title = platform::localizedString(model::documentTitleKey(invoice.documentKind));
     if (invoice.number) title += " " + *invoice.number;
     return renderPDF(pages, title, error);
 }

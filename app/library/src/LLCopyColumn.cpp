@@ -13,9 +13,23 @@
 namespace library {
 namespace {
 
-constexpr const char* kNull = "(null)";
+// An absent value is an empty cell: a spreadsheet must not receive the text "(null)".
+constexpr const char* kNull = "";
 
 std::string orNull(const std::optional<std::string>& text) { return text ? *text : kNull; }
+
+// One cell of tab-separated text: a tab or line break inside a value would move the
+// following values into other columns or rows, so each becomes a blank.
+std::string cell(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+std::string cellOf(const LLValue& value) {
+    if (std::holds_alternative<std::monostate>(value)) return kNull;
+    return cell(describeValue(value));
+}
 
 // The value as the named transformer shows it; the plain value when no transformer of that name
 // is registered. A value the transformer cannot take shows as absent.
@@ -55,7 +69,7 @@ std::string headerLine(const std::vector<LLCopyColumn>& instructions) {
     std::string line;
     for (std::size_t i = 0; i < instructions.size(); ++i) {
         if (i) line += '\t';
-        line += instructions[i].name;
+        line += cell(instructions[i].name);
     }
     return line + '\n';
 }
@@ -72,11 +86,15 @@ class LineWriter {
             if (i) text += '\t';
             LLValue value = record.valueForKey(instructions_[i].key);
             if (!instructions_[i].transformerName) {
-                text += describeValue(value);
+                text += cellOf(value);
                 continue;
             }
             auto [cached, isNew] = memo_[i].try_emplace(describeValue(value));
-            if (isNew) cached->second = formattedValue(value, instructions_[i].transformerName);
+            if (isNew)
+                cached->second =
+                    std::holds_alternative<std::monostate>(value)
+                        ? std::string(kNull)
+                        : cell(formattedValue(value, instructions_[i].transformerName));
             text += cached->second;
         }
         text += '\n';

@@ -1,3 +1,5 @@
+#include <libxml/tree.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -6,6 +8,7 @@
 
 #include "LLSerialQueue.h"
 #include "library/LLDocument.h"
+#include "model/KeyPath.h"
 #include "model/LLInvoice.h"
 #include "pagewright/PagewrightPDFDocument.h"
 #include "pagewright/PagewrightPDFDocumentAttachment.h"
@@ -150,6 +153,29 @@ bool mayBeXML(const pagewright::PagewrightPDFDocumentAttachment& attachment) {
     return at != std::string::npos && bytes[at] == '<';
 }
 
+// A FatturaPA batch holds one invoice per body: each is stored on its own, as a document
+// with the header and that one body. Any other document is one invoice.
+std::vector<std::string> invoicesOfDocument(const std::string& xml) {
+    auto document = platform::XmlDocument::parse(xml);
+    if (!document || !document->root() ||
+        model::detectSyntax(document->root()) != model::InvoiceSyntax::FatturaPA)
+        return {xml};
+    const size_t bodies = model::nodesForKeyPath(document->root(), "FatturaElettronicaBody").size();
+    if (bodies < 2) return {xml};
+    std::vector<std::string> invoices;
+    for (size_t keep = 0; keep < bodies; ++keep) {
+        auto single = platform::XmlDocument::parse(xml);
+        auto nodes = model::nodesForKeyPath(single->root(), "FatturaElettronicaBody");
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            if (i == keep) continue;
+            xmlUnlinkNode(nodes[i].raw());
+            xmlFreeNode(nodes[i].raw());
+        }
+        invoices.push_back(single->serialize());
+    }
+    return invoices;
+}
+
 }  // namespace
 
 std::optional<LLDocument::PreparedInvoice> LLDocument::prepareInvoice(const std::string& xml) {
@@ -248,8 +274,8 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
         for (const auto& attachment : document->attachments()) {
             if (!mayBeXML(*attachment)) continue;  // pictures, other PDFs: no invoices
             ++xmlAttachments;
-            if (auto invoice = prepareInvoice(attachment->data))
-                prepared.push_back(std::move(*invoice));
+            for (const auto& xml : invoicesOfDocument(attachment->data))
+                if (auto invoice = prepareInvoice(xml)) prepared.push_back(std::move(*invoice));
         }
         // Side files are no problem as long as one attachment is the invoice.
         if (prepared.empty()) {
@@ -267,12 +293,16 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
         }
         pdf->rebuilt = rebuilt ? std::move(*rebuilt) : bytes;
     } else {
-        auto invoice = prepareInvoice(bytes);
-        if (!invoice) {
+        for (const auto& xml : invoicesOfDocument(bytes)) {
+            auto invoice = prepareInvoice(xml);
+            if (!invoice) continue;
+            invoice->received = bytes;  // what arrived is the whole file, batch or not
+            prepared.push_back(std::move(*invoice));
+        }
+        if (prepared.empty()) {
             addError(kLLErrorNoValidXML, file.string());
             return records;
         }
-        prepared.push_back(std::move(*invoice));
     }
     for (const auto& invoice : prepared) {
         bool replaced = false;
@@ -294,12 +324,16 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
 
 std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::string& xml,
                                                                      LLObjectContext& context) {
-    auto prepared = prepareInvoice(xml);
-    if (!prepared) return {};
-    bool replaced = false;
-    auto record = storeInvoice(*prepared, context, nullptr, &replaced, nullptr);
-    if (!record) return {};
-    return {record};
+    std::vector<std::shared_ptr<LLInvoiceRecord>> records;
+    for (const auto& single : invoicesOfDocument(xml)) {
+        auto prepared = prepareInvoice(single);
+        if (!prepared) continue;
+        prepared->received = xml;
+        bool replaced = false;
+        if (auto record = storeInvoice(*prepared, context, nullptr, &replaced, nullptr))
+            records.push_back(std::move(record));
+    }
+    return records;
 }
 
 ruleweave::RWSchematronValidator& LLDocument::importValidator() {

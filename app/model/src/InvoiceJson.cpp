@@ -65,6 +65,8 @@ void writeAllowanceCharge(JsonWriter& json, const LLInvoiceAllowanceCharge& a) {
     field(json, "reasonCode", a.reasonCode);
     field(json, "baseAmount", a.baseAmount);
     field(json, "percentage", a.percentage);
+    field(json, "vatRatePercent", a.vatRatePercent);
+    field(json, "vatCategoryCode", a.vatCategoryCode);
     json.endObject();
 }
 
@@ -74,6 +76,10 @@ void writeTax(JsonWriter& json, const LLInvoiceTax& t) {
     field(json, "tax", t.tax);
     field(json, "rate", t.rate);
     field(json, "name", t.name);
+    field(json, "typeCode", t.typeCode);
+    field(json, "categoryCode", t.categoryCode);
+    field(json, "exemptionReason", t.exemptionReason);
+    field(json, "exemptionReasonCode", t.exemptionReasonCode);
     json.endObject();
 }
 
@@ -138,6 +144,67 @@ void writeInvoiceJson(JsonWriter& json, const LLInvoice& v) {
     list(json, "items", v.items, writeItem);
     field(json, "buyerReference", v.buyerReference);
     field(json, "buyerOrderReference", v.buyerOrderReference);
+    field(json, "typeCode", v.typeCode);
+    json.key("documentType").string(documentKindName(v.documentKind));
+    json.key("precedingInvoices").beginArray();
+    for (const auto& reference : v.precedingInvoices) {
+        json.beginObject();
+        field(json, "number", reference.number);
+        field(json, "issueDate", reference.issueDate);
+        json.endObject();
+    }
+    json.endArray();
+    field(json, "salesOrderReference", v.salesOrderReference);
+    field(json, "contractReference", v.contractReference);
+    field(json, "projectReference", v.projectReference);
+    field(json, "receivingAdviceReference", v.receivingAdviceReference);
+    field(json, "despatchAdviceReference", v.despatchAdviceReference);
+    field(json, "tenderReference", v.tenderReference);
+    field(json, "objectIdentifier", v.objectIdentifier);
+    field(json, "accountingReference", v.accountingReference);
+    field(json, "deliveryDate", v.deliveryDate);
+    writeParty(json, "shipTo", v.shipTo);
+    json.key("attachments").beginArray();
+    for (const auto& [name, description] : v.attachments) {
+        json.beginObject();
+        json.key("name").string(name);
+        json.key("description").string(description);
+        json.endObject();
+    }
+    json.endArray();
+    field(json, "lineTotalAmount", v.lineTotalAmount);
+    field(json, "allowanceTotalAmount", v.allowanceTotalAmount);
+    field(json, "chargeTotalAmount", v.chargeTotalAmount);
+    field(json, "taxBasisAmount", v.taxBasisAmount);
+    field(json, "roundingAmount", v.roundingAmount);
+    field(json, "withholdingAmount", v.withholdingAmount);
+    field(json, "withholdingName", v.withholdingName);
+    json.key("paymentAccounts").beginArray();
+    for (const auto& account : v.paymentAccounts) {
+        json.beginObject();
+        field(json, "meansCode", account.meansCode);
+        field(json, "accountID", account.accountID);
+        field(json, "accountName", account.accountName);
+        field(json, "bic", account.bic);
+        json.key("directDebit").boolean(account.directDebit);
+        field(json, "mandate", account.mandate);
+        json.endObject();
+    }
+    json.endArray();
+    field(json, "creditTransferIBAN", v.creditTransferIBAN);
+    field(json, "creditTransferBIC", v.creditTransferBIC);
+    field(json, "creditTransferAccountName", v.creditTransferAccountName);
+    field(json, "payeeName", v.payeeName);
+    field(json, "paymentReference", v.paymentReference);
+    json.key("paymentCode");
+    if (auto code = v.paymentCodeValues()) {
+        json.beginObject();
+        for (const auto& [key, value] : *code)
+            json.key(key.substr(3)).string(substitutionText(value));
+        json.endObject();
+    } else {
+        json.null();
+    }
     json.endObject();
 }
 

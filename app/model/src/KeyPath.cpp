@@ -1,6 +1,7 @@
 #include "model/KeyPath.h"
 
 #include "model/InvoiceSyntax.h"
+#include "model/TextValues.h"
 #include "platform/XPathContext.h"
 
 namespace model {
@@ -53,8 +54,25 @@ const std::map<std::string, std::vector<std::string>>& alternateElements() {
         {"ExchangedDocument", {"HeaderExchangedDocument"}},
         {"SpecifiedTradeSettlementHeaderMonetarySummation",
          {"SpecifiedTradeSettlementMonetarySummation"}},
+        {"SpecifiedTradeSettlementLineMonetarySummation",
+         {"SpecifiedTradeSettlementMonetarySummation"}},
+        {"SpecifiedLineTradeAgreement", {"SpecifiedSupplyChainTradeAgreement"}},
+        {"SpecifiedLineTradeDelivery", {"SpecifiedSupplyChainTradeDelivery"}},
+        {"SpecifiedLineTradeSettlement", {"SpecifiedSupplyChainTradeSettlement"}},
+        {"ApplicableHeaderTradeAgreement", {"ApplicableSupplyChainTradeAgreement"}},
+        {"ApplicableHeaderTradeDelivery", {"ApplicableSupplyChainTradeDelivery"}},
+        {"ApplicableHeaderTradeSettlement", {"ApplicableSupplyChainTradeSettlement"}},
+        {"RateApplicablePercent", {"ApplicablePercent"}},
     };
     return table;
+}
+
+std::string alternatePath(std::string_view path) {
+    std::string rewritten(path);
+    for (const auto& [element, alternatives] : alternateElements())
+        if (rewritten.find(element) != std::string::npos)
+            replaceAll(rewritten, element, alternatives.front());
+    return rewritten;
 }
 
 XmlNode elementForKeyPath(XmlNode context, std::string_view path) {
@@ -62,15 +80,20 @@ XmlNode elementForKeyPath(XmlNode context, std::string_view path) {
 }
 
 std::optional<std::string> stringForKeyPath(XmlNode context, std::string_view path) {
-    if (XmlNode node = firstNode(context, path)) return node.stringValue();
+    if (XmlNode node = firstNode(context, path)) return trimmedText(node.stringValue());
     for (const auto& [element, alternatives] : alternateElements()) {
         if (path.find(element) == std::string_view::npos) continue;
         for (const auto& alternative : alternatives) {
             std::string rewritten(path);
             replaceAll(rewritten, element, alternative);
-            if (XmlNode node = firstNode(context, rewritten)) return node.stringValue();
+            if (XmlNode node = firstNode(context, rewritten))
+                return trimmedText(node.stringValue());
         }
     }
+    // The older generation renames several elements of one path.
+    const std::string rewritten = alternatePath(path);
+    if (rewritten != path)
+        if (XmlNode node = firstNode(context, rewritten)) return trimmedText(node.stringValue());
     return std::nullopt;
 }
 

@@ -1,8 +1,10 @@
 #include "ReaderSupport.h"
+#include "model/LLInvoice.h"
 #include "model/LLInvoiceAllowanceCharge.h"
 #include "model/LLInvoiceCurrency.h"
 #include "model/LLInvoiceNote.h"
 #include "model/LLInvoiceTax.h"
+#include "model/TextValues.h"
 #include "platform/SFLocalizeHelper.h"
 
 namespace model {
@@ -22,6 +24,9 @@ void LLInvoiceAllowanceCharge::populateFromCIIXML(XmlNode element) {
     reasonCode = stringForKeyPath(element, "ram:ReasonCode");
     baseAmount = decimalNumberForKeyPath(element, "ram:BasisAmount");
     percentage = decimalNumberForKeyPath(element, "ram:CalculationPercent");
+    vatRatePercent =
+        decimalNumberForKeyPath(element, "ram:CategoryTradeTax/ram:RateApplicablePercent");
+    vatCategoryCode = stringForKeyPath(element, "ram:CategoryTradeTax/ram:CategoryCode");
 }
 
 void LLInvoiceAllowanceCharge::populateFromUBLXML(XmlNode element) {
@@ -31,10 +36,13 @@ void LLInvoiceAllowanceCharge::populateFromUBLXML(XmlNode element) {
     reasonCode = stringForKeyPath(element, "cbc:AllowanceChargeReasonCode");
     baseAmount = decimalNumberForKeyPath(element, "cbc:BaseAmount");
     percentage = decimalNumberForKeyPath(element, "cbc:MultiplierFactorNumeric");
+    vatRatePercent = decimalNumberForKeyPath(element, "cac:TaxCategory/cbc:Percent");
+    vatCategoryCode = stringForKeyPath(element, "cac:TaxCategory/cbc:ID");
 }
 
 void LLInvoiceNote::populateFromCIIXML(XmlNode element) {
     note = stringForKeyPath(element, "ram:Content");
+    if (note) note = withoutSubjectCode(*note);
 }
 
 void LLInvoiceCurrency::populateFromCIIXML(XmlNode root) {
@@ -42,12 +50,14 @@ void LLInvoiceCurrency::populateFromCIIXML(XmlNode root) {
 }
 
 void LLInvoiceCurrency::populateFromUBLXML(XmlNode root) {
-    name = orElse(stringForKeyPath(root, "cbc:DocumentCurrencyCode"),
-                  stringForKeyPath(root, "cac:PaymentMeans/cac:PayeeFinancialAccount/cbc:CurrencyCode"));
+    name = orElse(
+        stringForKeyPath(root, "cbc:DocumentCurrencyCode"),
+        stringForKeyPath(root, "cac:PaymentMeans/cac:PayeeFinancialAccount/cbc:CurrencyCode"));
 }
 
 void LLInvoiceCurrency::populateFromFatturaPAXML(XmlNode root) {
-    name = stringForKeyPath(root, "FatturaElettronicaBody/DatiGenerali/DatiGeneraliDocumento/Divisa");
+    name =
+        stringForKeyPath(root, "FatturaElettronicaBody/DatiGenerali/DatiGeneraliDocumento/Divisa");
 }
 
 void LLInvoiceCurrency::populateFromFacturaeXML(XmlNode root) {
@@ -60,6 +70,10 @@ void LLInvoiceTax::populateFromCIIXML(XmlNode element) {
     net = decimalNumberForKeyPath(element, "ram:BasisAmount");
     tax = decimalNumberForKeyPath(element, "ram:CalculatedAmount");
     rate = decimalNumberForKeyPath(element, "ram:RateApplicablePercent");
+    typeCode = stringForKeyPath(element, "ram:TypeCode");
+    categoryCode = stringForKeyPath(element, "ram:CategoryCode");
+    exemptionReason = stringForKeyPath(element, "ram:ExemptionReason");
+    exemptionReasonCode = stringForKeyPath(element, "ram:ExemptionReasonCode");
 }
 
 void LLInvoiceTax::populateFromUBLXML(XmlNode element) {
@@ -71,6 +85,10 @@ void LLInvoiceTax::populateFromUBLXML(XmlNode element) {
     if (!rate && net && tax && !net->isZero()) {
         if (auto quotient = (*tax * 100).divide(*net)) rate = *quotient;
     }
+    typeCode = stringForKeyPath(element, "cac:TaxCategory/cac:TaxScheme/cbc:ID");
+    categoryCode = stringForKeyPath(element, "cac:TaxCategory/cbc:ID");
+    exemptionReason = stringForKeyPath(element, "cac:TaxCategory/cbc:TaxExemptionReason");
+    exemptionReasonCode = stringForKeyPath(element, "cac:TaxCategory/cbc:TaxExemptionReasonCode");
 }
 
 void LLInvoiceTax::populateFromFatturaPAXML(XmlNode element) {
@@ -78,11 +96,16 @@ void LLInvoiceTax::populateFromFatturaPAXML(XmlNode element) {
     net = decimalNumberForKeyPath(element, "ImponibileImporto");
     tax = decimalNumberForKeyPath(element, "Imposta");
     rate = decimalNumberForKeyPath(element, "AliquotaIVA");
+    typeCode = "IVA";
+    categoryCode = name;
+    exemptionReason = stringForKeyPath(element, "RiferimentoNormativo");
 }
 
 void LLInvoiceTax::populateFromFacturaeXML(XmlNode element) {
     auto path = [](std::string_view names) { return namespaceAgnosticPath(names); };
-    name = stringForKeyPath(element, path("TaxTypeCode"));
+    typeCode = stringForKeyPath(element, path("TaxTypeCode"));
+    // The code ("01") means nothing to a reader; its tax's name does.
+    if (typeCode) name = facturaeTaxName(*typeCode);
     net = decimalNumberForKeyPath(element, path("TaxableBase/TotalAmount"));
     tax = decimalNumberForKeyPath(element, path("TaxAmount/TotalAmount"));
     rate = decimalNumberForKeyPath(element, path("TaxRate"));

@@ -14,6 +14,17 @@ ElementList<T> readList(XmlNode context, std::string_view path) {
     return list;
 }
 
+// Like readList; a document of the older CII generation has the list under other names.
+template <class T>
+ElementList<T> readListWithAlternates(XmlNode context, std::string_view path) {
+    ElementList<T> list = readList<T>(context, path);
+    if (list->empty()) {
+        const std::string rewritten = alternatePath(path);
+        if (rewritten != path) list = readList<T>(context, rewritten);
+    }
+    return list;
+}
+
 // The child read from the element of `path`, none when the element is missing.
 template <class T>
 std::shared_ptr<T> readChild(XmlNode context, std::string_view path) {

@@ -28,5 +28,7 @@ std::string namespaceAgnosticPath(std::string_view names);
 
 // Element names of the older CII generation tried when a path finds nothing.
 const std::map<std::string, std::vector<std::string>>& alternateElements();
+// The path with every element of the table replaced by its first alternative.
+std::string alternatePath(std::string_view path);
 
 }  // namespace model

@@ -5,13 +5,15 @@
 namespace model {
 
 class LLInvoiceAllowanceCharge : public LLInvoiceElement {
-public:
+  public:
     bool isCharge = false;
     std::optional<Decimal> amount;
     std::optional<std::string> reason;
     std::optional<std::string> reasonCode;
     std::optional<Decimal> baseAmount;
     std::optional<Decimal> percentage;
+    std::optional<Decimal> vatRatePercent;
+    std::optional<std::string> vatCategoryCode;
 
     void populateFromUBLXML(XmlNode element) override;
     void populateFromCIIXML(XmlNode element) override;

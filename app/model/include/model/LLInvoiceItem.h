@@ -7,7 +7,7 @@ namespace model {
 
 // One invoice line.
 class LLInvoiceItem : public LLInvoiceElement {
-public:
+  public:
     std::optional<std::string> lineID;
     std::optional<std::string> globalID;
     std::optional<std::string> sellerAssignedID;
@@ -23,6 +23,14 @@ public:
     std::optional<Decimal> vatRatePercent;
     std::optional<Decimal> lineTotalAmount;
     ElementList<LLInvoiceAllowanceCharge> allowancesCharges;
+    // What lets a reader follow quantity × price = amount and find the item again.
+    std::optional<std::string> buyerAssignedID;
+    std::optional<Decimal> priceBaseQuantity;  // the price is per this many units
+    std::optional<Decimal> priceDiscount;      // gross price − net price, per unit
+    std::optional<Date> periodStart;
+    std::optional<Date> periodEnd;
+    std::optional<std::string> orderLineReference;
+    std::vector<std::pair<std::string, std::string>> attributes;  // name, value
 
     void populateFromUBLXML(XmlNode element) override;
     void populateFromCIIXML(XmlNode element) override;
