@@ -83,6 +83,17 @@ RWXPNodePtr RWXPParser::malformed(const std::string& what) {
     return emptySequenceLiteral();
 }
 
+bool RWXPParser::enter() {
+    ++depth_;
+    if (depth_ <= kMaxNesting) return true;
+    if (!tooDeep_)
+        diagnostics.push_back("expression nested deeper than " + std::to_string(kMaxNesting) +
+                              " levels at token " + std::to_string(index_));
+    tooDeep_ = true;
+    index_ = tokens_.size() - 1;  // the EOF token: every caller unwinds at once
+    return false;
+}
+
 RWXPNodePtr RWXPParser::binary(RWXPNodePtr left, int op, RWXPNodePtr right) {
     auto node = std::make_shared<RWXPBinaryOpNode>();
     node->left = std::move(left);
@@ -100,6 +111,7 @@ RWXPNodePtr RWXPParser::slash(RWXPNodePtr left, RWXPNodePtr right) {
 RWXPNodePtr RWXPParser::parseTopLevel() {
     if (peek().type == RWXPTokenEOF) return malformed("empty expression");
     RWXPNodePtr node = parseExpr();
+    if (tooDeep_) return nullptr;
     if (peek().type != RWXPTokenEOF) {
         std::string rest;
         for (size_t i = index_; i < tokens_.size() && tokens_[i].type != RWXPTokenEOF; ++i)
@@ -122,6 +134,8 @@ RWXPNodePtr RWXPParser::parseExpr() {
 }
 
 RWXPNodePtr RWXPParser::parseExprSingle() {
+    Level level{*this};
+    if (!enter()) return emptySequenceLiteral();
     const RWXPToken& t = peek();
     bool binding = peek(1).type == RWXPTokenDollar;
     if ((t.type == RWXPTokenSome || t.type == RWXPTokenEvery || t.type == RWXPTokenFor) &&
@@ -347,6 +361,8 @@ RWXPNodePtr RWXPParser::parseTypeNode() {
 }
 
 RWXPNodePtr RWXPParser::parseUnaryNode() {
+    Level level{*this};
+    if (!enter()) return emptySequenceLiteral();
     if (peek().type == RWXPTokenMinus || peek().type == RWXPTokenPlus) {
         int op = consume().type;
         RWXPNodePtr operand = parseUnaryNode();

@@ -19,7 +19,11 @@ class RWXPParser {
   public:
     RWXPParser(const RWXPath2Evaluator& evaluator, std::vector<RWXPToken> tokens);
 
-    // The whole expression; leftover tokens are reported.
+    // Nesting deeper than this (parentheses, predicates, arguments, signs) is refused: every
+    // level costs stack in the parser and again in the evaluator.
+    static constexpr int kMaxNesting = 256;
+
+    // The whole expression; leftover tokens are reported. None when nested too deeply.
     RWXPNodePtr parseTopLevel();
     std::vector<std::string> diagnostics;
 
@@ -59,10 +63,19 @@ class RWXPParser {
     std::optional<std::string> parseQName();
     RWXPNodePtr binary(RWXPNodePtr left, int op, RWXPNodePtr right);
     RWXPNodePtr slash(RWXPNodePtr left, RWXPNodePtr right);
+    // Counts one level of recursion; false (and the rest of the input dropped) past the limit.
+    bool enter();
+
+    struct Level {
+        RWXPParser& parser;
+        ~Level() { --parser.depth_; }
+    };
 
     const RWXPath2Evaluator& evaluator_;
     std::vector<RWXPToken> tokens_;
     size_t index_ = 0;
+    int depth_ = 0;
+    bool tooDeep_ = false;
 };
 
 // XPath 1.0 text of a subtree when libxml2 evaluates it with the same meaning.

@@ -66,11 +66,17 @@ std::optional<std::string> RWXPath2Evaluator::dumpAST(const std::string& express
 }
 
 RWXPValue RWXPath2Evaluator::evaluate(const std::string& expression, xmlNodePtr contextNode,
-                                      platform::Error*) {
-    RWXPNodePtr tree = parse(expression);
+                                      platform::Error* error) {
+    const CacheEntry& entry = parseEntry(expression);
+    RWXPNodePtr tree = entry.tree;
     setContextNode(contextNode);
     lastError_.clear();
-    if (!tree) return {};
+    if (!tree) {
+        lastError_ = entry.diagnostics.empty() ? std::string("cannot parse the expression")
+                                               : entry.diagnostics.front();
+        platform::setError(error, kErrorDomain, 1, lastError_);
+        return {};
+    }
     try {
         return tree->evaluateWithContext(*this);
     } catch (const RWXPDynamicError& error) {
