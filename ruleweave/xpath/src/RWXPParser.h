@@ -84,4 +84,9 @@ std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode*
 
 RWXPNodePtr emptySequenceLiteral();
 
+// Wraps the largest subexpressions of a freshly parsed tree whose value depends on the document
+// only in RWXPDocumentValueNode, so each is evaluated once per document. Runs before the tree
+// is shared.
+RWXPNodePtr markDocumentValues(RWXPNodePtr tree);
+
 }  // namespace ruleweave

@@ -28,6 +28,8 @@ void RWXPath2Evaluator::reset() {
     xpathContext_ = nullptr;
     xpathDoc_ = nullptr;
     lastError_.clear();
+    documentValues_.clear();
+    documentValuesDoc_ = nullptr;
 }
 
 std::optional<std::string> RWXPath2Evaluator::namespaceForPrefix(const std::string& prefix) const {
@@ -42,7 +44,7 @@ const RWXPath2Evaluator::CacheEntry& RWXPath2Evaluator::parseEntry(const std::st
     if (it != cache_.end()) return it->second;
     RWXPParser parser(*this, ruleweave::tokenize(expression));
     CacheEntry entry;
-    entry.tree = parser.parseTopLevel();
+    entry.tree = markDocumentValues(parser.parseTopLevel());
     entry.diagnostics = std::move(parser.diagnostics);
     return cache_.emplace(expression, std::move(entry)).first->second;
 }

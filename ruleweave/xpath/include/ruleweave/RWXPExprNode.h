@@ -180,4 +180,16 @@ class RWXPTypeNode : public RWXPExprNode {
     std::string descriptionWithIndent(int level) const override;
 };
 
+// A subexpression whose value depends on the document only (absolute paths, no focus, no free
+// variables): the evaluator computes it once per document, however many nodes a rule visits.
+class RWXPDocumentValueNode : public RWXPExprNode {
+  public:
+    explicit RWXPDocumentValueNode(RWXPNodePtr inner) : inner(std::move(inner)) {}
+    RWXPNodePtr inner;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override {
+        return inner->descriptionWithIndent(level);
+    }
+};
+
 }  // namespace ruleweave

@@ -117,6 +117,9 @@ class RWXPath2Evaluator {
         return block();
     }
 
+    // The value of a document-only subexpression, computed once per document.
+    RWXPValue documentValue(const RWXPDocumentValueNode& node);
+
     // Location paths run by libxml2 relative to the context node.
     RWXPValue evaluatePath(const RWXPPathNode& path);
     RWXPValue evaluatePath(const std::string& path);
@@ -176,6 +179,8 @@ class RWXPath2Evaluator {
     bool traceEnabled_ = false;
     std::string lastError_;
     int customCallDepth_ = 0;
+    xmlDocPtr documentValuesDoc_ = nullptr;
+    std::unordered_map<const RWXPExprNode*, RWXPValue> documentValues_;
 
     struct RegexCache;
     std::shared_ptr<RegexCache> regexCache_;
