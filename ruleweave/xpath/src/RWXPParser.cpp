@@ -94,7 +94,18 @@ bool RWXPParser::enter() {
     return false;
 }
 
+bool RWXPParser::chain() {
+    if (++operators_ <= kMaxOperators) return true;
+    if (!tooDeep_)
+        diagnostics.push_back("expression has more than " + std::to_string(kMaxOperators) +
+                              " operators at token " + std::to_string(index_));
+    tooDeep_ = true;
+    index_ = tokens_.size() - 1;
+    return false;
+}
+
 RWXPNodePtr RWXPParser::binary(RWXPNodePtr left, int op, RWXPNodePtr right) {
+    chain();
     auto node = std::make_shared<RWXPBinaryOpNode>();
     node->left = std::move(left);
     node->right = std::move(right);
@@ -103,6 +114,7 @@ RWXPNodePtr RWXPParser::binary(RWXPNodePtr left, int op, RWXPNodePtr right) {
 }
 
 RWXPNodePtr RWXPParser::slash(RWXPNodePtr left, RWXPNodePtr right) {
+    chain();
     auto node = std::make_shared<RWXPPathWithFunctionNode>();
     node->functionArgs = {std::move(left), std::move(right)};
     return node;
@@ -163,6 +175,7 @@ RWXPNodePtr RWXPParser::parseExprSingle() {
         if (!body) return malformed("missing body");
         // Several bindings nest, innermost last.
         for (auto it = bindings.rbegin(); it != bindings.rend(); ++it) {
+            chain();
             if (keyword == RWXPTokenFor) {
                 auto node = std::make_shared<RWXPForExprNode>();
                 node->variableName = it->name;
@@ -617,6 +630,7 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
                 return Step{primary, std::nullopt, alternatives};
         }
         for (auto& predicate : predicates) {
+            chain();
             auto filtered = std::make_shared<RWXPFilteredPathNode>();
             filtered->previousFilter = primary;
             filtered->predicate = predicate;

@@ -22,6 +22,9 @@ class RWXPParser {
     // Nesting deeper than this (parentheses, predicates, arguments, signs) is refused: every
     // level costs stack in the parser and again in the evaluator.
     static constexpr int kMaxNesting = 256;
+    // Operator chains (a + b + c ..., steps, filters, bindings) build trees as deep as they are
+    // long; beyond this many an expression is refused too. Real rules use a few hundred at most.
+    static constexpr int kMaxOperators = 4096;
 
     // The whole expression; leftover tokens are reported. None when nested too deeply.
     RWXPNodePtr parseTopLevel();
@@ -65,6 +68,8 @@ class RWXPParser {
     RWXPNodePtr slash(RWXPNodePtr left, RWXPNodePtr right);
     // Counts one level of recursion; false (and the rest of the input dropped) past the limit.
     bool enter();
+    // Counts one operator of a chain; false (and the rest of the input dropped) past the limit.
+    bool chain();
 
     struct Level {
         RWXPParser& parser;
@@ -75,6 +80,7 @@ class RWXPParser {
     std::vector<RWXPToken> tokens_;
     size_t index_ = 0;
     int depth_ = 0;
+    int operators_ = 0;
     bool tooDeep_ = false;
 };
 
