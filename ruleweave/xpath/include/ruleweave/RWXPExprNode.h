@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "ruleweave/RWExport.h"
 #include "ruleweave/RWXPValue.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 class RWXPath2Evaluator;
 class RWXPExprNode;

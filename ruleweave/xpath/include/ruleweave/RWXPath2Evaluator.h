@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "ruleweave/RWExport.h"
 #include "ruleweave/RWXPExprNode.h"
 #include "ruleweave/RWXPToken.h"
 #include "ruleweave/RWXPValue.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 // A function defined by the schema (an XSLT function): parameters bound by position, local
 // variables evaluated in order, then the body.
