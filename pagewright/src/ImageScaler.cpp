@@ -85,20 +85,11 @@ bool scaleImage(OH image, double pageWidthInches, double pageHeightInches,
     const bool wasJpeg = filter.isNameAndEquals("/DCTDecode") ||
                          (filter.isArray() && filter.getArrayNItems() == 1 &&
                           filter.getArrayItem(0).isNameAndEquals("/DCTDecode"));
-    std::string pixels;
-    {
-        Pl_Buffer sink("pixels");
-        // Decoding JPEG needs the full decode level; the size check bounds it.
-        if (expected > (size_t(512) << 20)) return false;
-        try {
-            if (!image.pipeStreamData(&sink, 0, qpdf_dl_all, true)) return false;
-        } catch (const std::exception&) {
-            return false;
-        }
-        auto buffer = sink.getBufferSharedPointer();
-        if (!buffer || buffer->getSize() != expected) return false;
-        pixels.assign(reinterpret_cast<const char*>(buffer->getBuffer()), buffer->getSize());
-    }
+    // Decoding JPEG needs the full decode level; the pixels the dictionary promises bound it.
+    if (expected > (size_t(512) << 20)) return false;
+    auto decoded = decodeStreamBounded(image, expected, &problem, qpdf_dl_all);
+    if (!decoded || decoded->size() != expected) return false;
+    std::string pixels = std::move(*decoded);
     std::string small = shrink(pixels, static_cast<int>(w), static_cast<int>(h), c, nw, nh);
     if (wasJpeg) {
         Pl_Buffer jpeg("jpeg");

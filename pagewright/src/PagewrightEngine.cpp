@@ -38,6 +38,8 @@ const char* const kAnnotationSubtypes[] = {
 
 // Content streams larger than this once decoded are not scanned for colours.
 constexpr size_t kMaximumScannedContent = size_t(64) << 20;
+// All content scanned in one document together: many pages naming one bomb stream stay cheap.
+constexpr size_t kMaximumScannedTotal = size_t(256) << 20;
 
 std::string nowAsPDFDate() { return QUtil::qpdf_time_to_pdf_time(QUtil::get_current_qpdf_time()); }
 
@@ -173,6 +175,7 @@ struct PagewrightEngine::Impl {
     bool outputIntent = false;
     std::string buffer;
     std::vector<std::string> transcript;
+    size_t scannedContent = 0;     // decoded bytes the conformance check has read so far
     std::set<std::string> noted;   // transcript lines already written
     size_t signatureContents = 0;  // offset of the reserved /Contents hex string
     size_t signatureLength = 0;    // its length including the angle brackets
@@ -329,11 +332,15 @@ struct PagewrightEngine::Impl {
         for (auto& s : streams) {
             if (!s.isStream()) continue;
             std::string problem;
-            auto part = decodeStreamBounded(s, kMaximumScannedContent - data.size(), &problem);
+            size_t left = kMaximumScannedTotal - std::min(scannedContent, kMaximumScannedTotal);
+            auto part = decodeStreamBounded(s, std::min(kMaximumScannedContent - data.size(), left),
+                                            &problem);
             if (!part) {
                 note("A content stream could not be checked: " + problem);
+                scannedContent = kMaximumScannedTotal;  // whatever it decoded, stop here
                 return;
             }
+            scannedContent += part->size();
             data += *part + "\n";
         }
         QPDF scratch;
@@ -734,6 +741,7 @@ int PagewrightEngine::checkConformance() {
     if (!d->out) return ConformanceNone;
     ColourUse use;
     std::set<std::string> unembedded;
+    d->scannedContent = 0;
     try {
         std::set<QPDFObjGen> seen;
         int number = 0;
@@ -938,6 +946,8 @@ bool PagewrightEngine::writeOutput() {
         metadata.getDict().replaceKey("/Subtype", OH::newName("/XML"));
         root.replaceKey("/Metadata", metadata);
 
+        std::string tooLarge;
+        if (!streamsFitForWriting(*d->out, &tooLarge)) throw std::runtime_error(tooLarge);
         QPDFWriter writer(*d->out);
         writer.setOutputMemory();
         writer.setPreserveEncryption(false);

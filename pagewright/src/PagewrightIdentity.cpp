@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
 #include "PdfSupport.h"
 #include "pagewright/PagewrightPDFDocument.h"
@@ -15,6 +16,22 @@
 
 namespace pagewright {
 namespace {
+
+// OpenSSL objects owned for a scope: freed on every path out, exceptions included.
+template <auto Free>
+struct OpenSSLDeleter {
+    template <class T>
+    void operator()(T* p) const {
+        Free(p);
+    }
+};
+struct OpenSSLMemoryDeleter {
+    void operator()(void* p) const { OPENSSL_free(p); }
+};
+using BioPtr = std::unique_ptr<BIO, OpenSSLDeleter<BIO_free>>;
+using PKCS12Ptr = std::unique_ptr<PKCS12, OpenSSLDeleter<PKCS12_free>>;
+using CMSPtr = std::unique_ptr<CMS_ContentInfo, OpenSSLDeleter<CMS_ContentInfo_free>>;
+using OpenSSLBytes = std::unique_ptr<unsigned char, OpenSSLMemoryDeleter>;
 
 std::string openSSLError() {
     unsigned long code = ERR_get_error();
@@ -29,12 +46,11 @@ std::string nameEntry(X509_NAME* name, int nid) {
     int index = X509_NAME_get_index_by_NID(name, nid, -1);
     if (index < 0) return "";
     ASN1_STRING* data = X509_NAME_ENTRY_get_data(X509_NAME_get_entry(name, index));
-    unsigned char* utf8 = nullptr;
-    int length = ASN1_STRING_to_UTF8(&utf8, data);
+    unsigned char* raw = nullptr;
+    int length = ASN1_STRING_to_UTF8(&raw, data);
+    OpenSSLBytes utf8(raw);
     if (length < 0) return "";
-    std::string result(reinterpret_cast<char*>(utf8), static_cast<size_t>(length));
-    OPENSSL_free(utf8);
-    return result;
+    return std::string(reinterpret_cast<char*>(utf8.get()), static_cast<size_t>(length));
 }
 
 }  // namespace
@@ -67,22 +83,20 @@ std::filesystem::path PagewrightIdentity::identitiesDirectory() {
 
 std::shared_ptr<PagewrightIdentity> PagewrightIdentity::identityWithPKCS12Data(
     const std::string& data, const std::string& password, platform::Error* error) {
-    BIO* bio = BIO_new_mem_buf(data.data(), static_cast<int>(data.size()));
-    PKCS12* p12 = bio ? d2i_PKCS12_bio(bio, nullptr) : nullptr;
-    BIO_free(bio);
+    BioPtr bio(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())));
+    PKCS12Ptr p12(bio ? d2i_PKCS12_bio(bio.get(), nullptr) : nullptr);
     if (!p12) {
         platform::setError(error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
                            "not a PKCS #12 file: " + openSSLError());
         return nullptr;
     }
     std::shared_ptr<PagewrightIdentity> identity(new PagewrightIdentity());
-    int ok = PKCS12_parse(p12, password.c_str(), &identity->d->key, &identity->d->certificate,
+    int ok = PKCS12_parse(p12.get(), password.c_str(), &identity->d->key, &identity->d->certificate,
                           &identity->d->chain);
     // An export "without password" may have used an absent rather than an empty one.
     if (!ok && password.empty())
-        ok = PKCS12_parse(p12, nullptr, &identity->d->key, &identity->d->certificate,
+        ok = PKCS12_parse(p12.get(), nullptr, &identity->d->key, &identity->d->certificate,
                           &identity->d->chain);
-    PKCS12_free(p12);
     if (!ok || !identity->d->key || !identity->d->certificate) {
         platform::setError(error, PagewrightErrorDomain, PagewrightErrorSigningFailed,
                            "the PKCS #12 file cannot be opened without a password or holds no "
@@ -132,30 +146,26 @@ std::string PagewrightIdentity::subjectSummary() const {
 
 std::optional<std::string> PagewrightIdentity::detachedSignature(const std::string& data,
                                                                  std::string* problem) const {
-    BIO* in = BIO_new_mem_buf(data.data(), static_cast<int>(data.size()));
+    BioPtr in(BIO_new_mem_buf(data.data(), static_cast<int>(data.size())));
     // Signed attributes (content type, message digest, signing time) with SHA-256.
-    CMS_ContentInfo* cms = CMS_sign(nullptr, nullptr, d->chain, nullptr,
-                                    CMS_DETACHED | CMS_BINARY | CMS_PARTIAL | CMS_NOSMIMECAP);
-    bool ok =
-        cms &&
-        CMS_add1_signer(cms, d->certificate, d->key, EVP_sha256(), CMS_BINARY | CMS_NOSMIMECAP) &&
-        CMS_final(cms, in, nullptr, CMS_DETACHED | CMS_BINARY);
-    BIO_free(in);
+    CMSPtr cms(CMS_sign(nullptr, nullptr, d->chain, nullptr,
+                        CMS_DETACHED | CMS_BINARY | CMS_PARTIAL | CMS_NOSMIMECAP));
+    bool ok = in && cms &&
+              CMS_add1_signer(cms.get(), d->certificate, d->key, EVP_sha256(),
+                              CMS_BINARY | CMS_NOSMIMECAP) &&
+              CMS_final(cms.get(), in.get(), nullptr, CMS_DETACHED | CMS_BINARY);
     if (!ok) {
         if (problem) *problem = openSSLError();
-        CMS_ContentInfo_free(cms);
         return std::nullopt;
     }
-    unsigned char* der = nullptr;
-    int length = i2d_CMS_ContentInfo(cms, &der);
-    CMS_ContentInfo_free(cms);
+    unsigned char* raw = nullptr;
+    int length = i2d_CMS_ContentInfo(cms.get(), &raw);
+    OpenSSLBytes der(raw);
     if (length <= 0) {
         if (problem) *problem = openSSLError();
         return std::nullopt;
     }
-    std::string result(reinterpret_cast<char*>(der), static_cast<size_t>(length));
-    OPENSSL_free(der);
-    return result;
+    return std::string(reinterpret_cast<char*>(der.get()), static_cast<size_t>(length));
 }
 
 }  // namespace pagewright

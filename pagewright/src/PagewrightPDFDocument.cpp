@@ -14,12 +14,12 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 #include <qpdf/QUtil.hh>
-#include <random>
 #include <sstream>
 
 #include "PdfSupport.h"
 #include "platform/Log.h"
 #include "platform/Settings.h"
+#include "platform/Uuid.h"
 
 namespace pagewright {
 namespace {
@@ -263,21 +263,6 @@ std::string PagewrightPDFDocument::convertPDFString(std::string_view pdfString) 
     return QPDFObjectHandle::newString(std::string(pdfString)).getUTF8Value();
 }
 
-std::string PagewrightPDFDocument::uniqueString() {
-    std::random_device device;
-    std::uniform_int_distribution<int> byte(0, 255);
-    unsigned char b[16];
-    for (auto& x : b) x = static_cast<unsigned char>(byte(device));
-    b[6] = (b[6] & 0x0f) | 0x40;
-    b[8] = (b[8] & 0x3f) | 0x80;
-    static const char* hex = "0123456789ABCDEF";
-    std::string s;
-    for (int i = 0; i < 16; ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10) s += '-';
-        s += hex[b[i] >> 4];
-        s += hex[b[i] & 15];
-    }
-    return s;
-}
+std::string PagewrightPDFDocument::uniqueString() { return platform::newUUID(); }
 
 }  // namespace pagewright

@@ -26,18 +26,21 @@ class BoundedPipeline : public Pipeline {
     BoundedPipeline(std::string* out, size_t limit)
         : Pipeline("bounded", nullptr), out_(out), limit_(limit) {}
     void write(unsigned char const* data, size_t length) override {
-        if (exceeded_ || out_->size() + length > limit_) {
+        if (exceeded_ || size_ + length > limit_) {
             exceeded_ = true;
             throw LimitExceeded();
         }
-        out_->append(reinterpret_cast<const char*>(data), length);
+        size_ += length;
+        if (out_) out_->append(reinterpret_cast<const char*>(data), length);
     }
     void finish() override {}
     bool exceeded() const { return exceeded_; }
+    size_t size() const { return size_; }
 
   private:
-    std::string* out_;
+    std::string* out_;  // none: only counted
     size_t limit_;
+    size_t size_ = 0;
     bool exceeded_ = false;
 };
 
@@ -55,6 +58,33 @@ class OwnedBufferSource : public BufferInputSource {
   private:
     std::shared_ptr<const std::string> bytes_;
 };
+
+// Whether every predictor of the stream's filters keeps its rows within `limit` bytes.
+bool predictorRowsFit(QPDFObjectHandle stream, size_t limit, std::string* problem) {
+    QPDFObjectHandle parms = stream.getDict().getKey("/DecodeParms");
+    std::vector<QPDFObjectHandle> all;
+    if (parms.isDictionary()) all.push_back(parms);
+    if (parms.isArray())
+        for (int i = 0; i < parms.getArrayNItems(); ++i) all.push_back(parms.getArrayItem(i));
+    for (auto& p : all) {
+        if (!p.isDictionary()) continue;
+        auto integer = [&p](const char* key, long long fallback) {
+            QPDFObjectHandle v = p.getKey(key);
+            return v.isInteger() ? v.getIntValue() : fallback;
+        };
+        if (integer("/Predictor", 1) < 2) continue;
+        // In bits, as long double: the factors may each be near 2^63.
+        long double bits = static_cast<long double>(integer("/Columns", 1)) *
+                           static_cast<long double>(integer("/Colors", 1)) *
+                           static_cast<long double>(integer("/BitsPerComponent", 8));
+        if (bits / 8 > static_cast<long double>(std::min(limit, kMaximumPredictorRow))) {
+            *problem = "its predictor rows are larger than " +
+                       std::to_string(std::min(limit, kMaximumPredictorRow) >> 10) + " KiB";
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -94,12 +124,19 @@ std::shared_ptr<QPDF> openPDF(std::shared_ptr<const std::string> bytes,
 }
 
 std::optional<std::string> decodeStreamBounded(QPDFObjectHandle stream, size_t limit,
-                                               std::string* problem) {
+                                               std::string* problem,
+                                               qpdf_stream_decode_level_e level) {
+    try {
+        if (!predictorRowsFit(stream, limit, problem)) return std::nullopt;
+    } catch (const std::exception& e) {
+        *problem = std::string("its data cannot be decoded: ") + e.what();
+        return std::nullopt;
+    }
     std::string out;
     BoundedPipeline pipeline(&out, limit);
     bool ok = false;
     try {
-        ok = stream.pipeStreamData(&pipeline, 0, qpdf_dl_specialized, true);
+        ok = stream.pipeStreamData(&pipeline, 0, level, true);
     } catch (const LimitExceeded&) {
         ok = false;
     } catch (const std::exception& e) {
@@ -117,6 +154,36 @@ std::optional<std::string> decodeStreamBounded(QPDFObjectHandle stream, size_t l
         return std::nullopt;
     }
     return out;
+}
+
+bool streamsFitForWriting(QPDF& pdf, std::string* problem) {
+    size_t total = 0;
+    for (auto& object : pdf.getAllObjects()) {
+        if (!object.isStream()) continue;
+        // qpdf copies a stream with one plain Flate filter as it is; others it decodes.
+        QPDFObjectHandle filter = object.getDict().getKey("/Filter");
+        if (filter.isNull() || filter.isNameAndEquals("/FlateDecode") ||
+            filter.isNameAndEquals("/Fl"))
+            continue;
+        std::string why;
+        if (!predictorRowsFit(object, kMaximumDecodedForWriting, &why)) {
+            *problem = "a stream cannot be rewritten: " + why;
+            return false;
+        }
+        BoundedPipeline counter(nullptr, kMaximumDecodedForWriting - total);
+        try {
+            object.pipeStreamData(&counter, 0, qpdf_dl_generalized, true);
+        } catch (const std::exception&) {
+            // Past the budget, or damaged data that qpdf copies as it is.
+        }
+        if (counter.exceeded()) {
+            *problem = "its streams are larger than " +
+                       std::to_string(kMaximumDecodedForWriting >> 20) + " MiB once decoded";
+            return false;
+        }
+        total += counter.size();
+    }
+    return true;
 }
 
 std::optional<std::string> readFileBounded(const std::filesystem::path& file,
@@ -178,6 +245,9 @@ std::string writePDF(QPDF& pdf, bool deterministicID) {
     QPDFWriter writer(pdf);
     writer.setOutputMemory();
     writer.setPreserveEncryption(false);
+    // qpdf decodes filter chains to recompress them even at decode level none.
+    writer.setCompressStreams(false);
+    writer.setDecodeLevel(qpdf_dl_none);
     if (deterministicID) writer.setDeterministicID(true);
     writer.write();
     auto buffer = writer.getBufferSharedPointer();

@@ -21,15 +21,28 @@ inline constexpr size_t kMaximumPDFFileSize = size_t(1) << 30;
 std::shared_ptr<QPDF> openPDF(std::shared_ptr<const std::string> bytes,
                               const std::string& description, std::string* problem, int* code);
 
+// A predictor row longer than this is refused before decoding: qpdf allocates whole rows up front,
+// so /Columns 2147483648 in a 1 KB file would cost gigabytes.
+inline constexpr size_t kMaximumPredictorRow = size_t(16) << 20;
+
 // The decoded data of a stream, or none when it cannot be decoded or grows beyond `limit`.
-std::optional<std::string> decodeStreamBounded(QPDFObjectHandle stream, size_t limit,
-                                               std::string* problem);
+std::optional<std::string> decodeStreamBounded(
+    QPDFObjectHandle stream, size_t limit, std::string* problem,
+    qpdf_stream_decode_level_e level = qpdf_dl_specialized);
+
+// What qpdf may decode while writing a document, all streams together.
+inline constexpr size_t kMaximumDecodedForWriting = size_t(512) << 20;
+// Whether writing `pdf` with compressed streams stays within kMaximumDecodedForWriting: qpdf
+// decodes and recompresses every stream with a filter chain, so a 7 KB nested-Flate bomb would
+// cost gigabytes. False with the reason when it would not.
+bool streamsFitForWriting(QPDF& pdf, std::string* problem);
 
 std::optional<std::string> readFileBounded(const std::filesystem::path& file, std::string* problem);
 bool writeFileAtomically(const std::filesystem::path& file, const std::string& bytes,
                          std::string* problem);
 
-// Everything qpdf writes into memory, as bytes.
+// Everything qpdf writes into memory, as bytes. Streams are copied as they are, never decoded:
+// rewriting a nested-Flate bomb would inflate gigabytes.
 std::string writePDF(QPDF& pdf, bool deterministicID = false);
 
 }  // namespace pagewright

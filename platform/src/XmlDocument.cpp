@@ -11,6 +11,11 @@
 namespace platform {
 namespace {
 
+// libxml2's first initialisation is not thread-safe and makes the calling thread its "main"
+// thread: done while the library loads, before main() or any thread starts (every program and
+// library that parses XML links this file).
+[[maybe_unused]] const bool kXmlInitialised = (initializeXml(), true);
+
 struct ParserCtxtDeleter {
     void operator()(xmlParserCtxtPtr p) const { xmlFreeParserCtxt(p); }
 };
@@ -21,16 +26,27 @@ struct ParseDiagnostics {
     int line = 0;
 };
 
-void collectError(void* userData, xmlErrorPtr error) {
+}  // namespace
+
+void initializeXml() { xmlInitParser(); }
+
+namespace {
+
+void collectError(void* userData, xmlErrorPtr error) noexcept {
     auto* ctxt = static_cast<xmlParserCtxtPtr>(userData);
     auto* diagnostics = ctxt ? static_cast<ParseDiagnostics*>(ctxt->_private) : nullptr;
     if (!diagnostics || !error || error->level < XML_ERR_ERROR) return;
     if (!diagnostics->firstError.empty()) return;
-    std::string message = error->message ? error->message : "unknown error";
-    while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
-    diagnostics->firstError = message;
-    diagnostics->line = error->line;
+    // Called by libxml2 (C): nothing may be thrown through it.
+    try {
+        std::string message = error->message ? error->message : "unknown error";
+        while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+            message.pop_back();
+        diagnostics->firstError = message;
+        diagnostics->line = error->line;
+    } catch (...) {
+        diagnostics->line = error->line;
+    }
 }
 
 constexpr int kBaseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;

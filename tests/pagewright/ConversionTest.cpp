@@ -300,6 +300,24 @@ TEST(Conversion, ProducerClearedKeywordsOnRequestAndInfoInStepWithXmp) {
     EXPECT_FALSE(contains(removed.xmp(), "Keywords"));
 }
 
+// PDF strings may hold any byte; the XMP packet built from them must still be XML 1.0.
+TEST(Conversion, InfoControlCharactersLeaveTheXmpWellFormed) {
+    auto document = documentWith([](QPDF& pdf) {
+        addTextPage(pdf, "Info");
+        pdf.getTrailer().replaceKey(
+            "/Info", pdf.makeIndirectObject(QPDFObjectHandle::parse(
+                         "<< /Title (Bell\\007 and \\000nul) /Author <4163FF1B4D45> "
+                         "/Subject (Form\\014feed) /Keywords (ok) >>")));
+    });
+    OpenedPDF converted(convert(*document));
+    auto xmp = converted.xmp();
+    platform::Error error;
+    EXPECT_TRUE(platform::XmlDocument::parse(xmp, &error)) << error.localizedDescription;
+    EXPECT_TRUE(contains(xmp, ">Bell and nul</rdf:li>")) << xmp;
+    EXPECT_TRUE(contains(xmp, ">Formfeed</rdf:li>")) << xmp;
+    EXPECT_TRUE(contains(xmp, "<pdf:Keywords>ok</pdf:Keywords>"));
+}
+
 TEST(Conversion, OutputIntentFollowsDeviceColours) {
     ScopedSettings settings;
     auto withContent = [](const std::string& content) {

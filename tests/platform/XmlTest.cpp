@@ -5,6 +5,7 @@
 
 #include "platform/XPathContext.h"
 #include "platform/XmlDocument.h"
+#include "platform/XmlEscape.h"
 
 using platform::XmlDocument;
 
@@ -110,4 +111,29 @@ TEST(XPathContext, EvaluatesRelativeToAnyNode) {
     EXPECT_FALSE(xpath.evaluate("//q:x[")); 
     EXPECT_FALSE(xpath.evaluate("//zz:x"));
     EXPECT_TRUE(xpath.nodes("//zz:x").empty());
+}
+
+// Whatever the text, the escaped form is element content and attribute value XML 1.0 accepts.
+TEST(XmlEscape, EscapedTextIsAlwaysWellFormedXml) {
+    struct Case {
+        std::string text, escaped;
+    };
+    const Case cases[] = {
+        {"Rechnung <42> & \"Co\"", "Rechnung &lt;42&gt; &amp; &quot;Co&quot;"},
+        {"tab\tnew\nline\r", "tab\tnew\nline\r"},
+        {std::string("a\x01" "b\x1f\x7f", 5) + std::string(1, '\0') + "c", "ab\x7f" "c"},
+        {"M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80", "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"Latin-1 \xFC" "ber", "Latin-1 \xEF\xBF\xBD" "ber"},
+        {"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"nonchar \xEF\xBF\xBF\xEF\xBF\xBE.", "nonchar ."},
+    };
+    for (const auto& c : cases) {
+        std::string escaped = platform::escapeXml(c.text);
+        EXPECT_EQ(escaped, c.escaped);
+        platform::Error error;
+        EXPECT_TRUE(XmlDocument::parse("<a b=\"" + escaped + "\">" + escaped + "</a>", &error))
+            << escaped << ": " << error.localizedDescription;
+    }
 }

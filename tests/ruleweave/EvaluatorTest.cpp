@@ -143,3 +143,60 @@ TEST(Evaluator, RewritesDeclaredPrefixesToLocalNameTests) {
     EXPECT_EQ(e.rewriteNamespacePrefixes("@cbc:x[xyz:a = 'cbc:b']"), "@*[local-name()='x'][xyz:a = 'cbc:b']");
     EXPECT_EQ(e.rewriteNamespacePrefixes("ancestor::cac:X"), "ancestor::*[local-name()='X']");
 }
+
+// A value that reads the whole document is computed once per document: rules that visit every
+// invoice line would otherwise scan all lines again for each one.
+TEST(Evaluator, DocumentWideValuesAreComputedOncePerDocument) {
+    rwtest::Fixture f(rwtest::kInvoice);
+    const std::string expression = "count(//cac:InvoiceLine)";
+    const std::string before = f.str(expression);
+    // Changing the document behind the evaluator's back shows whether the value was kept.
+    xmlNodePtr line = f.eval("(//cac:InvoiceLine)[1]").front().node;
+    xmlAddNextSibling(line, xmlCopyNode(line, 1));
+    xmlNodePtr other = f.eval("/ubl:Invoice/cbc:ID").front().node;
+    EXPECT_EQ(f.str(expression, other), before);
+    f.evaluator.reset();
+    EXPECT_EQ(f.str(expression, other), std::to_string(std::stoi(before) + 1));
+}
+
+// Every verdict stays what evaluating afresh gives, for expressions that mix document-wide
+// parts with the focus, variables and positions.
+TEST(Evaluator, DocumentWideValuesKeepEveryResult) {
+    const std::vector<std::string> expressions = {
+        "count(//cac:InvoiceLine)",
+        "count(//cac:InvoiceLine[cbc:ID > $min])",
+        "every $l in //cac:InvoiceLine satisfies $l/cbc:ID != ''",
+        "some $l in //cac:InvoiceLine satisfies $l/cbc:ID = $min",
+        "(//cac:InvoiceLine)[1]/cbc:ID = cbc:ID",
+        "count(//cac:InvoiceLine[position() = last()]/preceding-sibling::*)",
+        "sum(//cac:InvoiceLine/xs:decimal(cbc:LineExtensionAmount)) > xs:decimal(cbc:LineExtensionAmount)",
+        "for $i in //cac:InvoiceLine return count($i/preceding-sibling::cac:InvoiceLine)",
+        "string(//cbc:ID[1]) = string(cbc:ID)",
+        "//cac:InvoiceLine[cbc:ID = current()/cbc:ID]/cbc:ID",
+        "count(//cac:InvoiceLine[cbc:ID = ../cbc:ID])",
+        "position() + count(/ubl:Invoice/cac:InvoiceLine)",
+        "name(/*) = name()",
+        "/ubl:Invoice/cac:InvoiceLine[cbc:ID = 2]/cbc:ID",
+        "if (//cac:InvoiceLine) then cbc:ID else 0",
+    };
+    rwtest::Fixture shared(rwtest::kInvoice);
+    RWXPValue lines = shared.eval("//cac:InvoiceLine");
+    ASSERT_GE(lines.size(), 2u);
+    for (const auto& expression : expressions) {
+        for (int round = 0; round < 2; ++round) {
+            for (const auto& line : lines) {
+                shared.evaluator.setVariable("min", xdm::single(RWXPItem::makeInteger(round + 1)));
+                rwtest::Fixture fresh(rwtest::kInvoice);
+                fresh.evaluator.setVariable("min", xdm::single(RWXPItem::makeInteger(round + 1)));
+                xmlNodePtr freshLine =
+                    fresh.eval("//cac:InvoiceLine[cbc:ID = " +
+                               xdm::stringOf(shared.eval("cbc:ID", line.node).front()) + "]")
+                        .front()
+                        .node;
+                EXPECT_EQ(shared.str(expression, line.node), fresh.str(expression, freshLine))
+                    << expression << " round " << round;
+                EXPECT_EQ(shared.evaluator.lastError(), fresh.evaluator.lastError()) << expression;
+            }
+        }
+    }
+}

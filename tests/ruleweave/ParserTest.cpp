@@ -89,3 +89,55 @@ TEST(Parser, ReportsWhatItHadToDrop) {
     EXPECT_TRUE(evaluator.dumpAST("1 +"));
     EXPECT_EQ(ast("1 +"), "BinaryOp(+)\n  Literal(1)\n  Literal([Array count=0])");
 }
+
+// Each shape nests 10,000 levels deep; recursing that far overflowed the stack.
+TEST(Parser, DeepNestingIsAParseErrorNotACrash) {
+    auto repeat = [](const std::string& s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += s;
+        return out;
+    };
+    const int n = 10000;
+    const std::vector<std::string> shapes = {
+        repeat("(", n) + "1" + repeat(")", n),
+        repeat("(", n),                                  // unbalanced as well
+        repeat("cac:A[", n) + "1" + repeat("]", n),      // predicates
+        repeat("count(", n) + "1" + repeat(")", n),      // arguments
+        repeat("-", n) + "1",                            // signs
+        repeat("if (1) then ", n) + "1" + repeat(" else 2", n),
+        repeat("for $x in ", n) + "1 return $x",
+    };
+    // Chains as long: each operator is one more level of the tree.
+    const std::vector<std::string> chains = {
+        "1" + repeat(" + 1", 4 * n),
+        "a" + repeat(" or a", 4 * n),
+        "(a)" + repeat("[1]", 4 * n),
+        "cac:A" + repeat("/cac:B[. = $v]", 4 * n),
+        "some " + repeat("$x in 1, ", 4 * n) + "$y in 1 satisfies $y",
+    };
+    for (const auto& expression : shapes) {
+        RWXPath2Evaluator deep(rwtest::kUBL);
+        auto found = deep.parseDiagnostics(expression);
+        ASSERT_FALSE(found.empty()) << expression.substr(0, 40);
+        EXPECT_NE(found.front().find("nested deeper than"), std::string::npos) << found.front();
+        EXPECT_FALSE(deep.dumpAST(expression));
+        platform::Error error;
+        EXPECT_TRUE(deep.evaluate(expression, nullptr, &error).empty());
+        EXPECT_NE(deep.lastError().find("nested deeper than"), std::string::npos);
+        EXPECT_NE(error.localizedDescription.find("nested deeper than"), std::string::npos);
+    }
+    for (const auto& expression : chains) {
+        RWXPath2Evaluator deep(rwtest::kUBL);
+        auto found = deep.parseDiagnostics(expression);
+        ASSERT_FALSE(found.empty()) << expression.substr(0, 40);
+        EXPECT_NE(found.front().find("more than 4096 operators"), std::string::npos)
+            << found.front();
+        EXPECT_TRUE(deep.evaluate(expression, nullptr).empty());
+    }
+    // A long but ordinary chain, as code list rules have, is fine.
+    EXPECT_TRUE(problems("a" + repeat(" or a", 300)).empty());
+    // Nesting as deep as real rules go still parses cleanly.
+    const std::string fine = repeat("(", 60) + "1 + 2" + repeat(")", 60);
+    EXPECT_TRUE(problems(fine).empty());
+    EXPECT_EQ(ast(fine), "BinaryOp(+)\n  Literal(1)\n  Literal(2)");
+}

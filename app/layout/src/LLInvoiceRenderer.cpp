@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <map>
+#include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -31,6 +32,50 @@ QPageSize pageSizeOf(const SFLayoutPageView& page) {
     return QPageSize(page.frame().size(), QPageSize::Point, QString(), QPageSize::ExactMatch);
 }
 
+// A backdrop page whose content decodes to more than this is refused: qpdf joins the content
+// streams of a page in memory, and a 29 KB file can name one large stream a hundred times.
+constexpr size_t kMaximumBackdropContent = size_t(64) << 20;
+
+// Counts decoded content and stops the decoder at the limit.
+class ContentBudget : public Pipeline {
+  public:
+    ContentBudget() : Pipeline("backdrop budget", nullptr) {}
+    void write(unsigned char const*, size_t length) override {
+        used_ += length;
+        if (exceeded()) throw std::runtime_error("backdrop content over budget");
+    }
+    void finish() override {}
+    bool exceeded() const { return used_ > kMaximumBackdropContent; }
+
+  private:
+    size_t used_ = 0;
+};
+
+// Throws when the page's content streams, as often as the page names them, decode to more
+// than kMaximumBackdropContent.
+void checkBackdropContentSize(QPDFPageObjectHelper& page) {
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    std::vector<QPDFObjectHandle> streams;
+    if (contents.isArray())
+        for (int i = 0; i < contents.getArrayNItems(); ++i)
+            streams.push_back(contents.getArrayItem(i));
+    else
+        streams.push_back(contents);
+    ContentBudget budget;
+    for (auto& stream : streams) {
+        if (!stream.isStream()) continue;
+        try {
+            stream.pipeStreamData(&budget, 0, qpdf_dl_generalized, true);
+        } catch (const std::exception&) {
+            // over budget (checked below), or damaged data qpdf reports when placing the page
+        }
+        if (budget.exceeded())
+            throw std::runtime_error("its first page holds more than " +
+                                     std::to_string(kMaximumBackdropContent >> 20) +
+                                     " MiB of content");
+    }
+}
+
 // Places the first page of each backdrop PDF under the content of its page, as a form XObject.
 QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByteArray>& backdrops,
                              std::string* error) {
@@ -50,6 +95,7 @@ QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByte
                                           size_t(backdrop.size()));
                 auto sourcePages = QPDFPageDocumentHelper(*source).getAllPages();
                 if (sourcePages.empty()) continue;
+                checkBackdropContentSize(sourcePages.front());
                 forms[backdrop] =
                     output.copyForeignObject(sourcePages.front().getFormXObjectForPage());
                 sources[backdrop] = source;

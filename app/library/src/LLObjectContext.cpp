@@ -128,8 +128,15 @@ void containsFunction(sqlite3_context* context, int, sqlite3_value** values) {
         const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
         return std::string(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
     };
-    sqlite3_result_int(context,
-                       containsIgnoringCaseAndDiacritics(text(values[0]), text(values[1])));
+    // Called by SQLite (C): an exception becomes an SQL error instead of unwinding through it.
+    try {
+        sqlite3_result_int(context,
+                           containsIgnoringCaseAndDiacritics(text(values[0]), text(values[1])));
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(context);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(context, e.what(), -1);
+    }
 }
 
 bool isBlobColumn(const char* column) {

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace pagewright {
+#include "pagewright/PagewrightExport.h"
+
+namespace PAGEWRIGHT_EXPORT pagewright {
 
 // The small PDF engine under the archival rebuild, on qpdf: pages of import sources go into a
 // new output document, which is edited (form fields, annotations, attachments, output intent)

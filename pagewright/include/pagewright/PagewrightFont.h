@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace pagewright {
+#include "pagewright/PagewrightExport.h"
+
+namespace PAGEWRIGHT_EXPORT pagewright {
 
 // An installed font by name and size, as fontconfig knows it.
 struct PagewrightFont {

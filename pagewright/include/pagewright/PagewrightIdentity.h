@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "pagewright/PagewrightExport.h"
 #include "platform/Error.h"
 
-namespace pagewright {
+namespace PAGEWRIGHT_EXPORT pagewright {
 
 // A signing identity: a private key with its certificate (and chain), read from a PKCS #12 file
 // in $XDG_DATA_HOME/Ledgerlens/identities/. Signing never asks for a password, so the files

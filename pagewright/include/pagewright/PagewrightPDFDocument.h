@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "pagewright/PagewrightExport.h"
 #include "pagewright/PagewrightFont.h"
 #include "pagewright/PagewrightPDFDocumentAttachment.h"
 #include "pagewright/PagewrightPDFPage.h"
@@ -15,7 +16,7 @@
 
 class QPDF;
 
-namespace pagewright {
+namespace PAGEWRIGHT_EXPORT pagewright {
 
 class PagewrightEngine;
 class PagewrightIdentity;

@@ -5,7 +5,9 @@
 #include <optional>
 #include <string>
 
-namespace pagewright {
+#include "pagewright/PagewrightExport.h"
+
+namespace PAGEWRIGHT_EXPORT pagewright {
 
 // One embedded file of a PDF: its bytes and the name under which it is embedded.
 class PagewrightPDFDocumentAttachment {

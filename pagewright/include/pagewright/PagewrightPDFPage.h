@@ -2,9 +2,10 @@
 
 #include <memory>
 
+#include "pagewright/PagewrightExport.h"
 #include "pagewright/PagewrightPageView.h"
 
-namespace pagewright {
+namespace PAGEWRIGHT_EXPORT pagewright {
 
 class PagewrightPDFDocument;
 

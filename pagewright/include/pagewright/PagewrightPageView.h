@@ -3,7 +3,9 @@
 #include <array>
 #include <string>
 
-namespace pagewright {
+#include "pagewright/PagewrightExport.h"
+
+namespace PAGEWRIGHT_EXPORT pagewright {
 
 struct PagewrightRect {
     double x = 0, y = 0, width = 0, height = 0;

@@ -14,6 +14,10 @@ namespace platform {
 inline constexpr const char* kXmlErrorDomain = "platform.xml";
 enum XmlErrorCode { XmlErrorNotWellFormed = 1, XmlErrorUnsafe = 2, XmlErrorTooLarge = 3 };
 
+// Initialises libxml2 once for the process; runs by itself while the program loads, so that no
+// thread can be first. Calling it again is harmless.
+void initializeXml();
+
 // An owned libxml2 document parsed from memory. Parsing never loads DTDs or external entities,
 // never touches the network and refuses entity expansion bombs.
 class XmlDocument {

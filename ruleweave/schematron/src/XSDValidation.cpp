@@ -31,18 +31,23 @@ bool isRemote(const char* url) {
                    !strncmp(url, "ftp://", 6));
 }
 
-xmlParserInputPtr localOnlyLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) {
-    if (isRemote(url)) {
-        std::string local;
-        {
-            std::lock_guard lock(catalogMutex());
-            auto it = catalogMap().find(url);
-            if (it != catalogMap().end()) local = it->second;
+// Called by libxml2 (C): nothing may be thrown through it; a failure loads nothing.
+xmlParserInputPtr localOnlyLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) noexcept {
+    try {
+        if (isRemote(url)) {
+            std::string local;
+            {
+                std::lock_guard lock(catalogMutex());
+                auto it = catalogMap().find(url);
+                if (it != catalogMap().end()) local = it->second;
+            }
+            if (local.empty()) return nullptr;  // never fetched
+            return xmlNoNetExternalEntityLoader(local.c_str(), id, ctxt);
         }
-        if (local.empty()) return nullptr;  // never fetched
-        return xmlNoNetExternalEntityLoader(local.c_str(), id, ctxt);
+        return xmlNoNetExternalEntityLoader(url, id, ctxt);
+    } catch (...) {
+        return nullptr;
     }
-    return xmlNoNetExternalEntityLoader(url, id, ctxt);
 }
 
 void installLoaderOnce() {
@@ -50,14 +55,25 @@ void installLoaderOnce() {
     std::call_once(once, [] { xmlSetExternalEntityLoader(localOnlyLoader); });
 }
 
-void collectMessage(void* data, xmlErrorPtr error) {
+// Called by libxml2 (C): a message that cannot be kept is dropped rather than thrown through.
+void collectMessage(void* data, xmlErrorPtr error) noexcept {
     auto* messages = static_cast<std::vector<std::string>*>(data);
     if (!messages || !error || !error->message) return;
-    std::string text = error->message;
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-    if (error->line > 0) text = "line " + std::to_string(error->line) + ": " + text;
-    messages->push_back(text);
+    try {
+        std::string text = error->message;
+        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+        if (error->line > 0) text = "line " + std::to_string(error->line) + ": " + text;
+        messages->push_back(text);
+    } catch (...) {
+    }
 }
+
+struct SchemaParserFree {
+    void operator()(xmlSchemaParserCtxtPtr p) const { xmlSchemaFreeParserCtxt(p); }
+};
+struct SchemaValidFree {
+    void operator()(xmlSchemaValidCtxtPtr p) const { xmlSchemaFreeValidCtxt(p); }
+};
 
 std::string join(const std::vector<std::string>& lines) {
     std::string out;
@@ -94,12 +110,14 @@ std::shared_ptr<xmlSchema> XSDSchemaCache::schemaFor(const fs::path& xsd,
     auto it = schemas_.find(key);
     if (it != schemas_.end()) return it->second;
     std::vector<std::string> local;
-    xmlSchemaParserCtxtPtr parser = xmlSchemaNewParserCtxt(key.c_str());
+    std::unique_ptr<xmlSchemaParserCtxt, SchemaParserFree> parser(
+        xmlSchemaNewParserCtxt(key.c_str()));
     std::shared_ptr<xmlSchema> schema;
     if (parser) {
-        xmlSchemaSetParserStructuredErrors(parser, collectMessage, messages ? messages : &local);
-        xmlSchemaPtr raw = xmlSchemaParse(parser);
-        xmlSchemaFreeParserCtxt(parser);
+        xmlSchemaSetParserStructuredErrors(parser.get(), collectMessage,
+                                           messages ? messages : &local);
+        xmlSchemaPtr raw = xmlSchemaParse(parser.get());
+        parser.reset();
         if (raw) schema.reset(raw, xmlSchemaFree);
     }
     if (!schema) platform::logLine("Error parsing XSD file " + key);
@@ -119,12 +137,12 @@ std::optional<std::string> validateWithXSD(const platform::XmlDocument& document
     auto schema = (cache ? cache : &localCache)->schemaFor(xsd, &messages);
     int result = -1;
     if (schema) {
-        xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(schema.get());
+        std::unique_ptr<xmlSchemaValidCtxt, SchemaValidFree> context(
+            xmlSchemaNewValidCtxt(schema.get()));
         if (context) {
             // Messages go to this context's own callback, so parallel checks never mix them.
-            xmlSchemaSetValidStructuredErrors(context, collectMessage, &messages);
-            result = xmlSchemaValidateDoc(context, document.raw());
-            xmlSchemaFreeValidCtxt(context);
+            xmlSchemaSetValidStructuredErrors(context.get(), collectMessage, &messages);
+            result = xmlSchemaValidateDoc(context.get(), document.raw());
         }
     } else if (messages.empty()) {
         messages.push_back("the schema " + xsd.string() + " cannot be compiled");

@@ -83,7 +83,29 @@ RWXPNodePtr RWXPParser::malformed(const std::string& what) {
     return emptySequenceLiteral();
 }
 
+bool RWXPParser::enter() {
+    ++depth_;
+    if (depth_ <= kMaxNesting) return true;
+    if (!tooDeep_)
+        diagnostics.push_back("expression nested deeper than " + std::to_string(kMaxNesting) +
+                              " levels at token " + std::to_string(index_));
+    tooDeep_ = true;
+    index_ = tokens_.size() - 1;  // the EOF token: every caller unwinds at once
+    return false;
+}
+
+bool RWXPParser::chain() {
+    if (++operators_ <= kMaxOperators) return true;
+    if (!tooDeep_)
+        diagnostics.push_back("expression has more than " + std::to_string(kMaxOperators) +
+                              " operators at token " + std::to_string(index_));
+    tooDeep_ = true;
+    index_ = tokens_.size() - 1;
+    return false;
+}
+
 RWXPNodePtr RWXPParser::binary(RWXPNodePtr left, int op, RWXPNodePtr right) {
+    chain();
     auto node = std::make_shared<RWXPBinaryOpNode>();
     node->left = std::move(left);
     node->right = std::move(right);
@@ -92,6 +114,7 @@ RWXPNodePtr RWXPParser::binary(RWXPNodePtr left, int op, RWXPNodePtr right) {
 }
 
 RWXPNodePtr RWXPParser::slash(RWXPNodePtr left, RWXPNodePtr right) {
+    chain();
     auto node = std::make_shared<RWXPPathWithFunctionNode>();
     node->functionArgs = {std::move(left), std::move(right)};
     return node;
@@ -100,6 +123,7 @@ RWXPNodePtr RWXPParser::slash(RWXPNodePtr left, RWXPNodePtr right) {
 RWXPNodePtr RWXPParser::parseTopLevel() {
     if (peek().type == RWXPTokenEOF) return malformed("empty expression");
     RWXPNodePtr node = parseExpr();
+    if (tooDeep_) return nullptr;
     if (peek().type != RWXPTokenEOF) {
         std::string rest;
         for (size_t i = index_; i < tokens_.size() && tokens_[i].type != RWXPTokenEOF; ++i)
@@ -122,6 +146,8 @@ RWXPNodePtr RWXPParser::parseExpr() {
 }
 
 RWXPNodePtr RWXPParser::parseExprSingle() {
+    Level level{*this};
+    if (!enter()) return emptySequenceLiteral();
     const RWXPToken& t = peek();
     bool binding = peek(1).type == RWXPTokenDollar;
     if ((t.type == RWXPTokenSome || t.type == RWXPTokenEvery || t.type == RWXPTokenFor) &&
@@ -149,6 +175,7 @@ RWXPNodePtr RWXPParser::parseExprSingle() {
         if (!body) return malformed("missing body");
         // Several bindings nest, innermost last.
         for (auto it = bindings.rbegin(); it != bindings.rend(); ++it) {
+            chain();
             if (keyword == RWXPTokenFor) {
                 auto node = std::make_shared<RWXPForExprNode>();
                 node->variableName = it->name;
@@ -347,6 +374,8 @@ RWXPNodePtr RWXPParser::parseTypeNode() {
 }
 
 RWXPNodePtr RWXPParser::parseUnaryNode() {
+    Level level{*this};
+    if (!enter()) return emptySequenceLiteral();
     if (peek().type == RWXPTokenMinus || peek().type == RWXPTokenPlus) {
         int op = consume().type;
         RWXPNodePtr operand = parseUnaryNode();
@@ -601,6 +630,7 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
                 return Step{primary, std::nullopt, alternatives};
         }
         for (auto& predicate : predicates) {
+            chain();
             auto filtered = std::make_shared<RWXPFilteredPathNode>();
             filtered->previousFilter = primary;
             filtered->predicate = predicate;

@@ -19,7 +19,14 @@ class RWXPParser {
   public:
     RWXPParser(const RWXPath2Evaluator& evaluator, std::vector<RWXPToken> tokens);
 
-    // The whole expression; leftover tokens are reported.
+    // Nesting deeper than this (parentheses, predicates, arguments, signs) is refused: every
+    // level costs stack in the parser and again in the evaluator.
+    static constexpr int kMaxNesting = 256;
+    // Operator chains (a + b + c ..., steps, filters, bindings) build trees as deep as they are
+    // long; beyond this many an expression is refused too. Real rules use a few hundred at most.
+    static constexpr int kMaxOperators = 4096;
+
+    // The whole expression; leftover tokens are reported. None when nested too deeply.
     RWXPNodePtr parseTopLevel();
     std::vector<std::string> diagnostics;
 
@@ -59,10 +66,22 @@ class RWXPParser {
     std::optional<std::string> parseQName();
     RWXPNodePtr binary(RWXPNodePtr left, int op, RWXPNodePtr right);
     RWXPNodePtr slash(RWXPNodePtr left, RWXPNodePtr right);
+    // Counts one level of recursion; false (and the rest of the input dropped) past the limit.
+    bool enter();
+    // Counts one operator of a chain; false (and the rest of the input dropped) past the limit.
+    bool chain();
+
+    struct Level {
+        RWXPParser& parser;
+        ~Level() { --parser.depth_; }
+    };
 
     const RWXPath2Evaluator& evaluator_;
     std::vector<RWXPToken> tokens_;
     size_t index_ = 0;
+    int depth_ = 0;
+    int operators_ = 0;
+    bool tooDeep_ = false;
 };
 
 // XPath 1.0 text of a subtree when libxml2 evaluates it with the same meaning.
@@ -70,5 +89,10 @@ enum class XPath1Kind { NodeSet, String, Number, Boolean };
 std::optional<std::pair<std::string, XPath1Kind>> xpath1Text(const RWXPExprNode* node);
 
 RWXPNodePtr emptySequenceLiteral();
+
+// Wraps the largest subexpressions of a freshly parsed tree whose value depends on the document
+// only in RWXPDocumentValueNode, so each is evaluated once per document. Runs before the tree
+// is shared.
+RWXPNodePtr markDocumentValues(RWXPNodePtr tree);
 
 }  // namespace ruleweave

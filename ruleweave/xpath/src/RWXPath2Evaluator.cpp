@@ -27,6 +27,8 @@ void RWXPath2Evaluator::reset() {
     for (auto& [doc, context] : xpathContexts_) xmlXPathFreeContext(context);
     xpathContexts_.clear();
     lastError_.clear();
+    documentValues_.clear();
+    documentValuesDoc_ = nullptr;
 }
 
 std::optional<std::string> RWXPath2Evaluator::namespaceForPrefix(const std::string& prefix) const {
@@ -41,7 +43,7 @@ const RWXPath2Evaluator::CacheEntry& RWXPath2Evaluator::parseEntry(const std::st
     if (it != cache_.end()) return it->second;
     RWXPParser parser(*this, ruleweave::tokenize(expression));
     CacheEntry entry;
-    entry.tree = parser.parseTopLevel();
+    entry.tree = markDocumentValues(parser.parseTopLevel());
     entry.diagnostics = std::move(parser.diagnostics);
     return cache_.emplace(expression, std::move(entry)).first->second;
 }
@@ -65,11 +67,17 @@ std::optional<std::string> RWXPath2Evaluator::dumpAST(const std::string& express
 }
 
 RWXPValue RWXPath2Evaluator::evaluate(const std::string& expression, xmlNodePtr contextNode,
-                                      platform::Error*) {
-    RWXPNodePtr tree = parse(expression);
+                                      platform::Error* error) {
+    const CacheEntry& entry = parseEntry(expression);
+    RWXPNodePtr tree = entry.tree;
     setContextNode(contextNode);
     lastError_.clear();
-    if (!tree) return {};
+    if (!tree) {
+        lastError_ = entry.diagnostics.empty() ? std::string("cannot parse the expression")
+                                               : entry.diagnostics.front();
+        platform::setError(error, kErrorDomain, 1, lastError_);
+        return {};
+    }
     try {
         return tree->evaluateWithContext(*this);
     } catch (const RWXPDynamicError& error) {

@@ -11,11 +11,12 @@
 
 #include "platform/Error.h"
 #include "platform/XmlDocument.h"
+#include "ruleweave/RWExport.h"
 #include "ruleweave/RWValidationResult.h"
 #include "ruleweave/RWXPath2Evaluator.h"
 #include "ruleweave/SchematronSchema.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 inline constexpr const char* kRuleweaveErrorDomain = "Ruleweave";
 
@@ -117,7 +118,7 @@ std::optional<std::string> documentCustomizationID(xmlDocPtr doc);
 
 }  // namespace ruleweave
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 inline constexpr const char* kRuleweaveDocumentErrorDomain = "RuleweaveErrorDomain";
 

@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace ruleweave {
+#include "ruleweave/RWExport.h"
+
+namespace RULEWEAVE_EXPORT ruleweave {
 
 // One finding of a Schematron or XSD run.
 struct RWValidationError {

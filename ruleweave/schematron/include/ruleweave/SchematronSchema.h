@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "platform/XmlDocument.h"
+#include "ruleweave/RWExport.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 struct SchematronLet {
     std::optional<std::string> name;

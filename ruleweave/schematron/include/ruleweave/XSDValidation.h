@@ -12,8 +12,9 @@
 
 #include "platform/Error.h"
 #include "platform/XmlDocument.h"
+#include "ruleweave/RWExport.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 inline constexpr const char* kXSDErrorDomain = "NSXMLDocumentValidation";
 

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "ruleweave/RWExport.h"
 #include "ruleweave/RWXPValue.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 class RWXPath2Evaluator;
 class RWXPExprNode;
@@ -178,6 +179,18 @@ class RWXPTypeNode : public RWXPExprNode {
     char occurrence = 0;   // 0, '?', '*', '+'
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
     std::string descriptionWithIndent(int level) const override;
+};
+
+// A subexpression whose value depends on the document only (absolute paths, no focus, no free
+// variables): the evaluator computes it once per document, however many nodes a rule visits.
+class RWXPDocumentValueNode : public RWXPExprNode {
+  public:
+    explicit RWXPDocumentValueNode(RWXPNodePtr inner) : inner(std::move(inner)) {}
+    RWXPNodePtr inner;
+    RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
+    std::string descriptionWithIndent(int level) const override {
+        return inner->descriptionWithIndent(level);
+    }
 };
 
 }  // namespace ruleweave

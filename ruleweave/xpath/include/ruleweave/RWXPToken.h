@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace ruleweave {
+#include "ruleweave/RWExport.h"
+
+namespace RULEWEAVE_EXPORT ruleweave {
 
 // Token types; the numbers are fixed (they appear in traces and tree descriptions).
 enum RWXPTokenType : int {

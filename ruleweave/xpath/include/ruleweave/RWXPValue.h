@@ -9,8 +9,9 @@
 #include <string_view>
 
 #include "platform/Decimal.h"
+#include "ruleweave/RWExport.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 using platform::Decimal;
 

@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "ruleweave/RWExport.h"
 #include "ruleweave/RWXPExprNode.h"
 #include "ruleweave/RWXPToken.h"
 #include "ruleweave/RWXPValue.h"
 
-namespace ruleweave {
+namespace RULEWEAVE_EXPORT ruleweave {
 
 // A function defined by the schema (an XSLT function): parameters bound by position, local
 // variables evaluated in order, then the body.
@@ -123,6 +124,9 @@ class RWXPath2Evaluator {
         return block();
     }
 
+    // The value of a document-only subexpression, computed once per document.
+    RWXPValue documentValue(const RWXPDocumentValueNode& node);
+
     // Location paths run by libxml2 relative to the context node.
     RWXPValue evaluatePath(const RWXPPathNode& path);
     RWXPValue evaluatePath(const std::string& path);
@@ -184,6 +188,8 @@ class RWXPath2Evaluator {
     bool traceEnabled_ = false;
     std::string lastError_;
     int customCallDepth_ = 0;
+    xmlDocPtr documentValuesDoc_ = nullptr;
+    std::unordered_map<const RWXPExprNode*, RWXPValue> documentValues_;
 
     struct RegexCache;
     std::shared_ptr<RegexCache> regexCache_;
