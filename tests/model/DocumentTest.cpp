@@ -1,5 +1,6 @@
 // Document type, preceding invoices, totals and the payment code, read from real invoices.
 #include <cstdlib>
+#include <ostream>
 
 #include "TestSupport.h"
 #include "platform/SFLocalizeHelper.h"
@@ -34,6 +35,9 @@ struct TypeCase {
     const char* titleEn;
     const char* titleDe;
 };
+
+// Test names show the file, not the bytes of the case.
+void PrintTo(const TypeCase& c, std::ostream* os) { *os << c.file; }
 
 class DocumentTypeInCorpus : public ::testing::TestWithParam<TypeCase> {};
 
@@ -199,6 +203,8 @@ struct CodeCase {
     const char* iban;  // the code's IBAN when there is one
 };
 
+void PrintTo(const CodeCase& c, std::ostream* os) { *os << c.file; }
+
 class PaymentCodeInCorpus : public ::testing::TestWithParam<CodeCase> {};
 
 }  // namespace
@@ -312,6 +318,10 @@ struct TermCase {
     const char* key;       // substitution key
     const char* contains;  // text the value must hold
 };
+
+void PrintTo(const TermCase& c, std::ostream* os) {
+    *os << c.file << " " << c.language << " " << c.key;
+}
 
 class BusinessTermsOnThePage : public ::testing::TestWithParam<TermCase> {};
 
