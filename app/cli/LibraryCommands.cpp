@@ -319,8 +319,8 @@ int validateCommand(const std::vector<std::string>& args) {
             continue;
         }
         const auto& result = *answer.result;
-        std::cout << "\t" << result.errors.size() << " error(s), " << result.warnings.size()
-                  << " warning(s)\n";
+        std::cout << "\t" << result.errors.size() << " error(s), " << result.warningCount()
+                  << " warning(s), " << result.informationCount() << " information\n";
         if (verbose) {
             for (const auto* list : {&result.errors, &result.warnings})
                 for (const auto& finding : *list)

@@ -39,12 +39,14 @@ int severityRank(const std::string& severity) {
     return severity == "Error" ? 0 : severity == "Warning" ? 1 : 2;
 }
 
-// Findings by severity: the warnings list also holds information findings.
+std::string counted(size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string countsText(const RWValidationResult& r) {
-    size_t warnings = 0, infos = 0;
-    for (const auto& w : r.warnings) (w.severity() == "Warning" ? warnings : infos)++;
-    return std::to_string(r.errors.size()) + " errors, " + std::to_string(warnings) +
-           " warnings, " + std::to_string(infos) + " information";
+    return counted(r.errors.size(), "error", "errors") + ", " +
+           counted(r.warningCount(), "warning", "warnings") + ", " +
+           std::to_string(r.informationCount()) + " information";
 }
 
 std::string ruleSetLabel(const RWRuleSet& set) {

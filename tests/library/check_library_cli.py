@@ -71,6 +71,17 @@ def main():
         check("an invalid invoice makes validate exit 2", r.returncode == 2, r.stdout[-500:])
         check("--verbose lists rule ids", "[BR-" in r.stdout, r.stdout[-500:])
 
+        # Information findings alone leave an invoice valid and are not counted as warnings.
+        info_lib = os.path.join(tmp, "Info.ledgerlens")
+        info_only = os.path.join(corpus, "zugferd/ZUGFeRDv2/correct/FNFE-factur-x-examples/Facture_FR_MINIMUM.pdf")
+        r = run("import", info_lib, info_only)
+        check("a Factur-X MINIMUM PDF imports", r.returncode == 0, r.stdout + r.stderr)
+        r = run("validate", info_lib)
+        check("information findings alone validate with exit 0", r.returncode == 0, r.stdout + r.stderr)
+        check("... and are counted as information, not warnings",
+              "\tvalid\t0 error(s), 0 warning(s), " in r.stdout and " 0 information" not in r.stdout,
+              r.stdout)
+
         out = os.path.join(tmp, "export", "here")
         r = run("export", lib, out)
         check("export exits 0", r.returncode == 0, r.stderr)

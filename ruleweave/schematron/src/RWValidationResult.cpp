@@ -24,11 +24,13 @@ std::string RWValidationError::severity() const {
 
 int RWValidationResult::status() const {
     if (!errors.empty()) return 3;
-    // The warnings list also holds information findings, which do not make a warning.
-    return std::any_of(warnings.begin(), warnings.end(),
-                       [](const RWValidationError& w) { return w.severity() == "Warning"; })
-               ? 2
-               : 1;
+    // Information findings do not make a warning.
+    return warningCount() > 0 ? 2 : 1;
+}
+
+size_t RWValidationResult::warningCount() const {
+    return static_cast<size_t>(std::count_if(
+        warnings.begin(), warnings.end(), [](const auto& w) { return w.severity() == "Warning"; }));
 }
 
 std::optional<std::string> RWValidationResult::colorForStatus(int status) {

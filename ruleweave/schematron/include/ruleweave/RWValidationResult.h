@@ -63,6 +63,9 @@ struct RWValidationResult {
     // 1 valid (information findings allowed), 2 warnings, 3 errors: the verdict that the
     // ruleweave tool, the library's stored code and the status dot all show.
     int status() const;
+    // Findings by severity: the warnings list also holds information findings.
+    size_t warningCount() const;
+    size_t informationCount() const { return warnings.size() - warningCount(); }
     // The colour of a status as "#rrggbb": gray 0 (not validated), green 1, orange 2, red 3;
     // none for any other value (drawn as a plain white disc).
     static std::optional<std::string> colorForStatus(int status);
