@@ -15,6 +15,8 @@
 #include "layout/SFLayoutPageView.h"
 #include "layout/SFLayoutTablePreviewView.h"
 #include "layout/SFLayoutTableSectionView.h"
+#include "pagewright/PagewrightPDFDocument.h"
+#include "pagewright/PagewrightPDFDocumentAttachment.h"
 #include "platform/Log.h"
 #include "platform/SFLocalizeHelper.h"
 
@@ -161,6 +163,56 @@ SectionList totalsCarriedOver(
         ++content;
     if (start <= content) return {};  // already at the top: moving would not help
     return SectionList(pending.begin() + long(start), pending.end());
+}
+
+// The bytes of an attachment written in base64; none when the text is not base64 or the bytes
+// would exceed what Pagewright accepts as one embedded file.
+std::optional<std::string> decodedAttachment(const model::EmbeddedAttachment& attachment) {
+    QByteArray text;
+    text.reserve(static_cast<qsizetype>(attachment.base64.size()));
+    for (char c : attachment.base64)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') text.append(c);
+    if (static_cast<size_t>(text.size()) / 4 * 3 >
+        pagewright::PagewrightPDFDocument::kMaximumAttachmentSize)
+        return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) return std::nullopt;
+    return decoded.decoded.toStdString();
+}
+
+// The rendered PDF rebuilt by Pagewright with the invoice's embedded attachments as embedded
+// files. Attachments that cannot be decoded are left out (they stay listed on the page).
+QByteArray withEmbeddedAttachments(const QByteArray& rendered, const LLInvoice& invoice,
+                                   std::string* error) {
+    pagewright::PagewrightPDFDocument::AttachmentList files;
+    for (const auto& attachment : invoice.embeddedAttachments) {
+        auto bytes = decodedAttachment(attachment);
+        if (!bytes) {
+            platform::logLine("attachment " + attachment.name +
+                              " is not embedded: not base64 or too large");
+            continue;
+        }
+        auto file =
+            attachment.mimeType.empty()
+                ? pagewright::PagewrightPDFDocumentAttachment::attachmentWithDataName(
+                      std::move(*bytes), attachment.name)
+                : pagewright::PagewrightPDFDocumentAttachment::attachmentWithDataNameMimeType(
+                      std::move(*bytes), attachment.name, attachment.mimeType);
+        if (!attachment.description.empty()) file->setFileDescription(attachment.description);
+        files.push_back(std::move(file));
+    }
+    if (files.empty()) return rendered;
+    platform::Error problem;
+    auto document =
+        pagewright::PagewrightPDFDocument::initWithData(rendered.toStdString(), &problem);
+    // Set as a whole: addAttachment() refuses a name contained in an earlier one.
+    if (document) document->setAttachments(std::move(files));
+    auto bytes = document ? document->dataRepresentation(&problem) : std::nullopt;
+    if (!bytes) {
+        fail(error, "cannot embed the attachments: " + problem.localizedDescription);
+        return {};
+    }
+    return QByteArray::fromStdString(*bytes);
 }
 
 }  // namespace
@@ -346,7 +398,9 @@ QByteArray LLInvoiceRenderer::buildPDFWithBackDrop(const LLInvoice& invoice, boo
     }
     std::string title = platform::localizedString(model::documentTitleKey(invoice.documentKind));
     if (invoice.number) title += " " + *invoice.number;
-    return renderPDF(pages, title, error);
+    QByteArray bytes = renderPDF(pages, title, error);
+    if (bytes.isEmpty() || invoice.embeddedAttachments.empty()) return bytes;
+    return withEmbeddedAttachments(bytes, invoice, error);
 }
 
 }  // namespace layout
