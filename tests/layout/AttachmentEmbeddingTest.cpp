@@ -9,6 +9,8 @@
 
 #include "layout/LLInvoiceRenderer.h"
 #include "layout/LayoutTemplate.h"
+#include "layout/SFLayoutTableSectionView.h"
+#include "layout/SFLayoutTextView.h"
 #include "model/LLInvoice.h"
 #include "pagewright/PagewrightPDFDocument.h"
 #include "pagewright/PagewrightPDFDocumentAttachment.h"
@@ -139,6 +141,41 @@ TEST(RenderedAttachmentsFromText, BrokenBase64IsLeftOutAndTheInvoiceStillRenders
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files.begin()->first, "good.txt");
     EXPECT_EQ(files.begin()->second, "hello world");
+}
+
+// Text line identifiers longer than the narrow position column stand under the description;
+// the column shows the running number instead of breaking the identifier letter by letter.
+TEST(RenderedPositions, LongLineIDsGoWithTheDescription) {
+    const std::filesystem::path file =
+        std::filesystem::path(LEDGERLENS_CORPUS_DIR) /
+        "xrechnung/testsuite/business-cases/standard/01.18a-INVOICE_ubl.xml";
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << "corpus file not found: " << file;
+    auto document = platform::XmlDocument::parse(fileText(file));
+    ASSERT_TRUE(document);
+    auto invoice = model::LLInvoice::invoicesFromXML(document->root()).at(0);
+    // A short identifier keeps its place.
+    (*invoice->items)[3]->lineID = "4.1";
+    std::string error;
+    auto layoutTemplate = layout::LayoutTemplate::named("Light", &error);
+    ASSERT_TRUE(layoutTemplate) << error;
+    layout::LLInvoiceRenderer renderer(*layoutTemplate);
+    std::vector<QString> positions, texts;
+    for (const auto& section : renderer.sectionsForInvoice(*invoice)) {
+        if (section.identifier != "item") continue;
+        QString text;
+        for (const auto& view : section.view->subviews())
+            if (auto field = std::dynamic_pointer_cast<layout::SFLayoutTextView>(view))
+                text += field->plainText() + "|";
+        positions.push_back(text.section('|', 0, 0));
+        texts.push_back(text);
+    }
+    ASSERT_EQ(positions.size(), 4u);
+    EXPECT_EQ(positions[0], "1");
+    EXPECT_EQ(positions[1], "2");
+    EXPECT_EQ(positions[2], "3");
+    EXPECT_EQ(positions[3], "4.1");
+    EXPECT_TRUE(texts[1].contains("Raumkosten Schulungsort")) << texts[1].toStdString();
+    EXPECT_EQ(texts[3].count("4.1"), 1) << texts[3].toStdString();
 }
 
 }  // namespace

@@ -241,7 +241,13 @@ std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
     };
     const std::optional<SubstitutionDictionary> document = invoice.substitutionDictionary();
     if (invoice.items)
-        for (const auto& item : *invoice.items) add("item", item->substitutionDictionary());
+        for (size_t position = 0; position < invoice.items->size(); ++position) {
+            auto values = (*invoice.items)[position]->substitutionDictionary();
+            // A line whose identifier is too long for the column shows its running number.
+            if (values && !values->count("index") && (*invoice.items)[position]->lineID)
+                (*values)["index"] = std::to_string(position + 1);
+            add("item", values);
+        }
     if (invoice.notes)
         for (const auto& note : *invoice.notes) add("notes", note->substitutionDictionary());
     auto has = [&](const char* key) { return document && document->count(key) > 0; };
