@@ -83,6 +83,9 @@ struct CorpusCase {
     const char* element;
 };
 
+// Names the case in test listings (the default prints the pointers' bytes).
+void PrintTo(const CorpusCase& c, std::ostream* os) { *os << c.file; }
+
 class RenderedAttachments : public ::testing::TestWithParam<CorpusCase> {};
 
 TEST_P(RenderedAttachments, EmbeddedBinaryObjectsBecomeEmbeddedFiles) {
