@@ -9,6 +9,8 @@
 
 #include "layout/LLInvoiceRenderer.h"
 #include "layout/LayoutTemplate.h"
+#include "layout/SFLayoutPageView.h"
+#include "layout/SFLayoutTablePreviewView.h"
 #include "layout/SFLayoutTableSectionView.h"
 #include "layout/SFLayoutTextView.h"
 #include "model/LLInvoice.h"
@@ -179,6 +181,32 @@ TEST(RenderedPositions, LongLineIDsGoWithTheDescription) {
     EXPECT_EQ(positions[3], "4.1");
     EXPECT_TRUE(texts[1].contains("Raumkosten Schulungsort")) << texts[1].toStdString();
     EXPECT_EQ(texts[3].count("4.1"), 1) << texts[3].toStdString();
+}
+
+// An invoice with many references has a tall reference block: the table starts below it.
+TEST(RenderedPages, TableStartsBelowTheTextsAboveIt) {
+    const std::filesystem::path file =
+        std::filesystem::path(LEDGERLENS_CORPUS_DIR) /
+        "xrechnung/testsuite/technical-cases/cius/01.01_comprehensive_test_uncefact.xml";
+    if (!std::filesystem::exists(file)) GTEST_SKIP() << "corpus file not found: " << file;
+    auto document = platform::XmlDocument::parse(fileText(file));
+    ASSERT_TRUE(document);
+    auto invoice = model::LLInvoice::invoicesFromXML(document->root()).at(0);
+    std::string error;
+    auto layoutTemplate = layout::LayoutTemplate::named("Light", &error);
+    ASSERT_TRUE(layoutTemplate) << error;
+    layout::LLInvoiceRenderer renderer(*layoutTemplate);
+    auto pages = renderer.layoutPages(*invoice, false);
+    ASSERT_FALSE(pages.empty());
+    auto table = pages[0].view->tableView();
+    ASSERT_TRUE(table);
+    bool tallerThanPlanned = false;
+    for (const auto& view : pages[0].view->subviews()) {
+        if (view == table || view->frame().top() >= table->frame().top()) continue;
+        EXPECT_LE(view->frame().bottom(), table->frame().top());
+        tallerThanPlanned = tallerThanPlanned || view->frame().bottom() > 278;
+    }
+    EXPECT_TRUE(tallerThanPlanned) << "the case no longer has a tall block above the table";
 }
 
 }  // namespace

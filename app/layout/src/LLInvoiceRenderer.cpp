@@ -215,6 +215,21 @@ QByteArray withEmbeddedAttachments(const QByteArray& rendered, const LLInvoice& 
     return QByteArray::fromStdString(*bytes);
 }
 
+// Texts above the table grow with their values (many references): the table then starts
+// below the lowest of them instead of being drawn over them.
+void makeRoomAboveTable(SFLayoutPageView& page) {
+    auto table = page.tableView();
+    if (!table) return;
+    QRectF frame = table->frame();
+    double top = frame.top();
+    for (const auto& view : page.subviews())
+        if (view != table && view->frame().top() < frame.top())
+            top = std::max(top, view->frame().bottom() + 6.0);
+    if (top <= frame.top() || top >= frame.bottom() - 100.0) return;
+    frame.setTop(top);
+    table->setFrame(frame);
+}
+
 }  // namespace
 
 LLInvoiceRenderer::LLInvoiceRenderer(LayoutTemplate layoutTemplate)
@@ -325,6 +340,7 @@ std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvo
             break;
         }
         page->substituteValues(pageValues);
+        makeRoomAboveTable(*page);
         SectionList carried = totalsCarriedOver(*page, pending, identifiers);
         SectionList placed(pending.begin(), pending.end() - long(carried.size()));
         std::optional<SectionList> remainder = page->populateItems(placed);
