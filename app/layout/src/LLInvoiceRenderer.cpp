@@ -128,13 +128,13 @@ QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByte
 
 bool isTotalsSection(const std::string& identifier) {
     return identifier == "subtotal" || identifier == "net" || identifier == "tax" ||
-           identifier == "total" || identifier == "bank";
+           identifier == "total" || identifier == "bank" || identifier == "footer";
 }
 
 // The sections that must move to the next page so the totals block (net, taxes, amount due,
-// payee account and payment code)
-// stands on one page: the block from its first section on, when it would be split here and
-// something else precedes it on this page. Empty when nothing needs to move.
+// payee account and payment code, payment terms) stands on one page: the block from its first
+// section on, when it would be split here and something else precedes it on this page. Empty when
+// nothing needs to move.
 SectionList totalsCarriedOver(
     const SFLayoutPageView& page, const SectionList& pending,
     const std::map<const SFLayoutTableSectionView*, std::string>& identifiers) {
