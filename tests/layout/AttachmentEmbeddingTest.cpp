@@ -148,22 +148,28 @@ TEST(RenderedAttachmentsFromText, BrokenBase64IsLeftOutAndTheInvoiceStillRenders
     EXPECT_EQ(files.begin()->second, "hello world");
 }
 
+// A corpus invoice with the document it was read from; no invoice when the file is missing.
+struct CorpusInvoice {
+    explicit CorpusInvoice(const std::string& relative)
+        : file(std::filesystem::path(LEDGERLENS_CORPUS_DIR) / relative) {
+        if (!std::filesystem::exists(file)) return;
+        document = platform::XmlDocument::parse(fileText(file));
+        if (document) invoice = model::LLInvoice::invoicesFromXML(document->root()).at(0);
+    }
+    std::filesystem::path file;
+    std::shared_ptr<platform::XmlDocument> document;
+    std::shared_ptr<model::LLInvoice> invoice;
+};
+
 // Text line identifiers longer than the narrow position column stand under the description;
 // the column shows the running number instead of breaking the identifier letter by letter.
 TEST(RenderedPositions, LongLineIDsGoWithTheDescription) {
-    const std::filesystem::path file =
-        std::filesystem::path(LEDGERLENS_CORPUS_DIR) /
-        "xrechnung/testsuite/business-cases/standard/01.18a-INVOICE_ubl.xml";
-    if (!std::filesystem::exists(file)) GTEST_SKIP() << "corpus file not found: " << file;
-    auto document = platform::XmlDocument::parse(fileText(file));
-    ASSERT_TRUE(document);
-    auto invoice = model::LLInvoice::invoicesFromXML(document->root()).at(0);
+    CorpusInvoice read("xrechnung/testsuite/business-cases/standard/01.18a-INVOICE_ubl.xml");
+    if (!read.invoice) GTEST_SKIP() << "corpus file not found: " << read.file;
+    auto invoice = read.invoice;
     // A short identifier keeps its place.
     (*invoice->items)[3]->lineID = "4.1";
-    std::string error;
-    auto layoutTemplate = layout::LayoutTemplate::named("Light", &error);
-    ASSERT_TRUE(layoutTemplate) << error;
-    layout::LLInvoiceRenderer renderer(*layoutTemplate);
+    layout::LLInvoiceRenderer renderer(layout::LayoutTemplate::named("Light").value());
     std::vector<QString> positions, texts;
     for (const auto& section : renderer.sectionsForInvoice(*invoice)) {
         if (section.identifier != "item") continue;
@@ -185,17 +191,11 @@ TEST(RenderedPositions, LongLineIDsGoWithTheDescription) {
 
 // An invoice with many references has a tall reference block: the table starts below it.
 TEST(RenderedPages, TableStartsBelowTheTextsAboveIt) {
-    const std::filesystem::path file =
-        std::filesystem::path(LEDGERLENS_CORPUS_DIR) /
-        "xrechnung/testsuite/technical-cases/cius/01.01_comprehensive_test_uncefact.xml";
-    if (!std::filesystem::exists(file)) GTEST_SKIP() << "corpus file not found: " << file;
-    auto document = platform::XmlDocument::parse(fileText(file));
-    ASSERT_TRUE(document);
-    auto invoice = model::LLInvoice::invoicesFromXML(document->root()).at(0);
-    std::string error;
-    auto layoutTemplate = layout::LayoutTemplate::named("Light", &error);
-    ASSERT_TRUE(layoutTemplate) << error;
-    layout::LLInvoiceRenderer renderer(*layoutTemplate);
+    CorpusInvoice read(
+        "xrechnung/testsuite/technical-cases/cius/01.01_comprehensive_test_uncefact.xml");
+    if (!read.invoice) GTEST_SKIP() << "corpus file not found: " << read.file;
+    auto invoice = read.invoice;
+    layout::LLInvoiceRenderer renderer(layout::LayoutTemplate::named("Light").value());
     auto pages = renderer.layoutPages(*invoice, false);
     ASSERT_FALSE(pages.empty());
     auto table = pages[0].view->tableView();
