@@ -143,6 +143,7 @@ TEST(InvoiceRenderer, TheTotalsBlockIsNeverSplitAcrossPages) {
     // Enough line counts that the page break falls at every place inside the block.
     for (int lines = 10; lines <= 70; ++lines) {
         auto invoice = invoiceWithLines(lines);
+        invoice->conditions = "Payable within 30 days";
         for (int i = 0; i < 4; ++i)
             invoice->taxes->push_back(std::make_shared<model::LLInvoiceTax>());
         auto pages = renderer.layoutPages(*invoice, false);
@@ -157,6 +158,8 @@ TEST(InvoiceRenderer, TheTotalsBlockIsNeverSplitAcrossPages) {
             EXPECT_EQ(count("net"), 1) << lines << " lines";
             EXPECT_EQ(count("tax"), 5) << lines << " lines";
             EXPECT_EQ(count("total"), 1) << lines << " lines";
+            // The payment terms go with the amount due, not alone onto a page of their own.
+            EXPECT_EQ(count("footer"), 1) << lines << " lines";
             // Never the block alone under the header while lines could have preceded it.
             if (on.size() > 1 && on[1] == "net" && &page != &pages.front()) ++splitsAvoided;
         }

@@ -152,3 +152,38 @@ TEST(TextSubstitution, EmptiedListItemLosesItsBullet) {
     kept->substituteValues({});
     EXPECT_NE(kept->document().begin().textList(), nullptr);
 }
+
+// A one-line sender line that would wrap (into the rule under it) gets smaller type first and
+// loses whole parts from its end only when that is not enough.
+TEST(TextSubstitution, OneLineValuesStayOnOneLine) {
+    const QString html = "<span style=\"font-size:6.5pt;\">&lt;sender.formattedaddress/&gt;</span>";
+    struct Case {
+        const char* address;
+        const char* shown;  // nullptr: the whole address
+    };
+    const Case cases[] = {
+        {"Maria Remedios Sanchez Nuñez\nCampo Real, 74\n28023 Torrejón De La Calzada\nSpain",
+         nullptr},
+        {"Short GmbH\nStraße 1\n12345 Ort", nullptr},
+        {"A seller whose name alone takes up nearly the whole line of the window\n"
+         "A street with a name that is far too long as well 1234\n12345 Somewhere far away\n"
+         "Deutschland",
+         "A seller whose name alone takes up nearly the whole line of the window"},
+    };
+    for (const Case& c : cases) {
+        auto view = textView(html, 250);
+        view->singleLineValues = true;
+        view->substituteValues(dict({{"sender.formattedaddress", std::string(c.address)}}));
+        EXPECT_EQ(view->lineCount(), 1) << c.address;
+        QString whole = QString::fromUtf8(c.address);
+        whole.replace(QLatin1Char('\n'), QStringLiteral(" \u00B7 "));
+        EXPECT_EQ(view->plainText(), c.shown ? QString::fromUtf8(c.shown) : whole);
+    }
+    // Type does not shrink for a text that already fits.
+    auto fits = textView(html, 250);
+    fits->singleLineValues = true;
+    fits->substituteValues(dict({{"sender.formattedaddress", std::string("Short GmbH\nOrt")}}));
+    QTextCursor cursor(&fits->document());
+    cursor.setPosition(1);
+    EXPECT_DOUBLE_EQ(cursor.charFormat().fontPointSize(), 6.5);
+}

@@ -66,3 +66,57 @@ TEST(CorpusReader, FacturaeGoblWithPayeeAccount) {
     EXPECT_TRUE(read.invoice->seller->iban);
     EXPECT_GT(read.invoice->items->size(), 0u);
 }
+
+// Text values lose the white space and line breaks written around them in the XML.
+TEST(CorpusReader, TextValuesAreTrimmed) {
+    SKIP_WITHOUT_CORPUS();
+    auto read = readInvoice(readCorpusFile("zugferd/XML-Rechnung/UBL/EN16931_Rabatte.ubl.xml"));
+    ASSERT_TRUE(read.invoice);
+    const auto& inv = *read.invoice;
+    // Written as "\nRechnung gemäß … 01.03.2018. \n      \n      ".
+    EXPECT_EQ(inv.lead, "Rechnung gemäß Bestellung Nr. 2018-471331 vom 01.03.2018.");
+    ASSERT_TRUE(inv.notes && inv.notes->size() >= 2);
+    // Written as "#AAK#\nEs bestehen …\n\t\t\t\n      ".
+    EXPECT_EQ((*inv.notes)[0]->note, "Es bestehen Rabatt- und Bonusvereinbarungen.");
+    for (const auto& note : *inv.notes) {
+        ASSERT_TRUE(note->note);
+        EXPECT_EQ(std::string(" \t\r\n").find(note->note->front()), std::string::npos)
+            << "leading white space in " << *note->note;
+        EXPECT_EQ(std::string(" \t\r\n").find(note->note->back()), std::string::npos)
+            << "trailing white space in " << *note->note;
+    }
+}
+
+// Address lines 2 (AdditionalStreetName) and 3 (AddressLine) of UBL parties are both kept.
+TEST(CorpusReader, UBLAddressLinesTwoAndThree) {
+    SKIP_WITHOUT_CORPUS();
+    auto read = readInvoice(readCorpusFile(
+        "xrechnung/testsuite/technical-cases/cius/01.02_comprehensive_test_ubl.xml"));
+    ASSERT_TRUE(read.invoice && read.invoice->seller && read.invoice->buyer);
+    EXPECT_EQ(read.invoice->seller->lineOne, "[Seller address line 1]");
+    EXPECT_EQ(read.invoice->seller->lineTwo, "[Seller address line 2], [Seller address line 3]");
+    EXPECT_EQ(read.invoice->buyer->lineTwo, "[Buyer address line 2], [Buyer address line 3]");
+    ASSERT_TRUE(read.invoice->shipTo);
+    EXPECT_EQ(read.invoice->shipTo->lineTwo, "4. OG");
+}
+
+// The bollo is shown as its own totals row; it is part of the document total, not added on top.
+TEST(CorpusReader, FatturaPAStampDutyRow) {
+    SKIP_WITHOUT_CORPUS();
+    auto read = readInvoice(readCorpusFile("fatturapa/eigor/con-bollo.xml"));
+    ASSERT_TRUE(read.invoice);
+    const auto& inv = *read.invoice;
+    EXPECT_EQ(str(inv.stampDutyAmount), "2");
+    EXPECT_EQ(str(inv.finalAmount), "1302");
+    auto d = inv.substitutionDictionary();
+    ASSERT_TRUE(d);
+    ASSERT_TRUE(d->count("document.stampduty"));
+    const auto* shown = std::get_if<std::string>(&d->at("document.stampduty"));
+    ASSERT_TRUE(shown);
+    EXPECT_NE(shown->find('2'), std::string::npos) << *shown;
+
+    // Without a bollo there is no row.
+    auto plain = readInvoice(readCorpusFile("fatturapa/official/IT01234567890_FPA03.xml"));
+    ASSERT_TRUE(plain.invoice);
+    EXPECT_FALSE(plain.invoice->substitutionDictionary()->count("document.stampduty"));
+}

@@ -15,6 +15,8 @@
 #include "layout/SFLayoutPageView.h"
 #include "layout/SFLayoutTablePreviewView.h"
 #include "layout/SFLayoutTableSectionView.h"
+#include "pagewright/PagewrightPDFDocument.h"
+#include "pagewright/PagewrightPDFDocumentAttachment.h"
 #include "platform/Log.h"
 #include "platform/SFLocalizeHelper.h"
 
@@ -126,13 +128,13 @@ QByteArray underlayBackdrops(const QByteArray& rendered, const std::vector<QByte
 
 bool isTotalsSection(const std::string& identifier) {
     return identifier == "subtotal" || identifier == "net" || identifier == "tax" ||
-           identifier == "total" || identifier == "bank";
+           identifier == "total" || identifier == "bank" || identifier == "footer";
 }
 
 // The sections that must move to the next page so the totals block (net, taxes, amount due,
-// payee account and payment code)
-// stands on one page: the block from its first section on, when it would be split here and
-// something else precedes it on this page. Empty when nothing needs to move.
+// payee account and payment code, payment terms) stands on one page: the block from its first
+// section on, when it would be split here and something else precedes it on this page. Empty when
+// nothing needs to move.
 SectionList totalsCarriedOver(
     const SFLayoutPageView& page, const SectionList& pending,
     const std::map<const SFLayoutTableSectionView*, std::string>& identifiers) {
@@ -163,6 +165,71 @@ SectionList totalsCarriedOver(
     return SectionList(pending.begin() + long(start), pending.end());
 }
 
+// The bytes of an attachment written in base64; none when the text is not base64 or the bytes
+// would exceed what Pagewright accepts as one embedded file.
+std::optional<std::string> decodedAttachment(const model::EmbeddedAttachment& attachment) {
+    QByteArray text;
+    text.reserve(static_cast<qsizetype>(attachment.base64.size()));
+    for (char c : attachment.base64)
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n') text.append(c);
+    if (static_cast<size_t>(text.size()) / 4 * 3 >
+        pagewright::PagewrightPDFDocument::kMaximumAttachmentSize)
+        return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded) return std::nullopt;
+    return decoded.decoded.toStdString();
+}
+
+// The rendered PDF rebuilt by Pagewright with the invoice's embedded attachments as embedded
+// files. Attachments that cannot be decoded are left out (they stay listed on the page).
+QByteArray withEmbeddedAttachments(const QByteArray& rendered, const LLInvoice& invoice,
+                                   std::string* error) {
+    pagewright::PagewrightPDFDocument::AttachmentList files;
+    for (const auto& attachment : invoice.embeddedAttachments) {
+        auto bytes = decodedAttachment(attachment);
+        if (!bytes) {
+            platform::logLine("attachment " + attachment.name +
+                              " is not embedded: not base64 or too large");
+            continue;
+        }
+        auto file =
+            attachment.mimeType.empty()
+                ? pagewright::PagewrightPDFDocumentAttachment::attachmentWithDataName(
+                      std::move(*bytes), attachment.name)
+                : pagewright::PagewrightPDFDocumentAttachment::attachmentWithDataNameMimeType(
+                      std::move(*bytes), attachment.name, attachment.mimeType);
+        if (!attachment.description.empty()) file->setFileDescription(attachment.description);
+        files.push_back(std::move(file));
+    }
+    if (files.empty()) return rendered;
+    platform::Error problem;
+    auto document =
+        pagewright::PagewrightPDFDocument::initWithData(rendered.toStdString(), &problem);
+    // Set as a whole: addAttachment() refuses a name contained in an earlier one.
+    if (document) document->setAttachments(std::move(files));
+    auto bytes = document ? document->dataRepresentation(&problem) : std::nullopt;
+    if (!bytes) {
+        fail(error, "cannot embed the attachments: " + problem.localizedDescription);
+        return {};
+    }
+    return QByteArray::fromStdString(*bytes);
+}
+
+// Texts above the table grow with their values (many references): the table then starts
+// below the lowest of them instead of being drawn over them.
+void makeRoomAboveTable(SFLayoutPageView& page) {
+    auto table = page.tableView();
+    if (!table) return;
+    QRectF frame = table->frame();
+    double top = frame.top();
+    for (const auto& view : page.subviews())
+        if (view != table && view->frame().top() < frame.top())
+            top = std::max(top, view->frame().bottom() + 6.0);
+    if (top <= frame.top() || top >= frame.bottom() - 100.0) return;
+    frame.setTop(top);
+    table->setFrame(frame);
+}
+
 }  // namespace
 
 LLInvoiceRenderer::LLInvoiceRenderer(LayoutTemplate layoutTemplate)
@@ -189,7 +256,13 @@ std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
     };
     const std::optional<SubstitutionDictionary> document = invoice.substitutionDictionary();
     if (invoice.items)
-        for (const auto& item : *invoice.items) add("item", item->substitutionDictionary());
+        for (size_t position = 0; position < invoice.items->size(); ++position) {
+            auto values = (*invoice.items)[position]->substitutionDictionary();
+            // A line whose identifier is too long for the column shows its running number.
+            if (values && !values->count("index") && (*invoice.items)[position]->lineID)
+                (*values)["index"] = std::to_string(position + 1);
+            add("item", values);
+        }
     if (invoice.notes)
         for (const auto& note : *invoice.notes) add("notes", note->substitutionDictionary());
     auto has = [&](const char* key) { return document && document->count(key) > 0; };
@@ -267,6 +340,7 @@ std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvo
             break;
         }
         page->substituteValues(pageValues);
+        makeRoomAboveTable(*page);
         SectionList carried = totalsCarriedOver(*page, pending, identifiers);
         SectionList placed(pending.begin(), pending.end() - long(carried.size()));
         std::optional<SectionList> remainder = page->populateItems(placed);
@@ -346,7 +420,9 @@ QByteArray LLInvoiceRenderer::buildPDFWithBackDrop(const LLInvoice& invoice, boo
     }
     std::string title = platform::localizedString(model::documentTitleKey(invoice.documentKind));
     if (invoice.number) title += " " + *invoice.number;
-    return renderPDF(pages, title, error);
+    QByteArray bytes = renderPDF(pages, title, error);
+    if (bytes.isEmpty() || invoice.embeddedAttachments.empty()) return bytes;
+    return withEmbeddedAttachments(bytes, invoice, error);
 }
 
 }  // namespace layout

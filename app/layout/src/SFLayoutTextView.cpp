@@ -122,6 +122,7 @@ void SFLayoutTextView::substituteValues(const SubstitutionDictionary& values) {
     }
     replacePlaceholders(values);
     trimSpacesAndNewlinesWithAttributes();
+    if (singleLineValues) fitOnOneLine();
     truncateToMaximumLines();
     QRectF rect = frame();
     rect.setHeight(document_->isEmpty() ? 1.0 : usedHeight() + 1.0);
@@ -238,6 +239,47 @@ int SFLayoutTextView::lineCount() const {
     for (QTextBlock block = document_->begin(); block.isValid(); block = block.next())
         if (block.layout()) lines += block.layout()->lineCount();
     return lines;
+}
+
+void SFLayoutTextView::fitOnOneLine() {
+    if (document_->blockCount() != 1 || lineCount() <= 1) return;
+    // First smaller type, in steps of 5 %, down to what still prints legibly …
+    constexpr double kSmallestPoints = 5.0;
+    for (int step = 0; step < 20 && lineCount() > 1; ++step) {
+        struct Run {
+            int start, end;
+            QTextCharFormat format;
+        };
+        std::vector<Run> runs;
+        for (QTextBlock::iterator it = document_->begin().begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            QTextCharFormat format = fragment.charFormat();
+            const double points = format.fontPointSize() > 0
+                                      ? format.fontPointSize()
+                                      : document_->defaultFont().pointSizeF();
+            if (points * 0.95 < kSmallestPoints) continue;
+            format.setFontPointSize(points * 0.95);
+            runs.push_back({fragment.position(), fragment.position() + fragment.length(), format});
+        }
+        if (runs.empty()) break;
+        for (const Run& run : runs) {
+            QTextCursor cursor(document_.get());
+            cursor.setPosition(run.start);
+            cursor.setPosition(run.end, QTextCursor::KeepAnchor);
+            cursor.setCharFormat(run.format);
+        }
+    }
+    // … then whole parts from the end, so no part is cut in the middle.
+    const QString separator = QStringLiteral(" \u00b7 ");
+    while (lineCount() > 1) {
+        const QString text = plainText();
+        const qsizetype at = text.lastIndexOf(separator);
+        if (at <= 0) break;
+        QTextCursor cursor(document_.get());
+        cursor.setPosition(int(at));
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
 }
 
 void SFLayoutTextView::truncateToMaximumLines() {

@@ -65,6 +65,15 @@ Decimal sumOf(const std::vector<XmlNode>& nodes, const char* path, bool* any = n
     return sum;
 }
 
+// Keeps the base64 text of an embedded binary object; decoding waits until the bytes are needed.
+void addEmbeddedAttachment(LLInvoice& invoice, XmlNode object, const std::string& name,
+                           const std::string& description) {
+    auto base64 = stringForKeyPath(object, ".");
+    if (!base64 || base64->find_first_not_of(" \t\r\n") == std::string::npos) return;
+    invoice.embeddedAttachments.push_back({name, stringForKeyPath(object, "@mimeCode").value_or(""),
+                                           description, std::move(*base64)});
+}
+
 }  // namespace
 
 void LLInvoice::populateFromCIIXML(XmlNode root) {
@@ -122,8 +131,11 @@ void LLInvoice::populateFromCIIXML(XmlNode root) {
          nodesForKeyPath(root, "//ram:AdditionalReferencedDocument[ram:TypeCode='916']")) {
         auto name = orElse(stringForKeyPath(document, "ram:AttachmentBinaryObject/@filename"),
                            stringForKeyPath(document, "ram:IssuerAssignedID"));
-        if (name)
-            attachments.emplace_back(*name, stringForKeyPath(document, "ram:Name").value_or(""));
+        if (!name) continue;
+        const std::string description = stringForKeyPath(document, "ram:Name").value_or("");
+        attachments.emplace_back(*name, description);
+        if (XmlNode object = elementForKeyPath(document, "ram:AttachmentBinaryObject"))
+            addEmbeddedAttachment(*this, object, *name, description);
     }
 
     syntax = InvoiceSyntax::CII;
@@ -219,9 +231,13 @@ void LLInvoice::populateFromUBLXML(XmlNode root) {
         auto name = orElse(
             stringForKeyPath(document, "cac:Attachment/cbc:EmbeddedDocumentBinaryObject/@filename"),
             stringForKeyPath(document, "cbc:ID"));
-        if (name)
-            attachments.emplace_back(
-                *name, stringForKeyPath(document, "cbc:DocumentDescription").value_or(""));
+        if (!name) continue;
+        const std::string description =
+            stringForKeyPath(document, "cbc:DocumentDescription").value_or("");
+        attachments.emplace_back(*name, description);
+        if (XmlNode object =
+                elementForKeyPath(document, "cac:Attachment/cbc:EmbeddedDocumentBinaryObject"))
+            addEmbeddedAttachment(*this, object, *name, description);
     }
     if (XmlNode delivery = elementForKeyPath(root, "cac:Delivery")) {
         auto place = std::make_shared<LLInvoiceTradeParty>();

@@ -97,12 +97,22 @@ std::optional<std::string> unitName(const std::optional<std::string>& code) {
 }
 
 // The small print under a line: what identifies the item and how its amount comes about.
+// More characters than the position column holds at its size.
+bool hasLongLineID(std::string_view id) {
+    constexpr size_t kPositionCharacters = 6;
+    size_t characters = 0;
+    for (char c : trimmedText(id))
+        if ((static_cast<unsigned char>(c) & 0xc0) != 0x80) ++characters;  // UTF-8 lead bytes
+    return characters > kPositionCharacters;
+}
+
 std::string lineDetail(const LLInvoiceItem& item) {
     std::vector<std::string> parts;
     auto add = [&](const std::string& label, const std::optional<std::string>& value) {
         if (value && !trimmedText(*value).empty())
             parts.push_back(tr(label) + " " + singleLineText(*value));
     };
+    if (item.lineID && hasLongLineID(*item.lineID)) add("Line ID", item.lineID);
     add("Art. No.", item.sellerAssignedID);
     add("Buyer's No.", item.buyerAssignedID);
     add("GTIN", item.globalID);
@@ -300,7 +310,9 @@ std::string LLInvoiceTradeParty::description() const {
 
 std::optional<SubstitutionDictionary> LLInvoiceItem::substitutionDictionary() const {
     SubstitutionDictionary d;
-    setSubstitutionValue(d, "index", lineID);
+    // The position column is narrow: a longer identifier (a text such as "Raumkosten
+    // Schulungsort") is shown with the line's details and the column takes the running number.
+    if (lineID && !hasLongLineID(*lineID)) setSubstitutionValue(d, "index", lineID);
     // A line without a name (a text line) must not show its placeholder.
     d["title"] = singleLineText(string(productName));
     for (const char* key : {"quantity", "qty", "shortquantity"})

@@ -11,7 +11,7 @@ namespace layout {
 // A rich-text field of the template: fonts, colours, paragraph styles and lists, with
 // "<key/>" placeholders and "[…]" conditional ranges filled by substituteValues().
 class SFLayoutTextView : public LayoutView {
-public:
+  public:
     static constexpr int maximumNumberOfLines = 24;
 
     explicit SFLayoutTextView(std::string className = "SFLayoutTextView");
@@ -41,15 +41,17 @@ public:
 
     void drawRect(QPainter& painter, const DrawContext& context) const override;
 
-protected:
+  protected:
     void copyFieldsFrom(const LayoutView& source) override;
     void encodeFields(QJsonObject& archive) const override;
     void decodeFields(const QJsonObject& archive, const ArchiveContext& context) override;
 
-private:
+  private:
     void prepareDocument();
     void replacePlaceholders(const SubstitutionDictionary& values);
     void truncateToMaximumLines();
+    // A one-line text that wraps gets smaller type, then loses " · " parts from its end.
+    void fitOnOneLine();
 
     std::unique_ptr<QTextDocument> document_;
 };

@@ -14,6 +14,14 @@
 namespace model {
 
 // An earlier invoice this document refers to (a credit note's or a correction's original).
+// A supporting document whose bytes travel inside the invoice (base64, as written there).
+struct EmbeddedAttachment {
+    std::string name;
+    std::string mimeType;
+    std::string description;
+    std::string base64;
+};
+
 struct PrecedingInvoice {
     std::optional<std::string> number;
     std::optional<Date> issueDate;
@@ -71,6 +79,8 @@ class LLInvoice : public LLInvoiceElement {
     std::shared_ptr<LLInvoiceTradeParty> shipTo;
     // Supporting documents: file name (or reference) and description, as listed on the page.
     std::vector<std::pair<std::string, std::string>> attachments;
+    // Those of them that carry their bytes; external URIs are never followed.
+    std::vector<EmbeddedAttachment> embeddedAttachments;
 
     // Document type as written (UNTDID 1001 code, TipoDocumento, Facturae InvoiceClass) and
     // what it means to the recipient.
