@@ -102,6 +102,11 @@ ReadResult readFile(const std::string& path) {
     return {std::move(bytes), {}};
 }
 
+// Why --index found nothing in a file of `count` invoices.
+std::string holdsText(size_t count) {
+    return "the file holds " + std::to_string(count) + (count == 1 ? " invoice" : " invoices");
+}
+
 // The invoice at 1-based `index` of a document (a FatturaPA batch holds several); none when
 // the document has fewer.
 std::shared_ptr<model::LLInvoice> invoiceAt(platform::XmlNode root, size_t index, size_t* count) {
@@ -167,7 +172,7 @@ int show(const std::vector<std::string>& args) {
         size_t count = 0;
         auto invoice = invoiceAt(root, index, &count);
         if (!invoice) {
-            reportError(path, count ? "the file holds " + std::to_string(count) + " invoices"
+            reportError(path, count ? holdsText(count)
                                     : "not an invoice of a known syntax (root element <" +
                                           root.name() + ">)");
             status = 1;
@@ -311,8 +316,7 @@ ParsedInput readInput(const std::string& path, size_t index) {
     }
     size_t count = 0;
     input.invoice = invoiceAt(input.document->root(), index, &count);
-    if (!input.invoice && count)
-        input.error = "the file holds " + std::to_string(count) + " invoices";
+    if (!input.invoice && count) input.error = holdsText(count);
     return input;
 }
 
