@@ -163,6 +163,27 @@ TEST(Totals, FatturaPAWithoutDocumentTotalAddsUpTheTaxSummaries) {
     EXPECT_TRUE(invoice.finalAmountAsString);
 }
 
+TEST(Totals, FacturaeLineAmountsAddUpToTheSumOfLines) {
+    SKIP_WITHOUT_CORPUS();
+    // The first line of this file has a 5 % discount: 20 x 200 = 4000, less 200.
+    for (const char* file :
+         {"facturae/gobl/invoice-vat-irpf.xml", "facturae/gobl/invoice-vat-irpf-inc.xml",
+          "facturae/gobl/invoice-face.xml", "facturae/gobl/invoice-vat-provider.xml",
+          "facturae/fawno/factura_ejemplo.xml"}) {
+        auto read = readInvoice(readCorpusFile(file));
+        ASSERT_TRUE(read.invoice) << file;
+        const LLInvoice& invoice = *read.invoice;
+        ASSERT_TRUE(invoice.items && invoice.lineTotalAmount) << file;
+        platform::Decimal sum;
+        for (const auto& item : *invoice.items)
+            sum = sum + item->lineTotalAmount.value_or(platform::Decimal());
+        EXPECT_EQ(sum, *invoice.lineTotalAmount) << file;
+    }
+    auto read = readInvoice(readCorpusFile("facturae/gobl/invoice-vat-irpf.xml"));
+    ASSERT_TRUE(read.invoice && read.invoice->items && !read.invoice->items->empty());
+    EXPECT_EQ(read.invoice->items->front()->lineTotalAmount, platform::Decimal(3800));
+}
+
 TEST(Totals, FacturaeWithholdingIsNamedAndSubtracted) {
     SKIP_WITHOUT_CORPUS();
     LanguageScope english("en");

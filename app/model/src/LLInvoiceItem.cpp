@@ -164,7 +164,9 @@ void LLInvoiceItem::populateFromFacturaeXML(XmlNode line) {
     }
     netPrice = number("UnitPriceWithoutTax");
     vatRatePercent = number("TaxesOutputs/Tax/TaxRate");
-    lineTotalAmount = number("TotalCost");
+    // TotalCost is quantity times price; GrossAmount is after the line's discounts and
+    // charges, the amount the invoice's sum of lines adds up.
+    lineTotalAmount = orElse(number("GrossAmount"), number("TotalCost"));
     vatTypeCode = text("TaxesOutputs/Tax/TaxTypeCode");
 }
 
