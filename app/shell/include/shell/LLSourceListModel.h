@@ -49,6 +49,7 @@ class LLSourceListModel : public QAbstractItemModel {
     library::LLSourceTreeController controller_;
     QTreeView* view_ = nullptr;
     bool syncing_ = false;
+    bool openedAll_ = false;
 };
 
 }  // namespace shell

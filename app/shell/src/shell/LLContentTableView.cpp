@@ -37,9 +37,11 @@ void LLContentTableView::setContentController(LLContentArrayController* controll
     setModel(controller);
     horizontalHeader()->setSectionResizeMode(0, QHeaderView::Fixed);
     horizontalHeader()->resizeSection(0, 24);
-    horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-    for (int column = 2; column < controller->columnCount(); ++column)
-        horizontalHeader()->resizeSection(column, column == 5 ? 70 : 100);
+    // Seller, number, issued, due, currency, net, gross: wide enough for their usual texts.
+    const int widths[] = {220, 120, 100, 100, 70, 100, 100};
+    for (int column = 1; column < controller->columnCount() && column <= 7; ++column)
+        horizontalHeader()->resizeSection(column, widths[column - 1]);
+    horizontalHeader()->setStretchLastSection(true);
     // Nothing sorted until the user asks: the library's order.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
 }

@@ -274,7 +274,7 @@ void LLLibraryWindow::buildContent() {
     splitter_->setStretchFactor(0, 0);
     splitter_->setStretchFactor(1, 2);
     splitter_->setStretchFactor(2, 1);
-    splitter_->setSizes({170, 600, 330});
+    splitter_->setSizes({170, 720, 260});
     setCentralWidget(splitter_);
     statusBar()->setSizeGripEnabled(true);
 

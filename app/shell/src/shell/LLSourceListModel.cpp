@@ -40,6 +40,13 @@ void LLSourceListModel::setRecords(
     beginResetModel();
     syncing_ = true;
     controller_.setContent(transformer.transformedValue(records));
+    // A window whose saved state expands nothing shows the years of "All" once it has some;
+    // a later collapse in this window stays.
+    const auto& top = controller_.arrangedObjects().childNodes();
+    if (!openedAll_ && !top.empty() && !top.front()->isLeaf()) {
+        openedAll_ = true;
+        if (controller_.expandedUIDs().empty()) controller_.expandItem(top.front().get());
+    }
     syncing_ = false;
     endResetModel();
     showControllerState();
