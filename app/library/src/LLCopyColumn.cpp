@@ -132,6 +132,13 @@ std::string copyTextUsingInstructions(const std::vector<std::shared_ptr<LLInvoic
     return text;
 }
 
+std::string formattedCellValue(const LLInvoiceRecord& record, const LLCopyColumn& column) {
+    LLValue value = record.valueForKey(column.key);
+    if (std::holds_alternative<std::monostate>(value)) return kNull;
+    if (!column.transformerName) return cellOf(value);
+    return cell(formattedValue(value, column.transformerName));
+}
+
 std::string copyTextForRecords(const std::vector<std::shared_ptr<LLInvoiceRecord>>& records,
                                const std::vector<LLCopyColumn>& instructions) {
     std::string text = headerLine(instructions);

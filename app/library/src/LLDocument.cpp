@@ -5,6 +5,9 @@
 #include <random>
 #include <utility>
 
+#include "LLDocumentAlerts.h"
+#include "LLDocumentImporter.h"
+#include "LLDocumentValidator.h"
 #include "LLSerialQueue.h"
 #include "platform/Log.h"
 #include "platform/SFLocalizeHelper.h"
@@ -31,6 +34,13 @@ std::string randomSuffix() {
 }
 
 }  // namespace
+
+LLDocument::LLDocument()
+    : errorList_(std::make_unique<LLImportErrorList>()),
+      validator_(std::make_unique<LLDocumentValidator>()),
+      importer_(std::make_unique<LLDocumentImporter>(*validator_, *errorList_, [this] {
+          return importQueue_ && importQueue_->isWorkerThread();
+      })) {}
 
 std::shared_ptr<LLDocument> LLDocument::makeUntitled(platform::Error* error) {
     std::shared_ptr<LLDocument> document(new LLDocument());
@@ -62,7 +72,6 @@ bool LLDocument::attach(const fs::path& file, bool create, platform::Error* erro
     if (!main_) return false;
     storePath_ = file;
     if (!importQueue_) importQueue_ = std::make_unique<LLSerialQueue>();
-    if (!xsdCache_) xsdCache_ = std::make_shared<ruleweave::XSDSchemaCache>();
     return true;
 }
 
@@ -155,7 +164,7 @@ void LLDocument::close() {
     waitForImports();
     saveAll();
     importQueue_.reset();
-    importValidator_.reset();
+    validator_->resetImportValidator();
     main_.reset();
     if (!fileURL_) removeStoreFiles(storePath_);
 }
@@ -170,15 +179,7 @@ LLDocument::CloseDecision LLDocument::saveNewFile() {
     return CloseDecision::AskUnsavedChanges;
 }
 
-LLAlert LLDocument::unsavedChangesAlert() {
-    LLAlert alert;
-    alert.style = LLAlert::Style::Warning;
-    alert.messageText = platform::localizedString("Unsaved Changes");
-    alert.informativeText =
-        platform::localizedString("Do you want to keep the unsaved changes or delete the file?");
-    alert.buttons = {platform::localizedString("Keep"), platform::localizedString("Delete")};
-    return alert;
-}
+LLAlert LLDocument::unsavedChangesAlert() { return LLDocumentAlerts::unsavedChanges(); }
 
 int LLDocument::validationStatusForResult(int code) {
     return code >= 2 && code <= 4 ? code - 1 : 0;
@@ -186,26 +187,18 @@ int LLDocument::validationStatusForResult(int code) {
 
 // --- errors
 
-void LLDocument::resetErrors() {
-    std::lock_guard lock(errorsMutex_);
-    errors_.clear();
-}
+void LLDocument::resetErrors() { errorList_->reset(); }
 
 void LLDocument::addError(const std::string& description, const std::string& path,
                           const std::string& reason) {
-    std::lock_guard lock(errorsMutex_);
-    errors_.push_back({description, path, reason});
+    errorList_->add({description, path, reason});
 }
 
 std::vector<LLImportReplacement> LLDocument::takeReplacements() {
-    std::lock_guard lock(errorsMutex_);
-    return std::exchange(replacements_, {});
+    return errorList_->takeReplacements();
 }
 
-std::vector<LLImportError> LLDocument::errors() const {
-    std::lock_guard lock(errorsMutex_);
-    return errors_;
-}
+std::vector<LLImportError> LLDocument::errors() const { return errorList_->errors(); }
 
 void LLDocument::waitForImports() {
     if (importQueue_) importQueue_->waitUntilIdle();

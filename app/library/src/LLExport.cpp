@@ -178,6 +178,7 @@ LLExportSummary runExport(std::size_t total, const Resolve& resolve, const fs::p
         return run.summary();
     }
     for (std::size_t i = 0; i < total; ++i) {
+        if (options.cancelled && options.cancelled()) break;
         resolve(i, run);
         if (progress) progress(i + 1, total);
     }

@@ -28,6 +28,9 @@ std::vector<LLCopyColumn> invoiceListCopyInstructions();
 std::string copyTextUsingInstructions(const std::vector<std::shared_ptr<LLInvoiceRecord>>& arranged,
                                       std::vector<std::size_t> selectedRows,
                                       const std::vector<LLCopyColumn>& instructions);
+// One cell as the list shows and copies it: the column's transformer applied, an absent value
+// empty, tabs and line breaks made blanks.
+std::string formattedCellValue(const LLInvoiceRecord& record, const LLCopyColumn& column);
 // The same over the selected records themselves, in the given order.
 std::string copyTextForRecords(const std::vector<std::shared_ptr<LLInvoiceRecord>>& records,
                                const std::vector<LLCopyColumn>& instructions);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "library/LLImportErrorList.h"
 #include "library/LLObjectContext.h"
 #include "platform/Error.h"
 #include "platform/XmlDocument.h"
@@ -24,30 +25,9 @@ struct RWValidationResult;
 
 namespace library {
 
+class LLDocumentImporter;
+class LLDocumentValidator;
 class LLSerialQueue;
-
-// A problem with one file of an import run: one of the identifiers below, the file's path and,
-// where the system gave one, its reason ("Permission denied", "the PDF is encrypted", ...).
-struct LLImportError {
-    std::string description;
-    std::string path;
-    std::string reason;
-    bool operator==(const LLImportError&) const = default;
-};
-inline constexpr const char* kLLErrorNoXMLInPDF = "LLErrorNoXMLInPDF";
-inline constexpr const char* kLLErrorNoValidXML = "LLErrorNoValidXML";
-inline constexpr const char* kLLErrorNoSuchFile = "LLErrorNoSuchFile";
-inline constexpr const char* kLLErrorUnreadableFile = "LLErrorUnreadableFile";
-inline constexpr const char* kLLErrorUnreadablePDF = "LLErrorUnreadablePDF";
-inline constexpr const char* kLLErrorNotStored = "LLErrorNotStored";
-
-// A stored invoice that an import replaced with the one of `path`.
-struct LLImportReplacement {
-    std::string path;
-    std::string number;
-    std::string seller;
-    bool operator==(const LLImportReplacement&) const = default;
-};
 
 // Where import requests come from; each accepts other files (see acceptsFile).
 enum class LLImportEntryPoint { ImportCommand, Drop, OpenedFromSystem, InsideFolder };
@@ -69,6 +49,9 @@ struct LLImportObserver {
     // the run created or updated (in import order). A window resolves them in its main
     // context with objectsForURIStrings().
     std::function<void(std::vector<std::string> uriStrings)> finished;
+    // Asked on the import thread before each file; true ends the run there (what was imported
+    // stays, and `finished` is still called).
+    std::function<bool()> cancelled;
 };
 
 // The alert a library window shows instead of (or before) a result.
@@ -206,25 +189,9 @@ class LLDocument : public std::enable_shared_from_this<LLDocument> {
                                        ruleweave::RWSchematronValidator* validator = nullptr);
 
   private:
-    LLDocument() = default;
-    struct PreparedInvoice {
-        LLInvoiceRecord::Summary summary;
-        std::string received;
-        int validationResult = 0;
-    };
-    struct StoredPDF {
-        std::string received;
-        std::string rebuilt;
-    };
-    std::optional<PreparedInvoice> prepareInvoice(const std::string& xml);
-    std::shared_ptr<LLInvoiceRecord> storeInvoice(const PreparedInvoice& prepared,
-                                                  LLObjectContext& context, const StoredPDF* pdf,
-                                                  bool* replaced, platform::Error* error);
+    LLDocument();
     bool attach(const std::filesystem::path& file, bool create, platform::Error* error,
                 bool readOnly = false);
-    ruleweave::RWSchematronValidator& importValidator();
-    // The files a run handles for one path, in walking order (a folder's XML files).
-    static std::vector<std::filesystem::path> importFilesForPath(const std::filesystem::path& path);
     void runImport(const std::vector<std::filesystem::path>& paths,
                    const LLImportObserver& observer);
 
@@ -232,13 +199,10 @@ class LLDocument : public std::enable_shared_from_this<LLDocument> {
     std::filesystem::path storePath_;  // the file the store lives in (temporary while untitled)
     std::unique_ptr<LLObjectContext> main_;
     std::unique_ptr<LLSerialQueue> importQueue_;
-    std::shared_ptr<ruleweave::XSDSchemaCache> xsdCache_;
-    std::unique_ptr<ruleweave::RWSchematronValidator> importValidator_;  // import thread only
-    mutable std::mutex errorsMutex_;
-    std::vector<LLImportError> errors_;
-    std::vector<LLImportReplacement> replacements_;
-    mutable std::mutex rulesMutex_;
-    std::optional<std::filesystem::path> rulesDirectory_;
+    // Each responsibility behind the library has a class of its own.
+    std::unique_ptr<LLImportErrorList> errorList_;
+    std::unique_ptr<LLDocumentValidator> validator_;
+    std::unique_ptr<LLDocumentImporter> importer_;
 };
 
 }  // namespace library

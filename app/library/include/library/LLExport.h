@@ -25,6 +25,8 @@ struct LLExportSummary {
 struct LLExportOptions {
     bool prettyXML = false;   // the stored XML pretty-printed instead
     bool rebuiltPDF = false;  // the archival rebuild of an imported PDF instead
+    // Asked before each record; true stops the run (the files written so far stay whole).
+    std::function<bool()> cancelled;
 };
 
 // Called after each record with the records done and the total.

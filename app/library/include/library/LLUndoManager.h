@@ -17,6 +17,10 @@ class LLUndoManager {
     void undo();
     void redo();
     void removeAllActions();
+    // Actions registered between begin and end (nested pairs count once) become one step, so
+    // deleting several records is undone at once. Undoing a step registers its redo as one step.
+    void beginUndoGrouping();
+    void endUndoGrouping();
 
   private:
     struct Action {
@@ -27,6 +31,10 @@ class LLUndoManager {
     std::vector<Action> undoStack_;
     std::vector<Action> redoStack_;
     State state_ = State::Normal;
+    int groupingLevel_ = 0;
+    std::vector<Action> group_;
+    void push(Action entry);
+    void runGrouped(Action& action);
 };
 
 }  // namespace library

@@ -1,3 +1,5 @@
+#include "LLDocumentImporter.h"
+
 #include <libxml/tree.h>
 
 #include <algorithm>
@@ -6,6 +8,7 @@
 #include <cstring>
 #include <set>
 
+#include "LLDocumentValidator.h"
 #include "LLSerialQueue.h"
 #include "library/LLDocument.h"
 #include "model/KeyPath.h"
@@ -85,7 +88,16 @@ std::optional<std::string> LLDocument::duplicateKeyForXML(const std::string& xml
     return duplicateKey(*invoice);
 }
 
-std::vector<fs::path> LLDocument::importFilesForPath(const fs::path& path) {
+LLDocumentImporter::LLDocumentImporter(LLDocumentValidator& validator, LLImportErrorList& errors,
+                                       std::function<bool()> onImportThread)
+    : validator_(validator), errors_(errors), onImportThread_(std::move(onImportThread)) {}
+
+void LLDocumentImporter::addError(const std::string& description, const std::string& path,
+                                  const std::string& reason) {
+    errors_.add({description, path, reason});
+}
+
+std::vector<fs::path> LLDocumentImporter::importFilesForPath(const fs::path& path) {
     if (!isDirectory(path)) return {path};
     std::vector<fs::path> files;
     std::error_code ec;
@@ -94,14 +106,15 @@ std::vector<fs::path> LLDocument::importFilesForPath(const fs::path& path) {
              it(path, fs::directory_options::skip_permission_denied, ec),
          end;
          !ec && it != end; it.increment(ec)) {
-        if (acceptsFile(LLImportEntryPoint::InsideFolder, it->path())) files.push_back(it->path());
+        if (LLDocument::acceptsFile(LLImportEntryPoint::InsideFolder, it->path()))
+            files.push_back(it->path());
     }
     // Name order: the same folder imports in the same order on every machine.
     std::sort(files.begin(), files.end());
     return files;
 }
 
-std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importDirectory(
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importDirectory(
     const fs::path& directory, LLObjectContext& context) {
     std::vector<std::shared_ptr<LLInvoiceRecord>> records;
     for (const auto& file : importFilesForPath(directory)) {
@@ -178,11 +191,12 @@ std::vector<std::string> invoicesOfDocument(const std::string& xml) {
 
 }  // namespace
 
-std::optional<LLDocument::PreparedInvoice> LLDocument::prepareInvoice(const std::string& xml) {
+std::optional<LLDocumentImporter::PreparedInvoice> LLDocumentImporter::prepareInvoice(
+    const std::string& xml) {
     auto document = platform::XmlDocument::parse(xml);
     if (!document || !document->root()) return std::nullopt;
-    bool rules = hasRules();
-    if (rules && !validateXMLDocument(*document)) return std::nullopt;
+    bool rules = validator_.hasRules();
+    if (rules && !validator_.validateXMLDocument(*document)) return std::nullopt;
     auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(document->root());
     if (!invoice) return std::nullopt;
 
@@ -196,7 +210,7 @@ std::optional<LLDocument::PreparedInvoice> LLDocument::prepareInvoice(const std:
     if (invoice->seller) summary.sellerName = invoice->seller->name;
     summary.name = invoice->number;
     if (invoice->currency) summary.currencyCode = invoice->currency->name;
-    summary.identifier = duplicateKey(*invoice);
+    summary.identifier = LLDocument::duplicateKey(*invoice);
     summary.xml = document->serialize();
     prepared.received = xml;
     // Validated before the store is touched: the write lock is held only for the writes.
@@ -205,21 +219,23 @@ std::optional<LLDocument::PreparedInvoice> LLDocument::prepareInvoice(const std:
     } else {
         std::unique_ptr<ruleweave::RWSchematronValidator> own;
         ruleweave::RWSchematronValidator* validator = nullptr;
-        if (importQueue_ && importQueue_->isWorkerThread()) {
-            validator = &importValidator();
+        if (onImportThread_ && onImportThread_()) {
+            validator = &validator_.importValidator();
         } else {
-            own = newValidator();
+            own = validator_.newValidator();
             validator = own.get();
         }
-        prepared.validationResult = validationResultCodeForXML(summary.xml, *validator);
+        prepared.validationResult =
+            validator_.validationResultCodeForXML(summary.xml, *validator, nullptr, nullptr);
     }
     return prepared;
 }
 
-std::shared_ptr<LLInvoiceRecord> LLDocument::storeInvoice(const PreparedInvoice& prepared,
-                                                          LLObjectContext& context,
-                                                          const StoredPDF* pdf, bool* replaced,
-                                                          platform::Error* error) {
+std::shared_ptr<LLInvoiceRecord> LLDocumentImporter::storeInvoice(const PreparedInvoice& prepared,
+                                                                  LLObjectContext& context,
+                                                                  const StoredPDF* pdf,
+                                                                  bool* replaced,
+                                                                  platform::Error* error) {
     std::shared_ptr<LLInvoiceRecord> record;
     *replaced = false;
     // The look-up and the insert form one transaction: two imports of the same invoice at
@@ -248,8 +264,8 @@ std::shared_ptr<LLInvoiceRecord> LLDocument::storeInvoice(const PreparedInvoice&
     return record;
 }
 
-std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::path& file,
-                                                                     LLObjectContext& context) {
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importFile(
+    const fs::path& file, LLObjectContext& context) {
     std::vector<std::shared_ptr<LLInvoiceRecord>> records;
     std::string bytes, description;
     if (auto problem = readFile(file, &bytes, &description)) {
@@ -312,18 +328,16 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
             addError(kLLErrorNotStored, file.string(), error.localizedDescription);
             continue;
         }
-        if (replaced) {
-            std::lock_guard lock(errorsMutex_);
-            replacements_.push_back({file.string(), invoice.summary.name.value_or("(no number)"),
-                                     invoice.summary.sellerName.value_or("(no seller)")});
-        }
+        if (replaced)
+            errors_.addReplacement({file.string(), invoice.summary.name.value_or("(no number)"),
+                                    invoice.summary.sellerName.value_or("(no seller)")});
         records.push_back(std::move(record));
     }
     return records;
 }
 
-std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::string& xml,
-                                                                     LLObjectContext& context) {
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importData(
+    const std::string& xml, LLObjectContext& context) {
     std::vector<std::shared_ptr<LLInvoiceRecord>> records;
     for (const auto& single : invoicesOfDocument(xml)) {
         auto prepared = prepareInvoice(single);
@@ -336,9 +350,26 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::
     return records;
 }
 
-ruleweave::RWSchematronValidator& LLDocument::importValidator() {
-    if (!importValidator_) importValidator_ = newValidator();
-    return *importValidator_;
+// --- LLDocument's import, done by its importer
+
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importDirectory(
+    const fs::path& directory, LLObjectContext& context) {
+    return importer_->importDirectory(directory, context);
+}
+
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::path& file,
+                                                                     LLObjectContext& context) {
+    return importer_->importFile(file, context);
+}
+
+std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importData(const std::string& xml,
+                                                                     LLObjectContext& context) {
+    return importer_->importData(xml, context);
+}
+
+void LLDocument::runImport(const std::vector<fs::path>& paths, const LLImportObserver& observer) {
+    importer_->runImport(paths, observer,
+                         [this](platform::Error* error) { return newPrivateChildContext(error); });
 }
 
 void LLDocument::importPath(const std::optional<fs::path>& path, LLImportObserver observer) {
@@ -351,7 +382,9 @@ void LLDocument::importPaths(std::vector<fs::path> paths, LLImportObserver obser
                          observer = std::move(observer)] { self->runImport(paths, observer); });
 }
 
-void LLDocument::runImport(const std::vector<fs::path>& paths, const LLImportObserver& observer) {
+void LLDocumentImporter::runImport(const std::vector<fs::path>& paths,
+                                   const LLImportObserver& observer,
+                                   const ContextFactory& newPrivateChildContext) {
     std::vector<std::string> uris;
     std::set<std::string> seen;
     platform::Error error;
@@ -362,12 +395,18 @@ void LLDocument::runImport(const std::vector<fs::path>& paths, const LLImportObs
         return;
     }
     LLImportProgress progress;
+    bool stopped = false;
     for (const auto& path : paths) {
+        if (stopped) break;
         for (const auto& file : importFilesForPath(path)) {
+            if (observer.cancelled && observer.cancelled()) {
+                stopped = true;
+                break;
+            }
             auto records = importFile(file, *context);
             // Each file is committed on its own: a crash or a full disk later in the run loses
             // nothing that was already imported.
-            progress.replaced = takeReplacements();
+            progress.replaced = errors_.takeReplacements();
             if (context->save(&error)) {
                 progress.recordsCommitted += records.size();
             } else {

@@ -1,8 +1,11 @@
+#include "LLDocumentValidator.h"
+
 #include <unicode/ucnv.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
 
+#include "LLDocumentAlerts.h"
 #include "library/LLDocument.h"
 #include "platform/Log.h"
 #include "platform/Resources.h"
@@ -26,39 +29,32 @@ std::string nameOrUnknown(const LLInvoiceRecord& record) {
     return record.name() ? *record.name() : "Unknown";
 }
 
-std::string format(std::string pattern, const std::vector<std::string>& values) {
-    size_t from = 0;
-    for (const auto& value : values) {
-        size_t at = pattern.find("%@", from);
-        if (at == std::string::npos) break;
-        pattern.replace(at, 2, value);
-        from = at + value.size();
-    }
-    return pattern;
-}
-
 }  // namespace
 
-fs::path LLDocument::rulesDirectory() const {
+LLDocumentValidator::LLDocumentValidator()
+    : xsdCache_(std::make_shared<ruleweave::XSDSchemaCache>()) {}
+
+LLDocumentValidator::~LLDocumentValidator() = default;
+
+fs::path LLDocumentValidator::rulesDirectory() const {
     std::lock_guard lock(rulesMutex_);
     if (rulesDirectory_) return *rulesDirectory_;
     auto resources = platform::resourceDirectory();
     return resources ? *resources / "rules" : fs::path("resources/rules");
 }
 
-bool LLDocument::hasRules() const {
+bool LLDocumentValidator::hasRules() const {
     std::error_code ec;
     return fs::is_directory(rulesDirectory(), ec) && !fs::is_empty(rulesDirectory(), ec) && !ec;
 }
 
-void LLDocument::setRulesDirectory(fs::path directory) {
-    waitForImports();
+void LLDocumentValidator::setRulesDirectory(fs::path directory) {
     std::lock_guard lock(rulesMutex_);
     rulesDirectory_ = std::move(directory);
     importValidator_.reset();
 }
 
-std::unique_ptr<ruleweave::RWSchematronValidator> LLDocument::newValidator() const {
+std::unique_ptr<ruleweave::RWSchematronValidator> LLDocumentValidator::newValidator() const {
     auto validator = std::make_unique<ruleweave::RWSchematronValidator>();
     validator->addSchemaDirectory(rulesDirectory());
     validator->addSchemaDirectory(rulesDirectory() / "Schematron");
@@ -72,8 +68,8 @@ std::string LLDocument::xsdResourceFolderForRootName(const std::string& name) {
     return "UBL-XSD/maindoc";
 }
 
-std::vector<fs::path> LLDocument::xsdFilesForRootName(const std::string& name) const {
-    const std::string folder = xsdResourceFolderForRootName(name);
+std::vector<fs::path> LLDocumentValidator::xsdFilesForRootName(const std::string& name) const {
+    const std::string folder = LLDocument::xsdResourceFolderForRootName(name);
     std::vector<fs::path> files;
     std::error_code ec;
     fs::path directory = rulesDirectory() / folder;
@@ -89,7 +85,8 @@ std::vector<fs::path> LLDocument::xsdFilesForRootName(const std::string& name) c
     return files;
 }
 
-std::optional<std::string> LLDocument::validateXMLDocument(const platform::XmlDocument& document) {
+std::optional<std::string> LLDocumentValidator::validateXMLDocument(
+    const platform::XmlDocument& document) {
     auto root = document.root();
     if (!root) return std::nullopt;
     auto files = xsdFilesForRootName(root.name());
@@ -97,10 +94,9 @@ std::optional<std::string> LLDocument::validateXMLDocument(const platform::XmlDo
     return ruleweave::validateWithXSDs(document, files, nullptr, xsdCache_.get());
 }
 
-int LLDocument::validationResultCodeForXML(const std::optional<std::string>& xml,
-                                           ruleweave::RWSchematronValidator& validator,
-                                           std::shared_ptr<ruleweave::RWValidationResult>* result,
-                                           platform::Error* error) {
+int LLDocumentValidator::validationResultCodeForXML(
+    const std::optional<std::string>& xml, ruleweave::RWSchematronValidator& validator,
+    std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error) {
     if (!xml) return 0;
     if (!isUTF8(*xml)) return 5;
     auto outcome = validator.validateXMLWithAutoDetection(*xml, error);
@@ -114,37 +110,30 @@ int LLDocument::validationResultCodeForXML(const std::optional<std::string>& xml
     return code;
 }
 
-void LLDocument::validateInvoiceSilently(LLInvoiceRecord& record,
-                                         ruleweave::RWSchematronValidator* validator) {
+void LLDocumentValidator::validateInvoiceSilently(LLInvoiceRecord& record,
+                                                  ruleweave::RWSchematronValidator* validator) {
     std::unique_ptr<ruleweave::RWSchematronValidator> own;
     if (!validator) {
         own = newValidator();
         validator = own.get();
     }
-    record.setValidationResult(hasRules() ? validationResultCodeForXML(record.xml(), *validator)
-                                          : 0);
+    record.setValidationResult(
+        hasRules() ? validationResultCodeForXML(record.xml(), *validator, nullptr, nullptr) : 0);
 }
 
-LLDocument::ValidationOnRequest LLDocument::showValidation(
+LLDocument::ValidationOnRequest LLDocumentValidator::showValidation(
     LLInvoiceRecord& record, ruleweave::RWSchematronValidator* validator) {
-    ValidationOnRequest answer;
+    LLDocument::ValidationOnRequest answer;
     answer.displayName = record.name() ? *record.name() : "Invoice";
     auto xml = record.xml();
     if (!xml) {
-        answer.alert = LLAlert{LLAlert::Style::Warning,
-                               "No XML Data",
-                               format("Invoice '%@' has no XML data.", {nameOrUnknown(record)}),
-                               {}};
+        answer.alert = LLDocumentAlerts::noXMLData(nameOrUnknown(record));
         return answer;
     }
     if (!isUTF8(*xml)) {
         if (!record.setValidationResult(5) && record.managedObjectContext())
             answer.storeError = record.managedObjectContext()->lastStoreError();
-        answer.alert =
-            LLAlert{LLAlert::Style::Warning,
-                    "Invalid XML",
-                    format("Invoice '%@' contains invalid XML data.", {nameOrUnknown(record)}),
-                    {}};
+        answer.alert = LLDocumentAlerts::invalidXML(nameOrUnknown(record));
         return answer;
     }
     std::unique_ptr<ruleweave::RWSchematronValidator> own;
@@ -161,13 +150,56 @@ LLDocument::ValidationOnRequest LLDocument::showValidation(
     if (code == 6) {
         std::string reason =
             error.localizedDescription.empty() ? "Unknown error" : error.localizedDescription;
-        answer.alert =
-            LLAlert{LLAlert::Style::Critical,
-                    "Validation Error",
-                    format("Failed to validate '%@': %@", {nameOrUnknown(record), reason}),
-                    {}};
+        answer.alert = LLDocumentAlerts::validationError(nameOrUnknown(record), reason);
     }
     return answer;
+}
+
+ruleweave::RWSchematronValidator& LLDocumentValidator::importValidator() {
+    if (!importValidator_) importValidator_ = newValidator();
+    return *importValidator_;
+}
+
+void LLDocumentValidator::resetImportValidator() { importValidator_.reset(); }
+
+// --- LLDocument's validation, answered by its validator
+
+fs::path LLDocument::rulesDirectory() const { return validator_->rulesDirectory(); }
+
+bool LLDocument::hasRules() const { return validator_->hasRules(); }
+
+void LLDocument::setRulesDirectory(fs::path directory) {
+    waitForImports();
+    validator_->setRulesDirectory(std::move(directory));
+}
+
+std::unique_ptr<ruleweave::RWSchematronValidator> LLDocument::newValidator() const {
+    return validator_->newValidator();
+}
+
+std::vector<fs::path> LLDocument::xsdFilesForRootName(const std::string& name) const {
+    return validator_->xsdFilesForRootName(name);
+}
+
+std::optional<std::string> LLDocument::validateXMLDocument(const platform::XmlDocument& document) {
+    return validator_->validateXMLDocument(document);
+}
+
+int LLDocument::validationResultCodeForXML(const std::optional<std::string>& xml,
+                                           ruleweave::RWSchematronValidator& validator,
+                                           std::shared_ptr<ruleweave::RWValidationResult>* result,
+                                           platform::Error* error) {
+    return validator_->validationResultCodeForXML(xml, validator, result, error);
+}
+
+void LLDocument::validateInvoiceSilently(LLInvoiceRecord& record,
+                                         ruleweave::RWSchematronValidator* validator) {
+    validator_->validateInvoiceSilently(record, validator);
+}
+
+LLDocument::ValidationOnRequest LLDocument::showValidation(
+    LLInvoiceRecord& record, ruleweave::RWSchematronValidator* validator) {
+    return validator_->showValidation(record, validator);
 }
 
 }  // namespace library

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "library/LLDocument.h"
+
+namespace library {
+
+// The validation behind a library: the rules folder, the XSD gate of the import, the silent
+// validation of stored invoices and validation on request.
+class LLDocumentValidator {
+  public:
+    LLDocumentValidator();
+    ~LLDocumentValidator();
+
+    std::filesystem::path rulesDirectory() const;
+    bool hasRules() const;
+    void setRulesDirectory(std::filesystem::path directory);
+    std::vector<std::filesystem::path> xsdFilesForRootName(const std::string& qualifiedName) const;
+    std::optional<std::string> validateXMLDocument(const platform::XmlDocument& document);
+    int validationResultCodeForXML(const std::optional<std::string>& xml,
+                                   ruleweave::RWSchematronValidator& validator,
+                                   std::shared_ptr<ruleweave::RWValidationResult>* result,
+                                   platform::Error* error);
+    void validateInvoiceSilently(LLInvoiceRecord& record,
+                                 ruleweave::RWSchematronValidator* validator);
+    std::unique_ptr<ruleweave::RWSchematronValidator> newValidator() const;
+    LLDocument::ValidationOnRequest showValidation(LLInvoiceRecord& record,
+                                                   ruleweave::RWSchematronValidator* validator);
+
+    // The validator the import thread keeps across invoices (import thread only).
+    ruleweave::RWSchematronValidator& importValidator();
+    void resetImportValidator();
+
+  private:
+    mutable std::mutex rulesMutex_;
+    std::optional<std::filesystem::path> rulesDirectory_;
+    std::shared_ptr<ruleweave::XSDSchemaCache> xsdCache_;
+    std::unique_ptr<ruleweave::RWSchematronValidator> importValidator_;
+};
+
+}  // namespace library
