@@ -54,7 +54,7 @@ void LLPDFPagesView::layoutPages() {
         y += std::ceil(size.height() * scale_) + kGap;
         width = std::max(width, std::ceil(size.width() * scale_));
     }
-    contentSize_ = pageSizes_.empty() ? QSize() : QSize(int(width) + 2 * kGap, int(y));
+    contentSize_ = pageSizes_.empty() ? QSize(0, 0) : QSize(int(width) + 2 * kGap, int(y));
     // The scroll area stretches the view over its viewport but never below the pages' size.
     setMinimumSize(contentSize_);
     updateGeometry();
