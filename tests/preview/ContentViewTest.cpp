@@ -106,9 +106,9 @@ TEST_F(ContentView, APDFInvoiceShowsTheStoredPDFAndItsAttachments) {
     EXPECT_TRUE(attachments->isVisible());
     std::vector<std::string> names;
     for (const auto& attachment : attachments->attachments()) names.push_back(attachment.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"EN16931_Elektron_Aufmass.png",
-                                               "EN16931_Elektron_ElektronRapport.pdf",
-                                               "factur-x.xml"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"EN16931_Elektron_Aufmass.png",
+                                        "EN16931_Elektron_ElektronRapport.pdf", "factur-x.xml"}));
     EXPECT_EQ(attachments->listWidget()->count(), 3);
 
     TemporaryFolder folder;

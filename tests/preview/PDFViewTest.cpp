@@ -152,6 +152,24 @@ TEST_F(PDFView, DrawsOnlyThePagesInView) {
     EXPECT_GT(view.cachedPageCount(), drawn - 1);
 }
 
+TEST_F(PDFView, DocumentsShownInTurnEachShowTheirOwnPages) {
+    const QByteArray other = QByteArray::fromStdString(readCorpusFile(kThreePages));
+    LLPDFViewController fresh;
+    fresh.resize(view.size());
+    fresh.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&fresh));
+    for (const QByteArray& pdf : {rendered.pdf, other}) {
+        ASSERT_TRUE(fresh.setDocumentData(pdf));
+        const QImage expected = fresh.grab().toImage();
+        // Going back and forth reuses drawn pages of the document shown before.
+        for (const QByteArray& shown : {rendered.pdf, other, rendered.pdf, other, pdf}) {
+            ASSERT_TRUE(view.setDocumentData(shown));
+            view.grab();
+        }
+        EXPECT_EQ(view.grab().toImage(), expected);
+    }
+}
+
 TEST_F(PDFView, PrintsEveryPage) {
     ASSERT_TRUE(view.setDocumentData(QByteArray::fromStdString(readCorpusFile(kThreePages))));
     TemporaryFolder folder;
@@ -198,8 +216,7 @@ TEST_F(PDFView, ThePaymentCodeBadgeGrowsWhileTheMouseIsOverIt) {
     view.resize(700, 500);
     QTest::qWait(20);
     const QSize smaller = badge->parentWidget()->size();
-    EXPECT_EQ(badge->geometry().bottomRight(),
-              QPoint(smaller.width() - 21, smaller.height() - 21));
+    EXPECT_EQ(badge->geometry().bottomRight(), QPoint(smaller.width() - 21, smaller.height() - 21));
 }
 
 TEST_F(PDFView, NoBadgeWithoutAnAccountToPayTo) {

@@ -25,8 +25,8 @@ struct TestLibrary {
 
     TestLibrary() { document->setRulesDirectory(noRules.path()); }
     std::shared_ptr<library::LLInvoiceRecord> import(const std::string& corpusFile) {
-        auto records = document->importFile(corpusDir() / corpusFile,
-                                            document->managedObjectContext());
+        auto records =
+            document->importFile(corpusDir() / corpusFile, document->managedObjectContext());
         EXPECT_EQ(records.size(), 1u) << corpusFile;
         return records.empty() ? nullptr : records.front();
     }

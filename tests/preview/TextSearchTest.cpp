@@ -25,9 +25,8 @@ LLPageText line(const std::vector<QString>& words, double y = 100, LLPageText pa
 }
 
 std::vector<QRectF> find(const LLPageText& page, const char* value) {
-    return findNotationsInPage(page,
-                               preview::generatePossibleStringsForNumber(
-                                   *platform::Decimal::parse(value)));
+    return findNotationsInPage(
+        page, preview::generatePossibleStringsForNumber(*platform::Decimal::parse(value)));
 }
 
 TEST(TextSearch, FindsTheAmountInEveryNotationOnThePage) {

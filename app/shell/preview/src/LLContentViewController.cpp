@@ -67,6 +67,7 @@ LLContentViewController::LLContentViewController(QWidget* parent)
     splitter_->setStretchFactor(0, 2);
     splitter_->setStretchFactor(1, 3);
     splitter_->setChildrenCollapsible(false);
+    left->setMinimumWidth(260);
     stack_->addWidget(splitter_);
 
     connect(detailsView_, &LLInvoiceDetailsView::valueClicked, this,
@@ -119,6 +120,14 @@ void LLContentViewController::showInvoice(const library::LLInvoiceRecord& record
     attachmentsView_->setAttachments(preview.origin == LLInvoicePreview::Origin::Stored
                                          ? attachmentsOfPDF(preview.pdf)
                                          : std::vector<LLAttachment>());
+}
+
+void LLContentViewController::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (splitterPlaced_ || width() <= 0) return;
+    // The readable view takes a third; the PDF the rest.
+    splitter_->setSizes({width() / 3, width() - width() / 3});
+    splitterPlaced_ = true;
 }
 
 int LLContentViewController::selectValueInPDF(const QString& value) {

@@ -8,6 +8,11 @@
 #include "preview/LLValueTextField.h"
 
 namespace preview {
+namespace {
+
+constexpr int kMaximumLabelWidth = 190;
+
+}  // namespace
 
 LLInvoiceDetailsView::LLInvoiceDetailsView(QWidget* parent) : QScrollArea(parent) {
     setWidgetResizable(true);
@@ -33,8 +38,12 @@ void LLInvoiceDetailsView::setInvoice(const model::LLInvoice* invoice) {
             form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
             form->setRowWrapPolicy(QFormLayout::DontWrapRows);
             for (const LLReadableRow& row : section.rows) {
-                auto* label = new QLabel(QString::fromStdString(row.label), content);
-                label->setWordWrap(true);
+                // Long labels (names of lines) are shortened; the whole text is the tooltip.
+                const QString text = QString::fromStdString(row.label);
+                auto* label = new QLabel(content);
+                label->setText(
+                    label->fontMetrics().elidedText(text, Qt::ElideRight, kMaximumLabelWidth));
+                if (label->text() != text) label->setToolTip(text);
                 label->setForegroundRole(QPalette::PlaceholderText);
                 auto* field = new LLValueTextField(content);
                 field->setValue(

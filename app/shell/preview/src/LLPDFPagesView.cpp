@@ -14,8 +14,15 @@ LLPDFPagesView::LLPDFPagesView(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(false);
 }
 
-void LLPDFPagesView::setDocument(std::shared_ptr<Poppler::Document> document) {
+void LLPDFPagesView::setDocument(std::shared_ptr<Poppler::Document> document, QString key) {
+    if (!key_.isEmpty()) {
+        for (auto& [page, image] : images_) {
+            if (!image.isNull()) recent_.push_front({key_, page, scale_, std::move(image)});
+        }
+        while (recent_.size() > kRecentPages) recent_.pop_back();
+    }
     document_ = std::move(document);
+    key_ = document_ ? std::move(key) : QString();
     images_.clear();
     pageSizes_.clear();
     if (document_) {
@@ -81,6 +88,13 @@ const QImage& LLPDFPagesView::imageForPage(int page) {
     auto found = images_.find(page);
     if (found != images_.end()) return found->second;
     QImage image;
+    for (auto it = recent_.begin(); it != recent_.end(); ++it) {
+        if (it->key == key_ && it->page == page && it->scale == scale_ && !key_.isEmpty()) {
+            image = std::move(it->image);
+            recent_.erase(it);
+            return images_.emplace(page, std::move(image)).first->second;
+        }
+    }
     if (std::unique_ptr<Poppler::Page> popplerPage = document_->page(page)) {
         const double dpi = 72.0 * scale_ * devicePixelRatioF();
         image = popplerPage->renderToImage(dpi, dpi);

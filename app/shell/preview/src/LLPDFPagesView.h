@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QImage>
+#include <QString>
 #include <QWidget>
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -21,10 +23,13 @@ class LLPDFPagesView : public QWidget {
   public:
     static constexpr int kGap = 12;  // around and between pages, in pixels
     static constexpr int kKeptPages = 8;
+    static constexpr size_t kRecentPages = 8;  // of documents shown before
 
     explicit LLPDFPagesView(QWidget* parent = nullptr);
 
-    void setDocument(std::shared_ptr<Poppler::Document> document);
+    // `key` names the document's content: pages of recently shown documents are drawn again
+    // from their kept images when the same content comes back (going up and down a list).
+    void setDocument(std::shared_ptr<Poppler::Document> document, QString key = {});
     // Pixels per point.
     void setScale(double scale);
     double scale() const { return scale_; }
@@ -54,6 +59,14 @@ class LLPDFPagesView : public QWidget {
     double scale_ = 1.0;
     QSize contentSize_;
     std::map<int, QImage> images_;
+    QString key_;
+    struct RecentPage {
+        QString key;
+        int page;
+        double scale;
+        QImage image;
+    };
+    std::deque<RecentPage> recent_;  // most recent first
     const std::vector<LLValueMatch>* highlights_ = nullptr;
 };
 

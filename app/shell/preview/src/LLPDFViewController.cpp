@@ -81,6 +81,9 @@ LLPDFViewController::LLPDFViewController(QWidget* parent) : QWidget(parent) {
     qrView_ = new LLQRView(scrollArea_->viewport());
     qrView_->hide();
 
+    // The shortcuts act in this view only: a window may hold several.
+    for (QAction* action : {zoomOutAction_, zoomInAction_, printAction_})
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     updateActions();
 }
 
@@ -106,7 +109,8 @@ bool LLPDFViewController::setDocumentData(const QByteArray& pdf) {
     document_ = std::move(document);
     textIndex_ = std::make_unique<LLPDFTextIndex>(document_);
     highlights_.clear();
-    pagesView_->setDocument(document_);
+    pagesView_->setDocument(
+        document_, QString::number(qHash(pdf)) + QLatin1Char(':') + QString::number(pdf.size()));
     applyZoom(fitWidth_ ? fitWidthZoom() : zoom_, fitWidth_);
     scrollArea_->verticalScrollBar()->setValue(0);
     scrollArea_->horizontalScrollBar()->setValue(0);

@@ -78,7 +78,10 @@ std::vector<LLReadableSection> readableSections(const model::LLInvoice& invoice)
         for (const auto& item : *invoice.items) {
             if (!item) continue;
             std::string name = item->productName.value_or(item->productDescription.value_or(""));
-            if (item->lineID) name = *item->lineID + (name.empty() ? "" : "  ") + name;
+            // A short line number reads well before the name; some invoices put the name there.
+            if (item->lineID && item->lineID->size() <= 6 && *item->lineID != name) {
+                name = *item->lineID + (name.empty() ? "" : "  ") + name;
+            }
             lines.rows.push_back(amountRow(name, item->lineTotalAmount));
         }
         sections.push_back(std::move(lines));

@@ -48,6 +48,9 @@ class LLContentViewController : public QWidget {
     const std::shared_ptr<const model::LLInvoice>& invoice() const { return invoice_; }
     QLabel* summaryLabel() const { return summaryLabel_; }
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     void showInvoice(const library::LLInvoiceRecord& record);
 
@@ -57,6 +60,7 @@ class LLContentViewController : public QWidget {
     std::shared_ptr<const model::LLInvoice> invoice_;
     std::unique_ptr<LLInvoicePreviewSource> source_;
     Pane pane_ = Pane::NoSelection;
+    bool splitterPlaced_ = false;
 
     QStackedWidget* stack_;
     QLabel* noSelectionLabel_;
