@@ -68,10 +68,14 @@ std::vector<LLReadableSection> readableSections(const model::LLInvoice& invoice)
     addText(document, "Order Reference", invoice.buyerOrderReference);
     addText(document, "Payment Reference", invoice.paymentReference);
     addText(document, "Bank Account", invoice.creditTransferIBAN);
-    sections.push_back(std::move(document));
+    if (!document.rows.empty()) sections.push_back(std::move(document));
 
-    if (invoice.seller) sections.push_back(partySection("Seller", *invoice.seller));
-    if (invoice.buyer) sections.push_back(partySection("Buyer", *invoice.buyer));
+    for (const auto& [title, party] :
+         {std::pair{"Seller", invoice.seller.get()}, std::pair{"Buyer", invoice.buyer.get()}}) {
+        if (!party) continue;
+        LLReadableSection section = partySection(title, *party);
+        if (!section.rows.empty()) sections.push_back(std::move(section));
+    }
 
     if (invoice.items && !invoice.items->empty()) {
         LLReadableSection lines{tr("Lines"), {}};
