@@ -60,8 +60,9 @@ QString titleForMessage(const std::string& message) {
 
 QString ruleSetLabel(const RWRuleSet& ruleSet) {
     QString label = QString::fromStdString(ruleSet.name);
-    if (!ruleSet.version.empty())
-        label += QLatin1Char(' ') + QString::fromStdString(ruleSet.version);
+    const QString version = QString::fromStdString(ruleSet.version);
+    // XSD names often carry their version already ("UBL-CreditNote-2.1").
+    if (!version.isEmpty() && !label.endsWith(version)) label += QLatin1Char(' ') + version;
     if (ruleSet.isXSD) label += QStringLiteral(" (XSD)");
     return label;
 }

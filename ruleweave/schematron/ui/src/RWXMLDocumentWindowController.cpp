@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QSplitter>
 #include <QToolBar>
@@ -84,15 +85,25 @@ RWXMLDocumentWindowController::RWXMLDocumentWindowController(QWidget* parent)
     bar->setMovable(false);
     bar->setFloatable(false);
     bar->toggleViewAction()->setVisible(false);
-    auto* spacer = new QWidget(bar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    bar->addWidget(spacer);
-    statusButton_ = new QToolButton(bar);
+    // One widget filling the bar, so the button keeps its whole text beside the stretch.
+    auto* strip = new QWidget(bar);
+    strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    auto* stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(6, 0, 4, 0);
+    titleLabel_ = new QLabel(strip);
+    QFont titleFont = titleLabel_->font();
+    titleFont.setWeight(QFont::DemiBold);
+    titleLabel_->setFont(titleFont);
+    titleLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    stripLayout->addWidget(titleLabel_);
+    stripLayout->addStretch(1);
+    statusButton_ = new QToolButton(strip);
     statusButton_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     statusButton_->setAutoRaise(true);
     statusButton_->setIconSize(QSize(10, 10));
     statusButton_->setToolTip(localized("Show Validation Results"));
-    bar->addWidget(statusButton_);
+    stripLayout->addWidget(statusButton_);
+    bar->addWidget(strip);
     addToolBar(Qt::TopToolBarArea, bar);
     connect(statusButton_, &QToolButton::clicked, this,
             &RWXMLDocumentWindowController::showValidationSheet);
@@ -149,6 +160,7 @@ void RWXMLDocumentWindowController::performValidation(RWSchematronValidator& val
                                                       const std::string& xml,
                                                       const QString& fileName) {
     setWindowTitle(fileName);
+    titleLabel_->setText(fileName);
     xml_ = xml;
     xmlView_->setXML(xml);
 

@@ -9,6 +9,7 @@
 
 #include "ruleweave/RWValidationResult.h"
 
+class QLabel;
 class QSplitter;
 class QToolButton;
 
@@ -74,6 +75,7 @@ class RWXMLDocumentWindowController : public QMainWindow {
     QWidget* preview_ = nullptr;
     RWXMLTextView* xmlView_ = nullptr;
     QToolButton* statusButton_ = nullptr;
+    QLabel* titleLabel_ = nullptr;
     QPointer<RWValidationResultWindowController> sheet_;
     std::optional<RWValidationResult> result_;
     std::string xml_;
