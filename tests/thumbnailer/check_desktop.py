@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The desktop files agree with each other and with the freedesktop tools.
 
-Usage: check_desktop.py DESKTOP_SOURCE_DIR BUILD_DIR
+Usage: check_desktop.py DESKTOP_SOURCE_DIR BUILD_DIR [CORPUS_DIR]
 Installs the build into a scratch prefix and checks that the menu entry, icon, MIME types and
-thumbnailer stand where the desktop expects them and name programs that were installed.
+thumbnailer stand where the desktop expects them and name programs that were installed, and
+that the MIME database knows every invoice XML of the corpus by its root element.
 Exit 0 passed, 1 failed, 77 skipped (a freedesktop tool is missing).
 """
 import configparser
@@ -13,6 +14,10 @@ import subprocess
 import sys
 import tempfile
 import xml.etree.ElementTree as ET
+
+# Root elements Ledgerlens reads, by local name; the namespace decides in the MIME database.
+INVOICE_ROOTS = {"CrossIndustryInvoice", "CrossIndustryDocument", "Invoice", "CreditNote",
+                 "FatturaElettronica", "Facturae"}
 
 MIME_NS = "{http://www.freedesktop.org/standards/shared-mime-info}"
 SYSTEM_TYPES = {"application/pdf"}
@@ -29,8 +34,42 @@ def types(value):
     return [t for t in value.split(";") if t]
 
 
+def root_of(path):
+    """(namespace, local name) of a file's root element; none when it is not XML."""
+    try:
+        for _, element in ET.iterparse(path, events=("start",)):
+            tag = element.tag
+            return tuple(tag[1:].split("}", 1)) if tag.startswith("{") else ("", tag)
+    except (ET.ParseError, OSError, UnicodeDecodeError):
+        return None
+    return None
+
+
+def corpus_failures(corpus, namespaces, listed):
+    """Every invoice XML of the corpus has a MIME type of ours, and both files list it."""
+    failures, seen = [], 0
+    for folder, _, files in os.walk(corpus):
+        for name in sorted(files):
+            if not name.endswith(".xml"):
+                continue
+            root = root_of(os.path.join(folder, name))
+            if not root or root[1] not in INVOICE_ROOTS or not root[0]:
+                continue
+            seen += 1
+            mime = namespaces.get(root)
+            if mime is None:
+                failures.append(f"no MIME type for <{root[1]}> in {root[0]} "
+                                f"({os.path.relpath(os.path.join(folder, name), corpus)})")
+            elif mime not in listed:
+                failures.append(f"{mime} is not listed by the .desktop and .thumbnailer files")
+    if seen == 0:
+        failures.append(f"no invoice XML found in {corpus}")
+    return sorted(set(failures))
+
+
 def main():
     source, build = sys.argv[1], sys.argv[2]
+    corpus = sys.argv[3] if len(sys.argv) > 3 else None
     for tool in ("desktop-file-validate", "update-mime-database"):
         if not shutil.which(tool):
             print(f"SKIP: {tool} is not installed (scripts/bootstrap installs it)")
@@ -80,6 +119,14 @@ def main():
             for t in types(listed):
                 if t not in declared and t not in SYSTEM_TYPES:
                     failures.append(f"{name} lists {t}, which no MIME package declares")
+        if corpus and os.path.isdir(corpus):
+            with open(os.path.join(database, "XMLnamespaces"), encoding="utf-8") as f:
+                namespaces = {(ns, local): mime for ns, local, mime in
+                              (line.split() for line in f if line.strip())}
+            listed = set(types(app["MimeType"])) & set(types(thumb["MimeType"]))
+            failures += corpus_failures(corpus, namespaces, listed)
+        else:
+            print("note: no corpus; invoice XML detection not checked")
         if "application/x-ledgerlens-library" not in types(app["MimeType"]):
             failures.append("the program does not open its libraries")
         if app["Exec"] != "ledgerlens %F":
