@@ -358,10 +358,12 @@ void RWValidationWindowsTest::documentWindowValidatesAndOpensTheSheet() {
     if (!haveCorpusAndRules()) QSKIP("corpus or rules missing (../shared)");
     RWXMLDocumentWindowController window;
     window.setRulesDirectory(kRules);
+    QVERIFY(!window.statusButton()->isEnabled());
+    // Opened before the window is shown: the sheet waits for its window.
+    QVERIFY(!window.openFile(QString::fromStdString(kInvoiceWithErrors.string())));
+    QVERIFY(!window.validationResultWindowController()->isVisible());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.statusButton()->isEnabled());
-    QVERIFY(!window.openFile(QString::fromStdString(kInvoiceWithErrors.string())));
     QCOMPARE(window.windowTitle(), QStringLiteral("ubl-cn-br-de-16-test-code-O-2.xml"));
     QCOMPARE(window.status(), 3);
     QVERIFY(window.resultsTextView()->toPlainText().contains("<cbc:CreditNoteTypeCode>380"));
@@ -369,7 +371,7 @@ void RWValidationWindowsTest::documentWindowValidatesAndOpensTheSheet() {
     QCOMPARE(window.statusButton()->text(), QStringLiteral("2 error(s), 0 warning(s)"));
     // Errors open the sheet at once, modal to this window only.
     auto* sheet = window.validationResultWindowController();
-    QVERIFY(sheet && sheet->isVisible());
+    QTRY_VERIFY(sheet->isVisible());
     QCOMPARE(sheet->windowModality(), Qt::WindowModal);
     QCOMPARE(sheet->parentWidget(), &window);
     QVERIFY(rowWithCode(sheet->outlineView(), "UBL-SR-53"));

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -184,6 +185,7 @@ void RWXMLDocumentWindowController::performValidation(RWSchematronValidator& val
     sheet_->setXML(xml_);
     sheet_->displayResult(*result_, fileName);
 
+    sheetPending_ = false;
     if (isDetectionResult(*result_)) {
         status_ = 0;
         updateStatusButton(0, true);
@@ -211,7 +213,20 @@ void RWXMLDocumentWindowController::updateStatusButton(int status, bool enabled)
 }
 
 void RWXMLDocumentWindowController::showValidationSheet() {
-    if (sheet_) sheet_->showSheet();
+    if (!sheet_) return;
+    // A sheet belongs over its window: before the window is shown it waits for it.
+    if (!isVisible()) {
+        sheetPending_ = true;
+        return;
+    }
+    sheetPending_ = false;
+    sheet_->showSheet();
+}
+
+void RWXMLDocumentWindowController::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (sheetPending_)
+        QTimer::singleShot(0, this, &RWXMLDocumentWindowController::showValidationSheet);
 }
 
 }  // namespace ruleweave::ui

@@ -88,9 +88,10 @@ RWXMLSourceText::RWXMLSourceText(const std::string& xml) : utf8_(toUTF8(xml)) {
 
     xmlParserCtxtPtr parser = xmlCreateMemoryParserCtxt(utf8_.data(), int(utf8_.size()));
     if (!parser) return;
-    // The text is UTF-8 now, whatever its declaration says; nothing is loaded from outside.
-    xmlCtxtUseOptions(parser, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                                  XML_PARSE_IGNORE_ENC | XML_PARSE_HUGE);
+    // The text is UTF-8 now, whatever its declaration says. Nothing is loaded from outside,
+    // entities are not substituted, and libxml2's limits for hostile documents stay on.
+    xmlCtxtUseOptions(
+        parser, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC);
     ParseState state{parser->sax->startElementNs, &startTagEnds_};
     parser->_private = &state;
     parser->sax->startElementNs = startElement;

@@ -64,8 +64,12 @@ class RWXMLDocumentWindowController : public QMainWindow {
     RWXMLTextView* resultsTextView() const { return xmlView_; }
 
   public slots:
-    // Shows the validation sheet over this window (nothing before a validation).
+    // Shows the validation sheet over this window (nothing before a validation); before the
+    // window is shown, the sheet follows when it is.
     void showValidationSheet();
+
+  protected:
+    void showEvent(QShowEvent* event) override;
 
   private:
     void updateStatusButton(int status, bool enabled);
@@ -80,6 +84,7 @@ class RWXMLDocumentWindowController : public QMainWindow {
     std::optional<RWValidationResult> result_;
     std::string xml_;
     int status_ = 0;
+    bool sheetPending_ = false;  // asked for before the window was shown
     std::optional<std::filesystem::path> rulesDirectory_;
     std::unique_ptr<RWSchematronValidator> validator_;
 };
