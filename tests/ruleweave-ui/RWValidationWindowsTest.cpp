@@ -86,6 +86,7 @@ class RWValidationWindowsTest : public QObject {
     // --- the sheet over a real result
     void sheetShowsCountsRuleSetsAndFindings();
     void selectingAFindingMarksItsElement();
+    void selectingAnXSDFindingMarksTheElementItNames();
     void copyPutsTheSelectedRowsOnTheClipboard();
     void validResultListsTheRuleSetsWithGreenDots();
     void sheetSpeaksGerman();
@@ -286,6 +287,22 @@ void RWValidationWindowsTest::selectingAFindingMarksItsElement() {
     QTreeWidgetItem* detail = rowWithCode(outline, "UBL-SR-53")->child(0);
     selectRow(outline, detail);
     QCOMPARE(view->highlightedSpan()->line, 9);
+}
+
+void RWValidationWindowsTest::selectingAnXSDFindingMarksTheElementItNames() {
+    // The official FatturaPA example that fails its XSD: an element out of place.
+    const fs::path file = kCorpus / "fatturapa/official/IT01234567890_FPR02.xml";
+    if (!fs::exists(file) || !fs::is_directory(kRules))
+        QSKIP("corpus or rules missing (../shared)");
+    const std::string xml = readText(file);
+    RWValidationResultWindowController sheet(validate(xml), xml, "FPR02.xml");
+    QTreeWidget* outline = sheet.outlineView();
+    QCOMPARE(outline->topLevelItemCount(), 1);
+    QTreeWidgetItem* row = outline->topLevelItem(0);
+    QVERIFY2(row->text(0).contains("ContattiTrasmittente"), qPrintable(row->text(0)));
+    selectRow(outline, row);
+    QCOMPARE(sheet.xmlTextView()->highlightedText(), QStringLiteral("<ContattiTrasmittente/>"));
+    QCOMPARE(sheet.xmlTextView()->highlightedSpan()->line, 16);
 }
 
 void RWValidationWindowsTest::copyPutsTheSelectedRowsOnTheClipboard() {
