@@ -74,8 +74,8 @@ class RWValidationWindowsTest : public QObject {
     void init() { platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage("en"); }
 
     // --- the element a location names, found where the parser read it
-    void startTagForLocation_data();
-    void startTagForLocation();
+    void markedTagIsTheElementNotALookalikeOrComment_data();
+    void markedTagIsTheElementNotALookalikeOrComment();
     void startTagSurvivesOtherLineEndsAndEncodings();
     void xsdMessageMarksTheNamedElement();
 
@@ -100,7 +100,7 @@ class RWValidationWindowsTest : public QObject {
     void screenshots();
 };
 
-void RWValidationWindowsTest::startTagForLocation_data() {
+void RWValidationWindowsTest::markedTagIsTheElementNotALookalikeOrComment_data() {
     QTest::addColumn<QString>("location");
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("tag");  // empty: nothing is found
@@ -129,7 +129,7 @@ void RWValidationWindowsTest::startTagForLocation_data() {
     QTest::newRow("empty location") << "" << 0 << "";
 }
 
-void RWValidationWindowsTest::startTagForLocation() {
+void RWValidationWindowsTest::markedTagIsTheElementNotALookalikeOrComment() {
     QFETCH(QString, location);
     QFETCH(int, line);
     QFETCH(QString, tag);
