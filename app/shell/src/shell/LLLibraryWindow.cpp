@@ -577,6 +577,8 @@ void LLLibraryWindow::deleteSelection() {
     }
     auto records = table_->selectedRecords();
     if (records.empty()) return;
+    // The row after the deleted ones takes the selection.
+    const int next = int(table_->selectedRowNumbers().front());
     auto& context = document_->managedObjectContext();
     auto& undo = document_->undoManager();
     std::vector<std::string> failed;
@@ -586,8 +588,6 @@ void LLLibraryWindow::deleteSelection() {
         if (!context.deleteObject(record, &error)) failed.push_back(error.localizedDescription);
     }
     undo.endUndoGrouping();
-    // The row after the deleted ones takes the selection.
-    const int next = int(table_->selectedRowNumbers().front());
     table_->clearSelection();
     reloadContent();
     if (content_->rowCount() > 0) table_->selectRow(std::min(next, content_->rowCount() - 1));
