@@ -101,6 +101,22 @@ TEST(Export, FolderTreeBySellerAndNumberStaysInsideTheChosenFolder) {
     EXPECT_EQ(readFile(target / "ACME" / "B" / "B.pdf"), "%PDF-1.4 stored\n");
 }
 
+TEST(Export, ACancelledRunStopsBeforeItsNextRecord) {
+    TemporaryFolder dir;
+    TestLibrary library;
+    std::vector<std::shared_ptr<LLInvoiceRecord>> records{library.add(named("ACME", "1")),
+                                                          library.add(named("ACME", "2")),
+                                                          library.add(named("ACME", "3"))};
+    for (auto& record : records) record->setPdf(std::string("%PDF-1.4 stored\n"));
+    std::size_t asked = 0;
+    library::LLExportOptions options;
+    options.cancelled = [&] { return ++asked > 2; };  // cancel comes while the second is written
+    LLExportSummary summary = library::exportRecords(records, dir.path(), {}, options);
+    EXPECT_EQ(summary.records, 2u);
+    EXPECT_EQ(summary.filesWritten, 2u);
+    EXPECT_FALSE(fs::exists(dir.path() / "ACME" / "3"));
+}
+
 TEST(Export, XMLIsPrettyPrintedAndAPDFRendered) {
     SKIP_WITHOUT_CORPUS();
     TemporaryFolder dir;

@@ -344,6 +344,22 @@ TEST(LibraryImport, TheLastOwnerMayLetGoOnTheImportThread) {
     EXPECT_FALSE(fs::exists(store));
 }
 
+TEST(LibraryImport, ACancelledRunStopsBeforeItsNextFileAndKeepsWhatItStored) {
+    SKIP_WITHOUT_CORPUS();
+    auto document = LLDocument::makeUntitled();
+    std::promise<std::vector<std::string>> done;
+    std::atomic<bool> cancelled{false};
+    LLImportObserver observer;
+    observer.progress = [&](const LLImportProgress&) { cancelled = true; };
+    observer.cancelled = [&] { return cancelled.load(); };
+    observer.finished = [&](std::vector<std::string> uris) { done.set_value(std::move(uris)); };
+    document->importPaths({corpusDir() / kCII, corpusDir() / kUBL}, observer);
+    auto future = done.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(120)), std::future_status::ready);
+    EXPECT_EQ(future.get().size(), 1u);
+    EXPECT_EQ(document->managedObjectContext().countInvoices(), 1);
+}
+
 TEST(LibraryImport, TheDocumentMayBeLetGoFromAProgressCallback) {
     SKIP_WITHOUT_CORPUS();
     TemporaryFolder folder;

@@ -170,6 +170,38 @@ TEST(LibraryStore, DeleteInTheMainContextIsUndoableUnderTheSameURI) {
     EXPECT_NE(next->uriString(), uri);
 }
 
+TEST(LibraryStore, DeletingSeveralRecordsIsOneUndoStep) {
+    auto document = LLDocument::makeUntitled();
+    auto& context = document->managedObjectContext();
+    auto& undo = document->undoManager();
+    auto a = addInvoice(context, "a", platform::Date{2024, 1, 2});
+    auto b = addInvoice(context, "b", platform::Date{2024, 1, 3});
+    auto c = addInvoice(context, "c", platform::Date{2024, 1, 4});
+    undo.beginUndoGrouping();
+    ASSERT_TRUE(context.deleteObject(a));
+    ASSERT_TRUE(context.deleteObject(b));
+    undo.endUndoGrouping();
+    ASSERT_TRUE(context.deleteObject(c));  // a step of its own
+    EXPECT_EQ(context.countInvoices(), 0);
+    undo.undo();
+    EXPECT_EQ(context.countInvoices(), 1);
+    undo.undo();
+    EXPECT_EQ(context.countInvoices(), 3);
+    EXPECT_FALSE(undo.canUndo());
+    // The redo of the group is one step as well.
+    undo.redo();
+    EXPECT_EQ(context.countInvoices(), 1);
+    undo.undo();
+    EXPECT_EQ(context.countInvoices(), 3);
+    // An empty group leaves no step.
+    undo.redo();
+    undo.redo();
+    undo.beginUndoGrouping();
+    undo.endUndoGrouping();
+    undo.undo();
+    EXPECT_EQ(context.countInvoices(), 1);
+}
+
 TEST(LibraryStore, PredicatesAgreeInTheStoreAndInMemory) {
     auto document = LLDocument::makeUntitled();
     auto& context = document->managedObjectContext();

@@ -288,6 +288,23 @@ class LibraryWindowTest : public QObject {
         }
     }
 
+    void theImportCommandTakesXMLFilesAndFoldersButNoPDFs() {
+        QTemporaryDir folder;
+        QVERIFY(QFile::copy(smallCorpusFolder() + "/CII_example5.xml", folder.filePath("a.xml")));
+        const QString pdf = corpusDir() + "/zugferd/XML-Rechnung/FX/EN16931_Elektron.pdf";
+        window_->chooseImportPaths = [&] { return QStringList{pdf, folder.filePath("a.xml")}; };
+        QSignalSpy finished(window_, &LLLibraryWindow::importFinished);
+        window_->action("import")->trigger();
+        QVERIFY(finished.wait(120000));
+        // Only the XML file was handed to the import: its one record, no problem for the PDF.
+        QCOMPARE(finished.at(0).at(0).toStringList().size(), 1);
+        QVERIFY(window_->document()->errors().empty());
+        window_->chooseImportFolder = [&] { return folder.path(); };
+        window_->action("importFolder")->trigger();
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(finished.at(1).at(0).toStringList().size(), 1);
+    }
+
     void importProblemsAreListedInTheErrorSheet() {
         QTemporaryDir folder;
         QFile broken(folder.filePath("broken.xml"));

@@ -174,6 +174,40 @@ class ShellPartsTest : public QObject {
         shell::LLRecentDocuments().clear();
     }
 
+    void theSourceListKeepsItsStateAcrossWindows() {
+        REQUIRE_CORPUS();
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Books.ledgerlens");
+        std::string month;
+        {
+            auto* window = new LLLibraryWindow(library::LLDocument::open(path.toStdString(), true));
+            window->show();
+            QSignalSpy imported(window, &LLLibraryWindow::importFinished);
+            window->importPaths({smallCorpusFolder()});
+            QVERIFY(imported.wait(300000));
+            auto* tree = window->sourceList();
+            const QModelIndex year = tree->index(0, 0, tree->index(0, 0));
+            window->sourceView()->expand(year);
+            const QModelIndex first = tree->index(0, 0, year);
+            QVERIFY(first.isValid());
+            month = first.data(Qt::UserRole).toString().toStdString();
+            window->sourceView()->selectionModel()->select(first,
+                                                           QItemSelectionModel::ClearAndSelect);
+            QVERIFY(window->contentController()->rowCount() <
+                    int(window->contentController()->content().size()));
+            window->close();
+        }
+        auto* window = new LLLibraryWindow(library::LLDocument::open(path.toStdString()));
+        window->show();
+        auto selected = window->sourceList()->controller().selectedUIDs();
+        QCOMPARE(selected, std::vector<std::string>{month});
+        const QModelIndexList rows = window->sourceView()->selectionModel()->selectedRows();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.front().data(Qt::UserRole).toString().toStdString(), month);
+        QVERIFY(window->sourceView()->isExpanded(rows.front().parent()));
+        window->close();
+    }
+
     void busySheetStaysIndeterminateUntilBothValuesAreKnown() {
         QWidget parent;
         shell::CVMinimalBusyWindowController busy(&parent, 0);

@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "library/LLCopyColumn.h"
@@ -74,6 +76,8 @@ class LLContentArrayController : public QAbstractTableModel {
     QString searchString_;
     int sortColumn_ = -1;
     Qt::SortOrder sortOrder_ = Qt::AscendingOrder;
+    // URI → row of the arranged records, built when first asked after a change.
+    mutable std::unordered_map<std::string, int> rowsByURI_;
     mutable std::unique_ptr<QTemporaryDir> dragFolder_;
     mutable int dragCount_ = 0;
 };

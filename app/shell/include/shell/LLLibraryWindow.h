@@ -50,12 +50,14 @@ class LLLibraryWindow : public QMainWindow {
     QTreeView* sourceView() const { return sourceView_; }
     LLSourceListModel* sourceList() const { return sourceList_; }
     QLineEdit* searchField() const { return search_; }
-    // The window's commands by name: "import", "export", "validate", "copy", "delete", "undo",
-    // "redo", "save", "saveAs", "close", "new", "open", "about", "selectAll", "find", "quit".
+    // The window's commands by name: "import", "importFolder", "export", "validate", "copy",
+    // "delete", "undo", "redo", "save", "saveAs", "close", "new", "open", "about", "selectAll",
+    // "find", "quit".
     QAction* action(const QString& name) const;
 
     // Where the file choosers' answers come from; tests answer without a dialog.
     std::function<QStringList()> chooseImportPaths;
+    std::function<QString()> chooseImportFolder;
     std::function<QString()> chooseExportFolder;
     std::function<QString()> chooseSavePath;
 

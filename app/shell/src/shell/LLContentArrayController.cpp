@@ -71,6 +71,7 @@ void LLContentArrayController::rearrange() {
     beginResetModel();
     arranged_ = library::arrangeInvoices(content_, filter_, searchString_.toStdString());
     sortArranged();
+    rowsByURI_.clear();
     endResetModel();
     emit arrangedObjectsChanged();
 }
@@ -87,6 +88,7 @@ void LLContentArrayController::sort(int column, Qt::SortOrder order) {
         uris.push_back(record ? record->uriString() : std::string());
     }
     sortArranged();
+    rowsByURI_.clear();
     QModelIndexList after;
     for (std::size_t i = 0; i < uris.size(); ++i) {
         int row = uris[i].empty() ? -1 : rowForURIString(uris[i]);
@@ -121,9 +123,13 @@ std::shared_ptr<library::LLInvoiceRecord> LLContentArrayController::recordAtRow(
 }
 
 int LLContentArrayController::rowForURIString(const std::string& uri) const {
-    for (std::size_t i = 0; i < arranged_.size(); ++i)
-        if (arranged_[i]->uriString() == uri) return int(i);
-    return -1;
+    if (rowsByURI_.empty() && !arranged_.empty()) {
+        rowsByURI_.reserve(arranged_.size());
+        for (std::size_t i = 0; i < arranged_.size(); ++i)
+            rowsByURI_.emplace(arranged_[i]->uriString(), int(i));
+    }
+    auto it = rowsByURI_.find(uri);
+    return it == rowsByURI_.end() ? -1 : it->second;
 }
 
 int LLContentArrayController::rowCount(const QModelIndex& parent) const {

@@ -64,20 +64,25 @@ std::vector<std::shared_ptr<library::LLInvoiceRecord>> LLContentTableView::selec
 
 void LLContentTableView::selectURIStrings(const std::vector<std::string>& uris) {
     if (!controller_ || !selectionModel()) return;
+    std::vector<int> rows;
+    for (const auto& uri : uris)
+        if (const int row = controller_->rowForURIString(uri); row >= 0) rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // One range per run of rows: selecting a whole library stays one range.
     QItemSelection selection;
-    int first = -1;
-    for (const auto& uri : uris) {
-        const int row = controller_->rowForURIString(uri);
-        if (row < 0) continue;
-        selection.select(controller_->index(row, 0),
-                         controller_->index(row, controller_->columnCount() - 1));
-        if (first < 0 || row < first) first = row;
+    const int lastColumn = controller_->columnCount() - 1;
+    for (std::size_t i = 0; i < rows.size();) {
+        std::size_t end = i;
+        while (end + 1 < rows.size() && rows[end + 1] == rows[end] + 1) ++end;
+        selection.select(controller_->index(rows[i], 0), controller_->index(rows[end], lastColumn));
+        i = end + 1;
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (first >= 0) {
-        selectionModel()->setCurrentIndex(controller_->index(first, 1),
+    if (!rows.empty()) {
+        selectionModel()->setCurrentIndex(controller_->index(rows.front(), 1),
                                           QItemSelectionModel::NoUpdate);
-        scrollTo(controller_->index(first, 1));
+        scrollTo(controller_->index(rows.front(), 1));
     }
 }
 

@@ -97,6 +97,9 @@ LLLibraryWindow::LLLibraryWindow(std::shared_ptr<library::LLDocument> document, 
         if (dialog.exec() != QDialog::Accepted) return QStringList();
         return dialog.selectedFiles();
     };
+    chooseImportFolder = [this] {
+        return QFileDialog::getExistingDirectory(this, localizedString("Import Folder"));
+    };
     chooseExportFolder = [this] {
         QFileDialog dialog(this, localizedString("Select Export Folder"));
         dialog.setLabelText(QFileDialog::LookIn,
@@ -140,18 +143,26 @@ void LLLibraryWindow::buildActions() {
             &LLLibraryWindow::newLibraryRequested);
     connect(make("open", "Open…", QKeySequence::Open), &QAction::triggered, this,
             &LLLibraryWindow::openRequested);
+    auto importChosen = [this](const QStringList& paths) {
+        QStringList accepted;
+        for (const QString& path : paths)
+            if (library::LLDocument::acceptsFile(library::LLImportEntryPoint::ImportCommand,
+                                                 path.toStdString()))
+                accepted << path;
+        if (accepted.isEmpty()) return;
+        document_->resetErrors();
+        importPaths(accepted);
+    };
     connect(make("import", "Import…", QKeySequence(Qt::CTRL | Qt::Key_I)), &QAction::triggered,
-            this, [this] {
-                const QStringList paths = chooseImportPaths ? chooseImportPaths() : QStringList();
-                if (paths.isEmpty()) return;
-                QStringList accepted;
-                for (const QString& path : paths)
-                    if (library::LLDocument::acceptsFile(library::LLImportEntryPoint::ImportCommand,
-                                                         path.toStdString()))
-                        accepted << path;
-                document_->resetErrors();
-                importPaths(accepted);
+            this, [this, importChosen] {
+                importChosen(chooseImportPaths ? chooseImportPaths() : QStringList());
             });
+    // The file chooser takes files or a folder, not both: folders have their own item.
+    connect(
+        make("importFolder", "Import Folder…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)),
+        &QAction::triggered, this, [this, importChosen] {
+            importChosen(chooseImportFolder ? QStringList{chooseImportFolder()} : QStringList());
+        });
     connect(make("export", "Export…", QKeySequence(Qt::CTRL | Qt::Key_E)), &QAction::triggered,
             this, [this] {
                 const QString folder = chooseExportFolder ? chooseExportFolder() : QString();
@@ -209,6 +220,7 @@ void LLLibraryWindow::buildMenus() {
     });
     file->addSeparator();
     file->addAction(actions_["import"]);
+    file->addAction(actions_["importFolder"]);
     file->addAction(actions_["export"]);
     file->addSeparator();
     file->addAction(actions_["save"]);
@@ -565,6 +577,8 @@ void LLLibraryWindow::deleteSelection() {
     }
     auto records = table_->selectedRecords();
     if (records.empty()) return;
+    // The row after the deleted ones takes the selection.
+    const int next = int(table_->selectedRowNumbers().front());
     auto& context = document_->managedObjectContext();
     auto& undo = document_->undoManager();
     std::vector<std::string> failed;
@@ -574,8 +588,6 @@ void LLLibraryWindow::deleteSelection() {
         if (!context.deleteObject(record, &error)) failed.push_back(error.localizedDescription);
     }
     undo.endUndoGrouping();
-    // The row after the deleted ones takes the selection.
-    const int next = int(table_->selectedRowNumbers().front());
     table_->clearSelection();
     reloadContent();
     if (content_->rowCount() > 0) table_->selectRow(std::min(next, content_->rowCount() - 1));
