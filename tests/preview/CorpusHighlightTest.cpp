@@ -67,6 +67,6 @@ TEST(CorpusHighlight, HighlightsAgreeWithPdftotextOnEveryCorpusPDF) {
     // Most totals are printed as words of their own; the rest stand beside a currency sign.
     EXPECT_GT(printedWords, checkedValues);
     EXPECT_GE(highlights, printedWords);
-    std::cout << checkedValues << " totals, " << printedWords << " printed as words, "
-              << highlights << " highlights\n";
+    std::cout << checkedValues << " totals, " << printedWords << " printed as words, " << highlights
+              << " highlights\n";
 }
