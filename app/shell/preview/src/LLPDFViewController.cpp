@@ -195,9 +195,11 @@ double LLPDFViewController::fitWidthZoom() const {
     if (widest <= 0) return zoom_;
     // Measured without scroll bars and always leaving room for the vertical one: the zoom must
     // not depend on whether the bar shows, or fitting would switch it on and off in turn.
-    const int scrollBar = scrollArea_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int scrollBar = std::max(scrollArea_->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                                   scrollArea_->verticalScrollBar()->sizeHint().width());
+    // Two pixels for the rounding of the page's size up to whole pixels.
     const double available =
-        scrollArea_->maximumViewportSize().width() - 2.0 * LLPDFPagesView::kGap - scrollBar;
+        scrollArea_->maximumViewportSize().width() - 2.0 * LLPDFPagesView::kGap - scrollBar - 2;
     const double pixelsPerPoint = logicalDpiX() / 72.0;
     return available / (widest * pixelsPerPoint);
 }
