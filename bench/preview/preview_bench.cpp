@@ -85,8 +85,14 @@ int main(int argc, char** argv) {
 
     Timings cold, warm, stored;
     // Rendered: every XML invoice for the first time, then the last eight again (cached).
-    for (const auto& record : xmlRecords)
-        cold.milliseconds.push_back(showSelection(pane, document, record));
+    std::vector<std::pair<double, std::string>> slowest;
+    for (const auto& record : xmlRecords) {
+        const double ms = showSelection(pane, document, record);
+        cold.milliseconds.push_back(ms);
+        slowest.emplace_back(ms, record->name().value_or("?"));
+    }
+    std::sort(slowest.rbegin(), slowest.rend());
+    slowest.resize(std::min<size_t>(slowest.size(), 5));
     const size_t cached = std::min<size_t>(8, xmlRecords.size());
     for (int round = 0; round < 3; ++round) {
         for (size_t i = xmlRecords.size() - cached; i < xmlRecords.size(); ++i)
@@ -99,5 +105,8 @@ int main(int argc, char** argv) {
     cold.print("XML invoice, rendered (first showing)");
     warm.print("XML invoice, rendered (again, from the cache)");
     stored.print("PDF invoice, stored PDF");
+    std::cout << "slowest first showings:";
+    for (const auto& [ms, name] : slowest) std::cout << " " << name << " (" << ms << " ms)";
+    std::cout << "\n";
     return 0;
 }

@@ -52,6 +52,10 @@ TEST_F(ContentView, NoneOrSeveralInvoicesShowTheirPlaceholders) {
     // A null entry (a row whose record went away) does not count.
     pane.setSelection(library.document, {a, nullptr});
     EXPECT_EQ(pane.pane(), Pane::Invoice);
+    // The rows of a library that was closed meanwhile are not read.
+    library.document->close();
+    pane.setSelection(library.document, {a});
+    EXPECT_EQ(pane.pane(), Pane::NoSelection);
 }
 
 TEST_F(ContentView, AClickOnAnAmountHighlightsItWherePdftotextPutsIt) {

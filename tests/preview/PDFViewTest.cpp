@@ -120,6 +120,8 @@ TEST_F(PDFView, ZoomsInStepsAndFitsTheWidth) {
     const QRectF page = view.contentRectForPageRect(0, QRectF(0, 0, 595, 842));
     EXPECT_LE(page.right(), view.scrollArea()->viewport()->width());
     EXPECT_GT(page.width(), view.scrollArea()->viewport()->width() * 0.8);
+    QTest::qWait(20);
+    EXPECT_EQ(view.scrollArea()->horizontalScrollBar()->maximum(), 0) << "no sideways scrolling";
     const double fitted = view.zoom();
     view.zoomIn();
     EXPECT_FALSE(view.isFittingWidth());
@@ -136,6 +138,7 @@ TEST_F(PDFView, ZoomsInStepsAndFitsTheWidth) {
     QTest::qWait(20);
     EXPECT_LT(view.zoom(), wide);
     EXPECT_TRUE(view.isFittingWidth());
+    EXPECT_EQ(view.scrollArea()->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(PDFView, DrawsOnlyThePagesInView) {

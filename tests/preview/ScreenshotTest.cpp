@@ -1,5 +1,6 @@
 // Screenshots of the preview pane for the documentation and for looking at: one invoice with a
-// clicked amount highlighted, and the payment code badge grown, in English and German.
+// clicked amount highlighted, the payment code badge grown, two invoices selected and a PDF
+// invoice with its attachments, in English and German.
 // Written only when LEDGERLENS_SCREENSHOT_DIR names a folder.
 #include <QDir>
 #include <QEnterEvent>
@@ -42,6 +43,12 @@ void saveScreens(const QString& folder, const std::string& language) {
     QApplication::sendEvent(badge, &enter);
     QTest::qWait(LLQRView::kAnimationMilliseconds + 150);
     EXPECT_TRUE(pane.grab().save(folder + "/preview-qr-" + suffix));
+
+    auto other = library.import(kFacturXPDF);
+    pane.setSelection(library.document, {record, other});
+    EXPECT_TRUE(pane.grab().save(folder + "/preview-several-" + suffix));
+    pane.setSelection(library.document, {other});
+    EXPECT_TRUE(pane.grab().save(folder + "/preview-pdf-" + suffix));
 }
 
 }  // namespace

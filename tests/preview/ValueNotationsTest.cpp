@@ -26,6 +26,8 @@ struct NotationCase {
     std::vector<std::string> absent;
 };
 
+void PrintTo(const NotationCase& row, std::ostream* out) { *out << row.value; }
+
 class NotationTable : public ::testing::TestWithParam<NotationCase> {};
 
 TEST_P(NotationTable, HoldsTheUsualNotations) {
@@ -66,6 +68,15 @@ INSTANTIATE_TEST_SUITE_P(
                       "1'234'567.890"},
                      {"1.234567,89"}},
         NotationCase{"-1234567", 66, {"-1.234.567,00", "-1234.567,00"}, {"-.1234.567,00"}},
-        NotationCase{"0.12345", 6, {"0.12345", "0,1234500"}, {}}));
+        NotationCase{"0.12345", 6, {"0.12345", "0,1234500"}, {}}),
+    [](const ::testing::TestParamInfo<NotationCase>& info) {
+        std::string name = std::to_string(info.index) + "_";
+        for (const char* c = info.param.value; *c; ++c) {
+            name += *c == '-'   ? std::string("minus")
+                    : *c == '.' ? std::string("_")
+                                : std::string(1, *c);
+        }
+        return name;
+    });
 
 }  // namespace

@@ -80,7 +80,9 @@ LLContentViewController::~LLContentViewController() = default;
 void LLContentViewController::setSelection(
     std::shared_ptr<library::LLDocument> document,
     std::vector<std::shared_ptr<library::LLInvoiceRecord>> invoices) {
-    // Deleted records (undo, another window) are no longer there to show.
+    // Deleted records (undo, another window) are no longer there to show, and the records of a
+    // closed library cannot be read any more.
+    if (document && document->isClosed()) invoices.clear();
     std::erase_if(invoices, [](const auto& record) { return !record || record->isDeleted(); });
     document_ = std::move(document);
     invoices_ = std::move(invoices);

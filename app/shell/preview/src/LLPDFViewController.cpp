@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -192,9 +193,13 @@ void LLPDFViewController::fitWidth() { applyZoom(fitWidthZoom(), true); }
 double LLPDFViewController::fitWidthZoom() const {
     const double widest = pagesView_->widestPageInPoints();
     if (widest <= 0) return zoom_;
-    const int scrollBar = scrollArea_->verticalScrollBar()->sizeHint().width();
+    // Measured without scroll bars and always leaving room for the vertical one: the zoom must
+    // not depend on whether the bar shows, or fitting would switch it on and off in turn.
+    const int scrollBar = std::max(scrollArea_->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                                   scrollArea_->verticalScrollBar()->sizeHint().width());
+    // Two pixels for the rounding of the page's size up to whole pixels.
     const double available =
-        scrollArea_->viewport()->width() - 2.0 * LLPDFPagesView::kGap - scrollBar;
+        scrollArea_->maximumViewportSize().width() - 2.0 * LLPDFPagesView::kGap - scrollBar - 2;
     const double pixelsPerPoint = logicalDpiX() / 72.0;
     return available / (widest * pixelsPerPoint);
 }

@@ -7,7 +7,10 @@ namespace preview {
 LLValueTextField::LLValueTextField(QWidget* parent) : QLineEdit(parent) {
     setReadOnly(true);
     setFrame(false);
-    setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+    // On the view's background like a label (a palette: style sheets cost time per field).
+    QPalette transparent = palette();
+    transparent.setColor(QPalette::Base, Qt::transparent);
+    setPalette(transparent);
 }
 
 void LLValueTextField::setValue(const QString& text, const QString& value) {
