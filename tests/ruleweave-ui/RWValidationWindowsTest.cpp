@@ -90,6 +90,8 @@ class RWValidationWindowsTest : public QObject {
     void copyPutsTheSelectedRowsOnTheClipboard();
     void validResultListsTheRuleSetsWithGreenDots();
     void sheetSpeaksGerman();
+    void incompleteRuleSetsAreToldInTheSheet();
+    void openSheetIsModalToItsWindowAndGoesWhenClosed();
 
     // --- the window of a file opened on its own
     void documentWindowValidatesAndOpensTheSheet();
@@ -369,6 +371,36 @@ void RWValidationWindowsTest::sheetSpeaksGerman() {
              qPrintable(sheet.summaryLabel()->text()));
     QCOMPARE(sheet.closeButton()->text(), QStringLiteral("Schließen"));
     QVERIFY(sheet.schemasLabel()->text().startsWith("Regelwerke: "));
+}
+
+void RWValidationWindowsTest::incompleteRuleSetsAreToldInTheSheet() {
+    RWValidationResult result;
+    result.ruleSets.push_back({"EN16931-CII", "1.3.16", "/rules/EN16931-CII.sch", false});
+    result.profile = "EN16931";
+    result.profileMatch = "exact";
+    RWValidationResultWindowController complete(result, "", "a.xml");
+    QVERIFY(complete.notesLabel()->isHidden());
+    QVERIFY(!complete.xmlTextView()->isVisibleTo(&complete));  // no XML, no pane
+    QCOMPARE(complete.schemasLabel()->text(),
+             QStringLiteral("Rule sets: EN16931-CII 1.3.16 · Profile: EN16931"));
+
+    result.engineProblems.push_back({"EN16931-CII", "unknown function", 3});
+    RWValidationResultWindowController incomplete(result, "", "a.xml");
+    QVERIFY(!incomplete.notesLabel()->isHidden());
+    QVERIFY(incomplete.notesLabel()->text().startsWith("EN16931-CII: 3 expression(s)"));
+}
+
+void RWValidationWindowsTest::openSheetIsModalToItsWindowAndGoesWhenClosed() {
+    QWidget window;
+    window.show();
+    QPointer<RWValidationResultWindowController> sheet =
+        RWValidationResultWindowController::openSheet(RWValidationResult{}, "<a/>", "a.xml",
+                                                      &window);
+    QVERIFY(sheet->isVisible());
+    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+    QVERIFY(sheet->xmlTextView()->isVisibleTo(sheet));
+    sheet->closeButton()->click();
+    QTRY_VERIFY(sheet.isNull());
 }
 
 void RWValidationWindowsTest::documentWindowValidatesAndOpensTheSheet() {
