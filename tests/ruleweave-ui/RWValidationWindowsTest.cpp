@@ -2,9 +2,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -481,6 +483,13 @@ void RWValidationWindowsTest::documentWindowWithoutRulesIsNotValidated() {
     QCOMPARE(sheet->outlineView()->topLevelItemCount(), 1);
     QCOMPARE(sheet->outlineView()->topLevelItem(0)->text(0),
              QStringLiteral("No validation schemas found for this document type"));
+    // A name with quotes, a shell expression and umlauts is just a name.
+    QTemporaryDir dir;
+    const QString odd = dir.filePath(QStringLiteral("Rechnung für \"Müller\" $(rm -rf x).xml"));
+    QVERIFY(QFile::copy(QString::fromStdString((kData / "party-lookalikes.xml").string()), odd));
+    QVERIFY(!window.openFile(odd));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Rechnung für \"Müller\" $(rm -rf x).xml"));
+    QVERIFY(window.resultsTextView()->toPlainText().contains("LOOKALIKE-1"));
     // Not XML at all: the parser's reason is the finding, the text is still shown.
     window.showXML("this is <not xml", "notes.txt");
     QCOMPARE(window.status(), 0);
