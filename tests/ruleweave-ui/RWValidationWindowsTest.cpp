@@ -2,8 +2,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -90,6 +93,8 @@ class RWValidationWindowsTest : public QObject {
     void copyPutsTheSelectedRowsOnTheClipboard();
     void validResultListsTheRuleSetsWithGreenDots();
     void sheetSpeaksGerman();
+    void incompleteRuleSetsAreToldInTheSheet();
+    void openSheetIsModalToItsWindowAndGoesWhenClosed();
 
     // --- the window of a file opened on its own
     void documentWindowValidatesAndOpensTheSheet();
@@ -157,9 +162,17 @@ void RWValidationWindowsTest::startTagSurvivesOtherLineEndsAndEncodings() {
     latin1.replace(latin1.find("Seller and buyer"), 16, "Verk\xE4ufer und K\xE4ufer");
     // A byte order mark ahead of the declaration.
     std::string bom = "\xEF\xBB\xBF" + original;
-    for (const std::string* xml : {&crlf, &latin1, &bom}) {
+    // UTF-16 without byte order mark: libxml2 knows it by its first bytes.
+    std::string utf16 = original;
+    utf16.replace(utf16.find("UTF-8"), 5, "UTF-16");
+    QStringEncoder encoder(QStringEncoder::Utf16LE);
+    QByteArray wide = encoder(QString::fromStdString(utf16));
+    utf16.assign(wide.constData(), size_t(wide.size()));
+    std::string utf16bom = "\xFF\xFE" + utf16;
+    for (const std::string* xml : {&crlf, &latin1, &bom, &utf16, &utf16bom}) {
         RWXMLSourceText source(*xml);
         QVERIFY(source.isParsed());
+        QVERIFY(source.text().startsWith("<?xml version"));  // no byte order mark shown
         auto span = source.startTagForLocation(location);
         QVERIFY(span);
         QCOMPARE(source.text().mid(span->start, span->length), QStringLiteral("<cac:Party>"));
@@ -371,6 +384,36 @@ void RWValidationWindowsTest::sheetSpeaksGerman() {
     QVERIFY(sheet.schemasLabel()->text().startsWith("Regelwerke: "));
 }
 
+void RWValidationWindowsTest::incompleteRuleSetsAreToldInTheSheet() {
+    RWValidationResult result;
+    result.ruleSets.push_back({"EN16931-CII", "1.3.16", "/rules/EN16931-CII.sch", false});
+    result.profile = "EN16931";
+    result.profileMatch = "exact";
+    RWValidationResultWindowController complete(result, "", "a.xml");
+    QVERIFY(complete.notesLabel()->isHidden());
+    QVERIFY(!complete.xmlTextView()->isVisibleTo(&complete));  // no XML, no pane
+    QCOMPARE(complete.schemasLabel()->text(),
+             QStringLiteral("Rule sets: EN16931-CII 1.3.16 · Profile: EN16931"));
+
+    result.engineProblems.push_back({"EN16931-CII", "unknown function", 3});
+    RWValidationResultWindowController incomplete(result, "", "a.xml");
+    QVERIFY(!incomplete.notesLabel()->isHidden());
+    QVERIFY(incomplete.notesLabel()->text().startsWith("EN16931-CII: 3 expression(s)"));
+}
+
+void RWValidationWindowsTest::openSheetIsModalToItsWindowAndGoesWhenClosed() {
+    QWidget window;
+    window.show();
+    QPointer<RWValidationResultWindowController> sheet =
+        RWValidationResultWindowController::openSheet(RWValidationResult{}, "<a/>", "a.xml",
+                                                      &window);
+    QVERIFY(sheet->isVisible());
+    QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+    QVERIFY(sheet->xmlTextView()->isVisibleTo(sheet));
+    sheet->closeButton()->click();
+    QTRY_VERIFY(sheet.isNull());
+}
+
 void RWValidationWindowsTest::documentWindowValidatesAndOpensTheSheet() {
     if (!haveCorpusAndRules()) QSKIP("corpus or rules missing (../shared)");
     RWXMLDocumentWindowController window;
@@ -440,6 +483,13 @@ void RWValidationWindowsTest::documentWindowWithoutRulesIsNotValidated() {
     QCOMPARE(sheet->outlineView()->topLevelItemCount(), 1);
     QCOMPARE(sheet->outlineView()->topLevelItem(0)->text(0),
              QStringLiteral("No validation schemas found for this document type"));
+    // A name with quotes, a shell expression and umlauts is just a name.
+    QTemporaryDir dir;
+    const QString odd = dir.filePath(QStringLiteral("Rechnung für \"Müller\" $(rm -rf x).xml"));
+    QVERIFY(QFile::copy(QString::fromStdString((kData / "party-lookalikes.xml").string()), odd));
+    QVERIFY(!window.openFile(odd));
+    QCOMPARE(window.windowTitle(), QStringLiteral("Rechnung für \"Müller\" $(rm -rf x).xml"));
+    QVERIFY(window.resultsTextView()->toPlainText().contains("LOOKALIKE-1"));
     // Not XML at all: the parser's reason is the finding, the text is still shown.
     window.showXML("this is <not xml", "notes.txt");
     QCOMPARE(window.status(), 0);

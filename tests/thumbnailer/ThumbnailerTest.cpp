@@ -33,7 +33,15 @@ double inkShare(const QImage& image) {
     return double(ink) / (double(image.width()) * image.height());
 }
 
-class ThumbnailerTest : public ::testing::TestWithParam<std::pair<const char*, int>> {};
+struct Sample {
+    const char* file;
+    int size;
+    friend void PrintTo(const Sample& sample, std::ostream* out) {
+        *out << sample.file << " at " << sample.size << " px";
+    }
+};
+
+class ThumbnailerTest : public ::testing::TestWithParam<Sample> {};
 
 TEST_P(ThumbnailerTest, FirstPageOfTheRequestedSizeIsNotBlank) {
     const auto [file, size] = GetParam();
@@ -56,13 +64,13 @@ TEST_P(ThumbnailerTest, FirstPageOfTheRequestedSizeIsNotBlank) {
 
 INSTANTIATE_TEST_SUITE_P(
     CorpusInvoices, ThumbnailerTest,
-    ::testing::Values(std::pair{"zugferd/ZUGFeRDv1/correct/Intarsys/ZUGFeRD_1p0_BASIC_Einfach.pdf",
-                                256},
-                      std::pair{"en16931-examples/cii/CII_example2.xml", 128},
-                      std::pair{"en16931-examples/ubl/ubl-tc434-example1.xml", 512}),
+    ::testing::Values(Sample{"zugferd/ZUGFeRDv1/correct/Intarsys/ZUGFeRD_1p0_BASIC_Einfach.pdf",
+                             256},
+                      Sample{"en16931-examples/cii/CII_example2.xml", 128},
+                      Sample{"en16931-examples/ubl/ubl-tc434-example1.xml", 512}),
     [](const auto& info) {
         std::string name =
-            fs::path(info.param.first).stem().string() + "_" + std::to_string(info.param.second);
+            fs::path(info.param.file).stem().string() + "_" + std::to_string(info.param.size);
         for (char& c : name)
             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
         return name;

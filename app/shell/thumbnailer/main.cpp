@@ -1,5 +1,6 @@
 // ledgerlens-thumbnailer: the freedesktop thumbnailer of invoice files.
 #include <QCommandLineParser>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QSaveFile>
@@ -67,12 +68,13 @@ int main(int argc, char** argv) {
     }
 
     const QString input = files[0], output = files[1];
+    // The file system's own bytes, whatever the name's characters.
+    const std::filesystem::path inputPath = QFile::encodeName(input).toStdString();
     std::error_code ec;
     // Devices and pipes are never read: they may not end.
-    if (!std::filesystem::is_regular_file(input.toStdString(), ec))
-        return fail(input, "not a regular file");
+    if (!std::filesystem::is_regular_file(inputPath, ec)) return fail(input, "not a regular file");
     platform::Error error;
-    auto bytes = platform::readFileData(input.toStdString(), &error, kInputLimit);
+    auto bytes = platform::readFileData(inputPath, &error, kInputLimit);
     if (!bytes) return fail(input, error.localizedDescription);
     thumbnailer::Thumbnail thumbnail = thumbnailer::thumbnailForInvoice(*bytes, size);
     if (thumbnail.image.isNull()) return fail(input, thumbnail.reason);

@@ -146,6 +146,15 @@ RWValidationResultWindowController::RWValidationResultWindowController(
 
 RWValidationResultWindowController::~RWValidationResultWindowController() = default;
 
+RWValidationResultWindowController* RWValidationResultWindowController::openSheet(
+    const RWValidationResult& result, const std::string& xml, const QString& fileName,
+    QWidget* parent) {
+    auto* sheet = new RWValidationResultWindowController(result, xml, fileName, parent);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->showSheet();
+    return sheet;
+}
+
 void RWValidationResultWindowController::displayResult(const RWValidationResult& result,
                                                        const QString& fileName) {
     result_ = result;

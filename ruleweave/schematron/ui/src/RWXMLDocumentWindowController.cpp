@@ -1,6 +1,7 @@
 #include "ruleweave-ui/RWXMLDocumentWindowController.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -138,7 +139,8 @@ RWSchematronValidator& RWXMLDocumentWindowController::ownValidator() {
 }
 
 std::optional<RWDocumentOpenError> RWXMLDocumentWindowController::openFile(const QString& path) {
-    const fs::path file = path.toStdString();
+    // The file system's own bytes, whatever the name's characters.
+    const fs::path file = QFile::encodeName(path).toStdString();
     std::error_code ec;
     auto status = fs::status(file, ec);
     if (ec || !fs::exists(status)) return RWDocumentOpenError::NoSuchFile;
@@ -162,7 +164,6 @@ void RWXMLDocumentWindowController::performValidation(RWSchematronValidator& val
                                                       const QString& fileName) {
     setWindowTitle(fileName);
     titleLabel_->setText(fileName);
-    xml_ = xml;
     xmlView_->setXML(xml);
 
     platform::Error error;
@@ -182,7 +183,7 @@ void RWXMLDocumentWindowController::performValidation(RWSchematronValidator& val
     result_ = std::move(result);
 
     if (!sheet_) sheet_ = new RWValidationResultWindowController(this);
-    sheet_->setXML(xml_);
+    sheet_->setXML(xml);
     sheet_->displayResult(*result_, fileName);
 
     sheetPending_ = false;

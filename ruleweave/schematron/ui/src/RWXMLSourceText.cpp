@@ -1,5 +1,6 @@
 #include "ruleweave-ui/RWXMLSourceText.h"
 
+#include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <unicode/ucnv.h>
@@ -13,6 +14,8 @@ namespace ruleweave::ui {
 namespace {
 
 bool isValidUTF8(const std::string& bytes) {
+    // NUL is valid UTF-8 but never XML text: such bytes are UTF-16 or UTF-32.
+    if (bytes.find('\0') != std::string::npos) return false;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString ignored = decoder(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
     return !decoder.hasError();
@@ -21,6 +24,21 @@ bool isValidUTF8(const std::string& bytes) {
 // The encoding libxml2 reads the document in (its declaration or byte order mark); empty when
 // it cannot tell.
 std::string declaredEncoding(const std::string& bytes) {
+    // UTF-16 and UTF-32 are known by their first bytes, with or without byte order mark.
+    if (bytes.size() >= 4) {
+        switch (xmlDetectCharEncoding(reinterpret_cast<const unsigned char*>(bytes.data()), 4)) {
+            case XML_CHAR_ENCODING_UTF16LE:
+                return "UTF-16LE";
+            case XML_CHAR_ENCODING_UTF16BE:
+                return "UTF-16BE";
+            case XML_CHAR_ENCODING_UCS4LE:
+                return "UTF-32LE";
+            case XML_CHAR_ENCODING_UCS4BE:
+                return "UTF-32BE";
+            default:
+                break;
+        }
+    }
     xmlDocPtr doc = xmlReadMemory(bytes.data(), int(bytes.size()), nullptr, nullptr,
                                   XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
     std::string encoding = doc && doc->encoding ? reinterpret_cast<const char*>(doc->encoding) : "";

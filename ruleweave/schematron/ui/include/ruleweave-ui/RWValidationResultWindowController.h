@@ -21,10 +21,8 @@ class RWXMLTextView;
 // outline with one row per finding and its details, and the validated XML, in which the
 // element of the selected finding is marked. Selected rows can be copied as text.
 //
-// Typical use from a window that shows a stored invoice:
-//     auto* sheet = new RWValidationResultWindowController(result, xml, name, window);
-//     sheet->setAttribute(Qt::WA_DeleteOnClose);
-//     sheet->showSheet();
+// From a window that shows a stored invoice:
+//     RWValidationResultWindowController::openSheet(result, xml, name, window);
 class RWValidationResultWindowController : public QDialog {
     Q_OBJECT
 
@@ -34,6 +32,11 @@ class RWValidationResultWindowController : public QDialog {
     RWValidationResultWindowController(const RWValidationResult& result, const std::string& xml,
                                        const QString& fileName, QWidget* parent = nullptr);
     ~RWValidationResultWindowController() override;
+
+    // A sheet over `parent`'s window that deletes itself when closed.
+    static RWValidationResultWindowController* openSheet(const RWValidationResult& result,
+                                                         const std::string& xml,
+                                                         const QString& fileName, QWidget* parent);
 
     // Fills the window: title, summary, rule sets and the outline.
     void displayResult(const RWValidationResult& result, const QString& fileName);

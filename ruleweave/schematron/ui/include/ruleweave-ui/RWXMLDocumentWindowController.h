@@ -82,7 +82,6 @@ class RWXMLDocumentWindowController : public QMainWindow {
     QLabel* titleLabel_ = nullptr;
     QPointer<RWValidationResultWindowController> sheet_;
     std::optional<RWValidationResult> result_;
-    std::string xml_;
     int status_ = 0;
     bool sheetPending_ = false;  // asked for before the window was shown
     std::optional<std::filesystem::path> rulesDirectory_;
