@@ -338,6 +338,9 @@ int render(const std::vector<std::string>& args) {
                                        input.document->root().name() + ">)");
         return 1;
     }
+    // The invoice is all rendering needs: the file and its XML tree go before the pages come.
+    input.document.reset();
+    std::string().swap(input.bytes);
     auto gui = startGui();
     return renderInvoice(options.input, *input.invoice, options, false);
 }
