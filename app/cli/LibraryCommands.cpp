@@ -218,6 +218,7 @@ int exportCommand(const std::vector<std::string>& args) {
         exportOptions);
     if (!records.empty()) std::cerr << "\n";
     for (const auto& problem : summary.problems) std::cerr << "  " << problem << "\n";
+    for (const auto& note : summary.notes) std::cerr << "  note: " << note << "\n";
     std::cout << summary.records << " invoice(s) exported to " << options.positional[1] << " ("
               << summary.filesWritten << " files)\n";
     return summary.failures ? 1 : 0;

@@ -258,6 +258,7 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
     }
     std::vector<PreparedInvoice> prepared;
     std::optional<StoredPDF> pdf;
+    std::optional<std::string> rebuildProblem;
     if (lowerExtension(file) == "pdf") {
         platform::Error error;
         auto document = pagewright::PagewrightPDFDocument::initWithData(bytes, &error);
@@ -285,12 +286,10 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
         pdf.emplace();
         pdf->received = bytes;
         auto rebuilt = document->dataRepresentation(&error);
-        if (!rebuilt) {
-            // Keep the file as it came rather than lose the PDF of the invoice.
-            platform::logLine(
-                "Import: the PDF “" + file.string() +
-                "” is stored as read; its archival rebuild failed: " + error.localizedDescription);
-        }
+        // Without a rebuild the file is kept as it came rather than lose the PDF of the invoice
+        // (also where the rebuild belongs, since readers of the library expect a PDF there); the
+        // import says so once the invoice is stored.
+        if (!rebuilt) rebuildProblem = error.localizedDescription;
         pdf->rebuilt = rebuilt ? std::move(*rebuilt) : bytes;
     } else {
         for (const auto& xml : invoicesOfDocument(bytes)) {
@@ -319,6 +318,8 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocument::importFile(const fs::p
         }
         records.push_back(std::move(record));
     }
+    if (rebuildProblem && !records.empty())
+        addError(kLLErrorNoArchivalRebuild, file.string(), *rebuildProblem);
     return records;
 }
 
