@@ -1,9 +1,6 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <set>
 
 #include "LLSerialQueue.h"
@@ -117,31 +114,17 @@ namespace {
 // Why a file cannot be read, in the words of the system.
 std::optional<std::string> readFile(const fs::path& file, std::string* bytes,
                                     std::string* description) {
-    std::error_code ec;
-    auto status = fs::status(file, ec);
-    if (!fs::exists(status)) {
-        *description = kLLErrorNoSuchFile;
-        return "no such file";
+    platform::Error error;
+    auto read = platform::readFileData(file, &error, platform::XmlDocument::kMaxInputBytes);
+    if (read) {
+        *bytes = std::move(*read);
+        return std::nullopt;
     }
-    *description = kLLErrorUnreadableFile;
-    if (!fs::is_regular_file(status)) return "not a regular file";
-    std::FILE* in = std::fopen(file.c_str(), "rb");
-    if (!in) return std::strerror(errno);
-    bytes->clear();
-    char buffer[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        bytes->append(buffer, n);
-        if (bytes->size() > platform::XmlDocument::kMaxInputBytes) {
-            std::fclose(in);
-            return "the file is too large to be an invoice";
-        }
-    }
-    bool failed = std::ferror(in);
-    int code = errno;
-    std::fclose(in);
-    if (failed) return std::strerror(code);
-    return std::nullopt;
+    const auto code = platform::fileDataError(error);
+    *description =
+        code == platform::FileDataError::NoSuchFile ? kLLErrorNoSuchFile : kLLErrorUnreadableFile;
+    if (code == platform::FileDataError::TooLarge) return "the file is too large to be an invoice";
+    return platform::fileDataReason(error);
 }
 
 // Embedded files worth reading as an invoice; pictures and other PDFs beside it are not.
