@@ -172,8 +172,8 @@ LLAlert LLDocument::unsavedChangesAlert() {
     return alert;
 }
 
-int LLDocument::validationStatusForResult(int code) {
-    return code >= 2 && code <= 4 ? code - 1 : 0;
+LLValidationStatus LLDocument::validationStatusForResult(LLValidationResult result) {
+    return validationStatusOf(result);
 }
 
 // --- errors

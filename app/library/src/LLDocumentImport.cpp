@@ -184,7 +184,7 @@ std::optional<LLDocument::PreparedInvoice> LLDocument::prepareInvoice(const std:
     prepared.received = xml;
     // Validated before the store is touched: the write lock is held only for the writes.
     if (!rules) {
-        prepared.validationResult = 0;
+        prepared.validationResult = LLValidationResult::NotValidated;
     } else {
         std::unique_ptr<ruleweave::RWSchematronValidator> own;
         ruleweave::RWSchematronValidator* validator = nullptr;

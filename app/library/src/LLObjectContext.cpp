@@ -419,7 +419,7 @@ std::shared_ptr<LLInvoiceRecord> LLObjectContext::invoiceFromRow(sqlite3_stmt* r
     record->taxExclusive_ = decimalColumn(row, 8);
     record->taxInclusive_ = decimalColumn(row, 9);
     record->payable_ = decimalColumn(row, 10);
-    record->validationResult_ = sqlite3_column_int(row, 11);
+    record->validationResult_ = validationResultFromStoredCode(sqlite3_column_int64(row, 11));
     record->xml_.reset();
     record->pdf_.reset();
     record->xmlReceived_.reset();
