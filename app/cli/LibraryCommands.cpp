@@ -41,26 +41,6 @@ std::shared_ptr<LLDocument> openLibraryForReading(const std::string& path) {
     return document;
 }
 
-const char* statusWord(int code) {
-    switch (code) {
-        case 0:
-            return "not validated";
-        case 1:
-            return "no rules apply";
-        case 2:
-            return "valid";
-        case 3:
-            return "valid with warnings";
-        case 4:
-            return "invalid";
-        case 5:
-            return "not UTF-8";
-        case 6:
-            return "validation failed";
-    }
-    return "unknown";
-}
-
 // The records the invoice list shows for a choice of groups and a search text.
 struct ListOptions {
     std::vector<std::string> positional;
@@ -138,7 +118,7 @@ std::string jsonLines(const std::vector<std::shared_ptr<LLInvoiceRecord>>& recor
         decimal("net", record->taxExclusiveAmount());
         decimal("gross", record->taxInclusiveAmount());
         decimal("payable", record->payableAmount());
-        json.key("validation").string(statusWord(record->validationResult()));
+        json.key("validation").string(library::validationResultWord(record->validationResult()));
         json.endObject();
         text += json.text() + "\n";
     }
@@ -218,6 +198,7 @@ int exportCommand(const std::vector<std::string>& args) {
         exportOptions);
     if (!records.empty()) std::cerr << "\n";
     for (const auto& problem : summary.problems) std::cerr << "  " << problem << "\n";
+    for (const auto& note : summary.notes) std::cerr << "  note: " << note << "\n";
     std::cout << summary.records << " invoice(s) exported to " << options.positional[1] << " ("
               << summary.filesWritten << " files)\n";
     return summary.failures ? 1 : 0;
@@ -282,6 +263,21 @@ int importCommand(const std::vector<std::string>& args) {
     return errors.empty() ? 0 : 1;
 }
 
+// 0 valid, 1 warnings, 2 errors, 3 not validated.
+int exitStatusFor(library::LLValidationResult result) {
+    switch (library::validationStatusOf(result)) {
+        case library::LLValidationStatus::Valid:
+            return 0;
+        case library::LLValidationStatus::Warnings:
+            return 1;
+        case library::LLValidationStatus::Errors:
+            return 2;
+        case library::LLValidationStatus::None:
+            break;
+    }
+    return 3;
+}
+
 int validateCommand(const std::vector<std::string>& args) {
     CommandLine line("validate", kValidateUsage);
     line.addFlag({"v", "verbose"});
@@ -305,7 +301,7 @@ int validateCommand(const std::vector<std::string>& args) {
     for (const auto& record : records) {
         auto answer = document->showValidation(*record, validator.get());
         std::cout << record->name().value_or("(no number)") << "\t"
-                  << statusWord(record->validationResult());
+                  << library::validationResultWord(record->validationResult());
         if (answer.storeError) {
             std::cerr << "ledgerlens-cli: " << rest[0] << ": the result for "
                       << record->name().value_or("(no number)")
@@ -328,9 +324,7 @@ int validateCommand(const std::vector<std::string>& args) {
                               << finding.severity() << ": " << finding.message.value_or("")
                               << "\n      at " << finding.location.value_or("") << "\n";
         }
-        int level = record->validationResult() == 4 ? 2 : record->validationResult() == 3 ? 1 : 0;
-        if (record->validationResult() < 2) level = 3;
-        worst = std::max(worst, level);
+        worst = std::max(worst, exitStatusFor(record->validationResult()));
     }
     return worst;
 }

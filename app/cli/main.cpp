@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -84,22 +83,12 @@ struct ReadResult {
 };
 
 ReadResult readFile(const std::string& path) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    fs::file_status status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) return {{}, "no such file"};
-    if (fs::is_directory(status)) return {{}, "is a folder, not a file"};
-    if (!fs::is_regular_file(status)) return {{}, "not a regular file"};
-    auto size = fs::file_size(path, ec);
-    if (ec) return {{}, "cannot read the file size"};
-    if (size > platform::XmlDocument::kMaxInputBytes)
+    platform::Error error;
+    auto bytes = platform::readFileData(path, &error, platform::XmlDocument::kMaxInputBytes);
+    if (bytes) return {std::move(*bytes), {}};
+    if (platform::fileDataError(error) == platform::FileDataError::TooLarge)
         return {{}, "the file is too large to be an invoice"};
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {{}, "cannot open the file"};
-    std::string bytes(static_cast<size_t>(size), '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    if (static_cast<std::uintmax_t>(in.gcount()) != size) return {{}, "cannot read the file"};
-    return {std::move(bytes), {}};
+    return {{}, platform::fileDataReason(error)};
 }
 
 // Why --index found nothing in a file of `count` invoices.
@@ -338,6 +327,9 @@ int render(const std::vector<std::string>& args) {
                                        input.document->root().name() + ">)");
         return 1;
     }
+    // The invoice is all rendering needs: the file and its XML tree go before the pages come.
+    input.document.reset();
+    std::string().swap(input.bytes);
     auto gui = startGui();
     return renderInvoice(options.input, *input.invoice, options, false);
 }

@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
                 base.invoice->currency ? base.invoice->currency->name : std::nullopt;
             summary.xml = std::move(bytes);
             record->setSummary(summary);
-            record->setValidationResult(2);
+            record->setValidationResult(library::LLValidationResult::Valid);
         }
         context->save();
     }

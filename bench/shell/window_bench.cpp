@@ -48,7 +48,7 @@ bool makeLibrary(const std::filesystem::path& file, int count) {
             platform::Decimal(static_cast<std::int64_t>(random() % 100000));
         summary.taxInclusiveAmount = summary.taxExclusiveAmount;
         record->setSummary(summary);
-        record->setValidationResult(2 + int(random() % 3));
+        record->setValidationResult(library::validationResultFromStoredCode(2 + random() % 3));
     }
     return context->save() && document->save();
 }

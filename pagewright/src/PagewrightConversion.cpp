@@ -6,6 +6,7 @@
 #include "pagewright/PagewrightEngine.h"
 #include "pagewright/PagewrightIdentity.h"
 #include "pagewright/PagewrightPDFDocument.h"
+#include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/Resources.h"
 #include "platform/Settings.h"
@@ -240,10 +241,10 @@ bool PagewrightPDFDocument::writeToURL(const std::filesystem::path& file, platfo
                                "There is no PDF to write to " + file.string());
         return false;
     }
-    std::string problem;
-    if (!writeFileAtomically(file, *bytes, &problem))
+    platform::Error written;
+    if (!platform::writeFileAtomically(file, *bytes, &written))
         return platform::setError(error, PagewrightErrorDomain, PagewrightErrorWriteFailed,
-                                  file.string() + ": " + problem);
+                                  written.localizedDescription);
     return true;
 }
 

@@ -1,10 +1,5 @@
 #include "PdfSupport.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <qpdf/BufferInputSource.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFExc.hh>
@@ -12,6 +7,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include "pagewright/PagewrightPDFDocument.h"
+#include "platform/FileData.h"
 
 namespace pagewright {
 namespace {
@@ -188,57 +184,10 @@ bool streamsFitForWriting(QPDF& pdf, std::string* problem) {
 
 std::optional<std::string> readFileBounded(const std::filesystem::path& file,
                                            std::string* problem) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
-        *problem = std::filesystem::exists(file, ec) ? "not a regular file" : "no such file";
-        return std::nullopt;
-    }
-    auto size = std::filesystem::file_size(file, ec);
-    if (ec) {
-        *problem = ec.message();
-        return std::nullopt;
-    }
-    if (size > kMaximumPDFFileSize) {
-        *problem = "the file is larger than " + std::to_string(kMaximumPDFFileSize >> 20) + " MiB";
-        return std::nullopt;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        *problem = std::strerror(errno);
-        return std::nullopt;
-    }
-    std::string bytes(size, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(size));
-    bytes.resize(static_cast<size_t>(in.gcount()));
+    platform::Error error;
+    auto bytes = platform::readFileData(file, &error, kMaximumPDFFileSize);
+    if (!bytes) *problem = platform::fileDataReason(error);
     return bytes;
-}
-
-bool writeFileAtomically(const std::filesystem::path& file, const std::string& bytes,
-                         std::string* problem) {
-    std::filesystem::path temp = file;
-    temp += ".tmp" + std::to_string(::getpid());
-    std::error_code ec;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            *problem = std::strerror(errno);
-            return false;
-        }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            *problem = "the file could not be written";
-            std::filesystem::remove(temp, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(temp, file, ec);
-    if (ec) {
-        *problem = ec.message();
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    return true;
 }
 
 std::string writePDF(QPDF& pdf, bool deterministicID) {

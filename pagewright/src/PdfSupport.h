@@ -37,9 +37,9 @@ inline constexpr size_t kMaximumDecodedForWriting = size_t(512) << 20;
 // cost gigabytes. False with the reason when it would not.
 bool streamsFitForWriting(QPDF& pdf, std::string* problem);
 
+// The file's bytes, at most kMaximumPDFFileSize of them; none with the reason when it cannot be
+// read.
 std::optional<std::string> readFileBounded(const std::filesystem::path& file, std::string* problem);
-bool writeFileAtomically(const std::filesystem::path& file, const std::string& bytes,
-                         std::string* problem);
 
 // Everything qpdf writes into memory, as bytes. Streams are copied as they are, never decoded:
 // rewriting a nested-Flate bomb would inflate gigabytes.

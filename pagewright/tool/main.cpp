@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <set>
 #include <string>
@@ -207,15 +206,18 @@ int convert(const Options& options) {
     if (!document) return kExitFailure;
     int status = 0;
     for (const auto& path : options.attach) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
-            std::cerr << "pagewright: " << path << ": cannot be read\n";
+        platform::Error readError;
+        auto data = platform::readFileData(
+            path, &readError, pagewright::PagewrightPDFDocument::kMaximumAttachmentSize);
+        if (!data) {
+            std::cerr << "pagewright: " << path
+                      << ": cannot be read: " << platform::fileDataReason(readError) << "\n";
             return kExitFailure;
         }
-        std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         auto name = fs::path(path).filename().string();
         if (!document->addAttachment(
-                pagewright::PagewrightPDFDocumentAttachment::attachmentWithDataName(data, name))) {
+                pagewright::PagewrightPDFDocumentAttachment::attachmentWithDataName(
+                    std::move(*data), name))) {
             std::cerr << "pagewright: " << path << ": not attached, the PDF already holds a file "
                       << "whose name contains \"" << name << "\"\n";
             status = kExitFailure;

@@ -7,8 +7,9 @@
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 #include <cstdlib>
-#include <fstream>
+#include <sstream>
 
+#include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/Resources.h"
 
@@ -29,8 +30,9 @@ std::string languageCode(std::string_view localeName) {
 
 std::unordered_map<std::string, std::string> readTable(const std::filesystem::path& file) {
     std::unordered_map<std::string, std::string> table;
-    std::ifstream in(file);
-    if (!in) return table;
+    auto text = readFileData(file, nullptr, std::uintmax_t(16) << 20);
+    if (!text) return table;
+    std::istringstream in(std::move(*text));
     namespace pt = boost::property_tree;
     pt::ptree tree;
     try {

@@ -2,7 +2,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
@@ -115,21 +114,20 @@ std::optional<std::pair<std::string, std::string>> invoiceFromPDF(const std::str
 Outcome validateFile(RWSchematronValidator& validator, const std::string& path) {
     Outcome outcome;
     outcome.file = path;
-    std::error_code ec;
-    auto status = fs::status(path, ec);
-    if (ec || !fs::exists(status)) {
-        outcome.reason = "no such file";
-        return outcome;
-    }
     // Devices and pipes are not read at all: they may never end.
-    if (!fs::is_regular_file(status)) {
-        outcome.reason = "not a regular file";
-        return outcome;
-    }
     platform::Error readError;
     auto bytes = platform::readFileData(path, &readError, kInputLimit);
     if (!bytes) {
-        outcome.reason = readError.code == 2 ? "larger than 256 MB" : "cannot read the file";
+        switch (platform::fileDataError(readError)) {
+            case platform::FileDataError::TooLarge:
+                outcome.reason = "larger than 256 MB";
+                break;
+            case platform::FileDataError::IsFolder:
+                outcome.reason = "not a regular file";
+                break;
+            default:
+                outcome.reason = platform::fileDataReason(readError);
+        }
         return outcome;
     }
     if (bytes->rfind("%PDF-", 0) == 0 ||
@@ -174,13 +172,6 @@ std::string outputName(const std::string& input, const std::string& extension,
     std::string name = fs::path(input).stem().string();
     int n = ++used[name];
     return n == 1 ? name + extension : name + "-" + std::to_string(n) + extension;
-}
-
-bool writeAtomically(const fs::path& file, const std::string& text) {
-    QSaveFile out(QString::fromStdString(file.string()));
-    if (!out.open(QIODevice::WriteOnly)) return false;
-    out.write(text.data(), static_cast<qint64>(text.size()));
-    return out.commit();
 }
 
 int validateCommand(const QStringList& arguments) {
@@ -299,8 +290,9 @@ int validateCommand(const QStringList& arguments) {
             continue;
         }
         fs::path target = *outDir / outputName(o.file, extension, usedNames);
-        if (!writeAtomically(target, text)) {
-            std::cerr << "ruleweave: cannot write " << target.string() << "\n";
+        platform::Error writeError;
+        if (!platform::writeFileAtomically(target, text, &writeError)) {
+            std::cerr << "ruleweave: " << writeError.localizedDescription << "\n";
             status = std::max<int>(status, kUnreadable);
         }
     }

@@ -51,7 +51,8 @@ TEST(LibraryImport, StoresTheSummaryAndTheValidationResult) {
     EXPECT_EQ(*record->currencyCode(), "NOK");
     EXPECT_TRUE(record->payableAmount());
     EXPECT_TRUE(record->sellerName());
-    EXPECT_EQ(record->validationResult(), 2);  // the official artefacts find nothing
+    EXPECT_EQ(record->validationResult(),
+              LLValidationResult::Valid);  // the official artefacts find nothing
     // The XML is the document as serialised again, and reads back to the same invoice.
     auto xml = record->xml();
     ASSERT_TRUE(xml);
@@ -62,8 +63,9 @@ TEST(LibraryImport, StoresTheSummaryAndTheValidationResult) {
 
     auto invalid = single(document->importData(readCorpusFile(kInvalidCII), context));
     ASSERT_TRUE(invalid);
-    EXPECT_EQ(invalid->validationResult(), 4);
-    EXPECT_EQ(LLDocument::validationStatusForResult(invalid->validationResult()), 3);
+    EXPECT_EQ(invalid->validationResult(), LLValidationResult::Invalid);
+    EXPECT_EQ(LLDocument::validationStatusForResult(invalid->validationResult()),
+              LLValidationStatus::Errors);
 }
 
 TEST(LibraryImport, TheSameInvoiceTwiceIsOneRecordOverwritten) {
@@ -72,12 +74,12 @@ TEST(LibraryImport, TheSameInvoiceTwiceIsOneRecordOverwritten) {
     auto& context = document->managedObjectContext();
     std::string xml = readCorpusFile(kUBL);
     auto first = single(document->importData(xml, context));
-    first->setValidationResult(0);
+    first->setValidationResult(LLValidationResult::NotValidated);
     first->setSellerName("changed by hand");
     auto second = single(document->importData(xml, context));
     EXPECT_EQ(first.get(), second.get());
     EXPECT_NE(*second->sellerName(), "changed by hand");
-    EXPECT_NE(second->validationResult(), 0);
+    EXPECT_NE(second->validationResult(), LLValidationResult::NotValidated);
     EXPECT_EQ(context.countInvoices(), 1);
 }
 
@@ -265,7 +267,7 @@ TEST(LibraryValidation, WithoutCIISchemasNoCIIInvoiceGetsIn) {
         replaced(ubl, "<cbc:IssueDate>", "<cbc:Unexpected>x</cbc:Unexpected><cbc:IssueDate>");
     auto record = single(document->importData(broken, context));
     ASSERT_TRUE(record);
-    EXPECT_GE(record->validationResult(), 2);
+    EXPECT_GE(record->validationResult(), LLValidationResult::Valid);
 }
 
 TEST(LibraryValidation, ResultCodesAndTheAlertsOnRequest) {
@@ -275,20 +277,20 @@ TEST(LibraryValidation, ResultCodesAndTheAlertsOnRequest) {
     auto record = context.insertInvoice();
 
     document->validateInvoiceSilently(*record);
-    EXPECT_EQ(record->validationResult(), 0);  // no XML
-    record->setValidationResult(2);
+    EXPECT_EQ(record->validationResult(), LLValidationResult::NotValidated);  // no XML
+    record->setValidationResult(LLValidationResult::Valid);
     auto answer = document->showValidation(*record);
     ASSERT_TRUE(answer.alert);
     EXPECT_EQ(answer.alert->messageText, "No XML Data");
     EXPECT_EQ(answer.alert->informativeText, "Invoice 'Unknown' has no XML data.");
-    EXPECT_EQ(record->validationResult(), 2);  // unchanged on request
+    EXPECT_EQ(record->validationResult(), LLValidationResult::Valid);  // unchanged on request
     EXPECT_EQ(answer.displayName, "Invoice");
 
     // UTF-16 text is not UTF-8.
     record->setName("R-16");
     record->setXml(std::string("\xff\xfe<\0I\0/\0>\0", 10));
     document->validateInvoiceSilently(*record);
-    EXPECT_EQ(record->validationResult(), 5);
+    EXPECT_EQ(record->validationResult(), LLValidationResult::NotUTF8);
     answer = document->showValidation(*record);
     EXPECT_EQ(answer.alert->messageText, "Invalid XML");
     EXPECT_EQ(answer.alert->informativeText, "Invoice 'R-16' contains invalid XML data.");
@@ -296,7 +298,7 @@ TEST(LibraryValidation, ResultCodesAndTheAlertsOnRequest) {
     // Well-formed but of no known kind: the validator has no schema for it.
     record->setXml("<?xml version=\"1.0\"?><catalog/>");
     answer = document->showValidation(*record);
-    EXPECT_EQ(record->validationResult(), 6);
+    EXPECT_EQ(record->validationResult(), LLValidationResult::Failed);
     ASSERT_TRUE(answer.alert);
     EXPECT_EQ(answer.alert->style, LLAlert::Style::Critical);
     EXPECT_EQ(answer.alert->informativeText.rfind("Failed to validate 'R-16': ", 0), 0u);
@@ -306,7 +308,7 @@ TEST(LibraryValidation, ResultCodesAndTheAlertsOnRequest) {
     EXPECT_FALSE(answer.alert);
     ASSERT_TRUE(answer.result);
     EXPECT_FALSE(answer.result->errors.empty());
-    EXPECT_EQ(record->validationResult(), 4);
+    EXPECT_EQ(record->validationResult(), LLValidationResult::Invalid);
     EXPECT_EQ(answer.displayName, "R-16");
 }
 
@@ -314,8 +316,11 @@ TEST(LibraryValidation, StatusTransformers) {
     auto transformer = SFValueTransformer::transformerNamed<LLValidationResultTransformer>(
         "LLValidationResultTransformer");
     ASSERT_TRUE(transformer);
-    const std::vector<std::pair<std::optional<long long>, int>> cases = {
-        {0, 0}, {1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 0}, {6, 0}, {std::nullopt, 0}, {-3, 0}};
+    using S = LLValidationStatus;
+    // Stored codes, as the library file holds them: unknown ones are neutral.
+    const std::vector<std::pair<std::optional<long long>, S>> cases = {
+        {0, S::None}, {1, S::None}, {2, S::Valid}, {3, S::Warnings},        {4, S::Errors},
+        {5, S::None}, {6, S::None}, {7, S::None},  {std::nullopt, S::None}, {-3, S::None}};
     for (const auto& [code, status] : cases) EXPECT_EQ(transformer->transformedValue(code), status);
     auto path = SFValueTransformer::transformerNamed<LLPathTransformer>("LLPathTransformer");
     ASSERT_TRUE(path);
@@ -476,7 +481,7 @@ TEST(LibraryImport, WithoutRulesInvoicesAreStoredAsNotValidated) {
     auto& context = document->managedObjectContext();
     auto records = document->importFile(corpusDir() / kCII, context);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records.front()->validationResult(), 0);
+    EXPECT_EQ(records.front()->validationResult(), LLValidationResult::NotValidated);
     EXPECT_TRUE(document->errors().empty());
 }
 

@@ -46,7 +46,7 @@ TEST(LibraryStore, KeepsEveryAttributeExactlyAcrossSaveAndReopen) {
     summary.xml = std::string("<a>\0b</a>", 9);  // blobs keep every byte
     record->setSummary(summary);
     record->setPdf(std::string("%PDF-1.7\n\xff\xfe", 11));
-    record->setValidationResult(3);
+    record->setValidationResult(LLValidationResult::Warnings);
     const std::string uri = record->uriString();
 
     fs::path file = folder / "Books.ledgerlens";
@@ -71,7 +71,7 @@ TEST(LibraryStore, KeepsEveryAttributeExactlyAcrossSaveAndReopen) {
     EXPECT_EQ(*r.identifier(), "DE123-2024/07:01");
     EXPECT_EQ(*r.xml(), std::string("<a>\0b</a>", 9));
     EXPECT_EQ(*r.pdf(), std::string("%PDF-1.7\n\xff\xfe", 11));
-    EXPECT_EQ(r.validationResult(), 3);
+    EXPECT_EQ(r.validationResult(), LLValidationResult::Warnings);
     EXPECT_FALSE(r.uid());
 }
 
@@ -141,10 +141,11 @@ TEST(LibraryStore, ChildContextChangesShowInTheMainContextOnlyAfterSave) {
 
     // A change made in the child after the main side read the record shows after a refresh.
     auto inChild = std::dynamic_pointer_cast<LLInvoiceRecord>(seen->objectInContext(*child));
-    inChild->setValidationResult(4);
+    inChild->setValidationResult(LLValidationResult::Invalid);
     child->save();
     main.processPendingChanges();
-    EXPECT_EQ(std::dynamic_pointer_cast<LLInvoiceRecord>(seen)->validationResult(), 4);
+    EXPECT_EQ(std::dynamic_pointer_cast<LLInvoiceRecord>(seen)->validationResult(),
+              LLValidationResult::Invalid);
 }
 
 TEST(LibraryStore, DeleteInTheMainContextIsUndoableUnderTheSameURI) {
@@ -300,4 +301,51 @@ TEST(LibraryDocument, SaveAsReplacesAnExistingFileOnlyWhenComplete) {
     EXPECT_EQ(reopened->managedObjectContext().countInvoices(), 2);
     for (const auto& entry : fs::directory_iterator(folder.path()))
         EXPECT_EQ(entry.path().filename().string().find(".saving-"), std::string::npos);
+}
+
+TEST(LibraryStore, ValidationResultsKeepTheirIntegerCodesInTheFile) {
+    TemporaryFolder folder;
+    fs::path file = folder / "Codes.ledgerlens";
+    auto document = LLDocument::open(file, true);
+    ASSERT_TRUE(document);
+    auto& context = document->managedObjectContext();
+    const std::vector<std::pair<LLValidationResult, int>> codes = {
+        {LLValidationResult::NotValidated, 0}, {LLValidationResult::NoRules, 1},
+        {LLValidationResult::Valid, 2},        {LLValidationResult::Warnings, 3},
+        {LLValidationResult::Invalid, 4},      {LLValidationResult::NotUTF8, 5},
+        {LLValidationResult::Failed, 6}};
+    for (const auto& [result, code] : codes) {
+        auto record = addInvoice(context, "R-" + std::to_string(code), std::nullopt);
+        ASSERT_TRUE(record->setValidationResult(result));
+    }
+    ASSERT_TRUE(document->save());
+    auto column = [&](const std::string& sql) {
+        std::vector<int> values;
+        sqlite3* db = nullptr;
+        EXPECT_EQ(sqlite3_open(file.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(
+            db, sql.c_str(),
+            [](void* out, int, char** row, char**) {
+                if (row[0]) static_cast<std::vector<int>*>(out)->push_back(std::atoi(row[0]));
+                return 0;
+            },
+            &values, nullptr);
+        sqlite3_close(db);
+        return values;
+    };
+    EXPECT_EQ(column("SELECT validationResult FROM Invoice ORDER BY name"),
+              (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    document->close();
+
+    // A code this version does not know (from a later one) reads as itself and stays.
+    column("UPDATE Invoice SET validationResult = 9 WHERE name = 'R-0'");
+    auto reopened = LLDocument::open(file);
+    ASSERT_TRUE(reopened);
+    for (const auto& record : reopened->managedObjectContext().fetchInvoices()) {
+        if (record->name() != "R-0") continue;
+        EXPECT_EQ(storedCode(record->validationResult()), 9);
+        EXPECT_EQ(LLDocument::validationStatusForResult(record->validationResult()),
+                  LLValidationStatus::None);
+        EXPECT_STREQ(validationResultWord(record->validationResult()), "unknown");
+    }
 }

@@ -27,14 +27,15 @@ TEST(ProfileValidation, ImportedMinimumInvoiceUsesItsProfileAndNamesTheRuleSets)
         corpusDir() / "zugferd/ZUGFeRDv2/correct/FNFE-factur-x-examples/Facture_FR_MINIMUM.pdf",
         context);
     ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records.front()->validationResult(), 2);  // green, as ruleweave's "valid"
+    EXPECT_EQ(records.front()->validationResult(),
+              LLValidationResult::Valid);  // green, as ruleweave's "valid"
 
     auto answer = document->showValidation(*records.front());
     ASSERT_TRUE(answer.result);
     EXPECT_EQ(answer.result->profile, "MINIMUM");
     EXPECT_TRUE(answer.result->errors.empty());
     EXPECT_TRUE(answer.result->engineProblems.empty());  // the code lists were read
-    EXPECT_FALSE(answer.result->warnings.empty());  // the information findings are kept
+    EXPECT_FALSE(answer.result->warnings.empty());       // the information findings are kept
     ASSERT_FALSE(answer.result->ruleSets.empty());
     for (const auto& set : answer.result->ruleSets) {
         EXPECT_EQ(set.name.rfind("FACTUR-X_MINIMUM", 0), 0u) << set.name;

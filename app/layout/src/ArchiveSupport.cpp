@@ -1,15 +1,14 @@
 #include "ArchiveSupport.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 
+#include "platform/FileData.h"
 #include "platform/Log.h"
 
 namespace layout::archive {
 namespace {
 
-constexpr qint64 kMaxAssetBytes = 32 * 1024 * 1024;
+constexpr std::uintmax_t kMaxAssetBytes = 32 * 1024 * 1024;
 
 }  // namespace
 
@@ -52,12 +51,15 @@ QByteArray readData(const QJsonObject& archive, const char* key, const ArchiveCo
         platform::logLine("Layout template: asset name refused: " + asset.toStdString());
         return {};
     }
-    QFile file(QDir(context.packageDirectory).filePath(asset));
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxAssetBytes) {
-        platform::logLine("Layout template: cannot read asset " + asset.toStdString());
+    platform::Error error;
+    auto bytes = platform::readFileData(
+        QDir(context.packageDirectory).filePath(asset).toStdString(), &error, kMaxAssetBytes);
+    if (!bytes) {
+        platform::logLine("Layout template: cannot read asset " + asset.toStdString() + ": " +
+                          platform::fileDataReason(error));
         return {};
     }
-    return file.readAll();
+    return QByteArray::fromStdString(*bytes);
 }
 
 void writeData(QJsonObject& archive, const char* key, const QByteArray& data) {

@@ -4,6 +4,8 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
+#include <algorithm>
+#include <deque>
 #include <map>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
@@ -246,28 +248,32 @@ std::shared_ptr<SFLayoutTableSectionView> LLInvoiceRenderer::filledSection(
     return section;
 }
 
-std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
-    const LLInvoice& invoice) const {
-    std::vector<Section> sections;
-    auto add = [&](const std::string& identifier,
-                   const std::optional<SubstitutionDictionary>& values) {
-        if (auto section = filledSection(identifier, values))
-            sections.push_back({identifier, std::move(section)});
-    };
-    const std::optional<SubstitutionDictionary> document = invoice.substitutionDictionary();
-    if (invoice.items)
+std::vector<LLInvoiceRenderer::SectionRecipe> LLInvoiceRenderer::sectionRecipes(
+    const LLInvoice& invoice,
+    const std::shared_ptr<const std::optional<SubstitutionDictionary>>& document) const {
+    std::vector<SectionRecipe> recipes;
+    auto withDocument = [document] { return *document; };
+    if (invoice.items) {
+        recipes.reserve(invoice.items->size() + 16);
         for (size_t position = 0; position < invoice.items->size(); ++position) {
-            auto values = (*invoice.items)[position]->substitutionDictionary();
-            // A line whose identifier is too long for the column shows its running number.
-            if (values && !values->count("index") && (*invoice.items)[position]->lineID)
-                (*values)["index"] = std::to_string(position + 1);
-            add("item", values);
+            const model::LLInvoiceItem* item = (*invoice.items)[position].get();
+            recipes.push_back({"item", [item, position] {
+                                   auto values = item->substitutionDictionary();
+                                   // A line whose identifier is too long for the column shows
+                                   // its running number.
+                                   if (values && !values->count("index") && item->lineID)
+                                       (*values)["index"] = std::to_string(position + 1);
+                                   return values;
+                               }});
         }
+    }
     if (invoice.notes)
-        for (const auto& note : *invoice.notes) add("notes", note->substitutionDictionary());
-    auto has = [&](const char* key) { return document && document->count(key) > 0; };
-    if (has("document.otherreferences")) add("references", document);
-    if (has("document.attachments")) add("attachments", document);
+        for (const auto& note : *invoice.notes)
+            recipes.push_back(
+                {"notes", [note = note.get()] { return note->substitutionDictionary(); }});
+    auto has = [&](const char* key) { return *document && (*document)->count(key) > 0; };
+    if (has("document.otherreferences")) recipes.push_back({"references", withDocument});
+    if (has("document.attachments")) recipes.push_back({"attachments", withDocument});
     if (invoice.allowancesCharges && !invoice.allowancesCharges->empty()) {
         // Allowance rows show the sum of the lines, not the invoice's net amount.
         platform::Decimal net(0);
@@ -275,7 +281,9 @@ std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
             for (const auto& item : *invoice.items)
                 if (item->lineTotalAmount) net += *item->lineTotalAmount;
         for (const auto& allowance : *invoice.allowancesCharges)
-            add("discount", allowance->substitutionDictionaryWithNet(net));
+            recipes.push_back({"discount", [allowance = allowance.get(), net] {
+                                   return allowance->substitutionDictionaryWithNet(net);
+                               }});
     }
     // The totals block: net, one row per tax, then gross, prepayments, rounding, withholding
     // and the amount due together in "total".
@@ -283,144 +291,288 @@ std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
     auto row = [&](const char* label, const char* key) {
         if (!has(key)) return;
         SubstitutionDictionary values{{"label", platform::localizedString(label)},
-                                      {"amount", document->at(key)}};
+                                      {"amount", (*document)->at(key)}};
         if (std::string(key) == "document.withholding")
-            values["label"] = document->at("document.withholdinglabel");
-        add("subtotal", values);
+            values["label"] = (*document)->at("document.withholdinglabel");
+        recipes.push_back({"subtotal", [values = std::move(values)]() {
+                               return std::optional<SubstitutionDictionary>(values);
+                           }});
     };
     row("Sum of lines", "document.linetotal");
     row("Allowances", "document.allowancetotal");
     row("Charges", "document.chargetotal");
-    add("net", document);
+    recipes.push_back({"net", withDocument});
     if (invoice.taxes)
-        for (const auto& tax : *invoice.taxes) add("tax", tax->substitutionDictionary());
+        for (const auto& tax : *invoice.taxes)
+            recipes.push_back({"tax", [tax = tax.get()] { return tax->substitutionDictionary(); }});
     row("Total (gross)", "document.grossamount");
     row("Prepaid", "document.prepaid");
     row("Stamp duty", "document.stampduty");
     row("Rounding", "document.rounding");
     row("Withholding tax", "document.withholding");
-    add("total", document);
+    recipes.push_back({"total", withDocument});
     if (has("payment.accounts") || has("document.paymentreference") || has("qr.iban"))
-        add("bank", document);
-    if (invoice.conditions && !invoice.conditions->empty()) add("footer", document);
+        recipes.push_back({"bank", withDocument});
+    if (invoice.conditions && !invoice.conditions->empty())
+        recipes.push_back({"footer", withDocument});
+    return recipes;
+}
+
+std::vector<LLInvoiceRenderer::Section> LLInvoiceRenderer::sectionsForInvoice(
+    const LLInvoice& invoice) const {
+    std::vector<Section> sections;
+    auto document = std::make_shared<const std::optional<SubstitutionDictionary>>(
+        invoice.substitutionDictionary());
+    for (const auto& recipe : sectionRecipes(invoice, document))
+        if (auto section = filledSection(recipe.identifier, recipe.values()))
+            sections.push_back({recipe.identifier, std::move(section)});
     return sections;
 }
 
-std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvoice& invoice,
-                                                                    bool drawBackdrop) const {
-    std::vector<Page> pages;
-    std::vector<Section> sections = sectionsForInvoice(invoice);
-    if (sections.empty()) return pages;
-    const std::optional<SubstitutionDictionary> document = invoice.substitutionDictionary();
-    // Page numbers are known only when all pages are laid out: the first pass keeps their
-    // placeholders (a value holding its own placeholder is inserted as it is), the last fills them.
-    SubstitutionDictionary pageValues = document ? *document : SubstitutionDictionary{};
-    pageValues[kPageNumberKey] = "<" + std::string(kPageNumberKey) + "/>";
-    pageValues[kPageCountKey] = "<" + std::string(kPageCountKey) + "/>";
-    std::map<const SFLayoutTableSectionView*, std::string> identifiers;
-    for (const auto& section : sections) identifiers[section.view.get()] = section.identifier;
+// Lays out one page after the other, filling sections only as far as the page being laid out
+// needs them: a page's sections plus the first that no longer fits.
+class LLInvoiceRenderer::PageStream {
+  public:
+    PageStream(const LLInvoiceRenderer& renderer, const LLInvoice& invoice, bool drawBackdrop)
+        : renderer_(renderer),
+          invoice_(invoice),
+          drawBackdrop_(drawBackdrop),
+          document_(std::make_shared<const std::optional<SubstitutionDictionary>>(
+              invoice.substitutionDictionary())),
+          recipes_(renderer.sectionRecipes(invoice, document_)) {
+        // Page numbers are known only when all pages are laid out: this pass keeps their
+        // placeholders (a value holding its own placeholder is inserted as it is), and
+        // fillPageNumbers() fills them.
+        pageValues_ = *document_ ? **document_ : SubstitutionDictionary{};
+        pageValues_[kPageNumberKey] = "<" + std::string(kPageNumberKey) + "/>";
+        pageValues_[kPageCountKey] = "<" + std::string(kPageCountKey) + "/>";
+        // No page at all when the template has none of the invoice's sections.
+        finished_ = !fillOne();
+    }
 
-    SectionList pending;
-    for (const auto& section : sections) pending.push_back(section.view);
-    std::string pageName = "firstpage";
-    while (true) {
-        if (auto header = template_.tableSectionWithIdentifier("header")) {
-            identifiers[header.get()] = "header";
-            pending.insert(pending.begin(), header);
-        }
-        if (pageName == "firstpage" && invoice.lead) {
-            if (auto lead = filledSection("lead", document)) {
-                identifiers[lead.get()] = "lead";
-                pending.insert(pending.begin(), lead);
-            }
-        }
-        auto page = template_.tablePageWithIdentifier(pageName);
+    // The next page with its sections placed, or none after the last.
+    std::optional<Page> next() {
+        if (finished_) return std::nullopt;
+        std::vector<Section> prefix;
+        if (auto header = renderer_.template_.tableSectionWithIdentifier("header"))
+            prefix.push_back({"header", header});
+        if (pageName_ == "firstpage" && invoice_.lead)
+            if (auto lead = renderer_.filledSection("lead", *document_))
+                prefix.insert(prefix.begin(), {"lead", lead});
+        auto page = renderer_.template_.tablePageWithIdentifier(pageName_);
         if (!page) {
-            platform::logLine("Layout template has no page \"" + pageName + "\"");
-            break;
+            platform::logLine("Layout template has no page \"" + pageName_ + "\"");
+            finished_ = true;
+            return std::nullopt;
         }
-        page->substituteValues(pageValues);
+        page->substituteValues(pageValues_);
         makeRoomAboveTable(*page);
+        if (auto table = page->tableView()) fillPastPage(table->frame().height(), prefix);
+
+        SectionList pending;
+        std::map<const SFLayoutTableSectionView*, std::string> identifiers;
+        auto take = [&](const Section& section) {
+            pending.push_back(section.view);
+            identifiers[section.view.get()] = section.identifier;
+        };
+        std::for_each(prefix.begin(), prefix.end(), take);
+        std::for_each(pending_.begin(), pending_.end(), take);
         SectionList carried = totalsCarriedOver(*page, pending, identifiers);
         SectionList placed(pending.begin(), pending.end() - long(carried.size()));
         std::optional<SectionList> remainder = page->populateItems(placed);
         if (!carried.empty()) remainder = carried;
-        if (!backdropOverride_.isEmpty()) {
-            page->pdfData = backdropOverride_;
+        if (!renderer_.backdropOverride_.isEmpty()) {
+            page->pdfData = renderer_.backdropOverride_;
             page->updateBackdrop();
         }
-        page->drawBackdrop = drawBackdrop;
-        Page laidOut{pageName, page, {}};
+        page->drawBackdrop = drawBackdrop_;
+        Page laidOut{pageName_, page, {}};
         if (auto table = page->tableView())
-            for (const auto& placed : table->subviews())
+            for (const auto& section : table->subviews())
                 laidOut.sectionIdentifiers.push_back(
-                    identifiers[dynamic_cast<const SFLayoutTableSectionView*>(placed.get())]);
-        pages.push_back(std::move(laidOut));
-        pageName = "middlepage";
-        if (!remainder || remainder->empty()) break;
-        pending = *remainder;
+                    identifiers[dynamic_cast<const SFLayoutTableSectionView*>(section.get())]);
+
+        std::deque<Section> rest;
+        if (remainder)
+            for (const auto& view : *remainder) rest.push_back({identifiers[view.get()], view});
+        pending_ = std::move(rest);
+        pageName_ = "middlepage";
+        finished_ = !remainder || (pending_.empty() && nextRecipe_ == recipes_.size());
+        return laidOut;
     }
-    for (size_t i = 0; i < pages.size(); ++i) {
-        const SubstitutionDictionary numbers{{kPageNumberKey, std::to_string(i + 1)},
-                                             {kPageCountKey, std::to_string(pages.size())}};
-        auto table = pages[i].view->tableView();
-        for (const auto& subview : pages[i].view->subviews())
-            if (subview != table) subview->substituteValues(numbers);
+
+  private:
+    // Fills the next section the template has; false when none is left.
+    bool fillOne() {
+        while (nextRecipe_ < recipes_.size()) {
+            SectionRecipe& recipe = recipes_[nextRecipe_++];
+            auto section = renderer_.filledSection(recipe.identifier, recipe.values());
+            recipe.values = nullptr;  // what it held is not needed again
+            if (section) {
+                pending_.push_back({recipe.identifier, std::move(section)});
+                return true;
+            }
+        }
+        return false;
     }
+
+    // Fills sections until one would not fit into a table of this height after `prefix`, the way
+    // the table places them, or until none is left.
+    void fillPastPage(double tableHeight, const std::vector<Section>& prefix) {
+        double y = 0;
+        auto fits = [&](const Section& section) {
+            double height = std::min(section.view->frame().height(), tableHeight * 0.5);
+            if (y + height > tableHeight) return false;
+            y += height;
+            return true;
+        };
+        for (const auto& section : prefix)
+            if (!fits(section)) return;
+        for (size_t i = 0;; ++i) {
+            if (i == pending_.size() && !fillOne()) return;
+            if (!fits(pending_[i])) return;
+        }
+    }
+
+    const LLInvoiceRenderer& renderer_;
+    const LLInvoice& invoice_;
+    const bool drawBackdrop_;
+    const std::shared_ptr<const std::optional<SubstitutionDictionary>> document_;
+    std::vector<SectionRecipe> recipes_;
+    size_t nextRecipe_ = 0;
+    std::deque<Section> pending_;  // filled, not yet placed
+    SubstitutionDictionary pageValues_;
+    std::string pageName_ = "firstpage";
+    bool finished_ = false;
+};
+
+namespace {
+
+// Fills the page number placeholders of a page's own texts.
+void fillPageNumbers(LLInvoiceRenderer::Page& page, size_t number, size_t count) {
+    const SubstitutionDictionary numbers{
+        {LLInvoiceRenderer::kPageNumberKey, std::to_string(number)},
+        {LLInvoiceRenderer::kPageCountKey, std::to_string(count)}};
+    auto table = page.view->tableView();
+    for (const auto& subview : page.view->subviews())
+        if (subview != table) subview->substituteValues(numbers);
+}
+
+// Draws pages into one vector PDF as they come; backdrops are placed when it is finished.
+class PdfPageWriter {
+  public:
+    explicit PdfPageWriter(const std::string& title) : buffer_(&bytes_), title_(title) {}
+
+    bool add(const LLInvoiceRenderer::Page& page, std::string* error) {
+        if (!writer_) {
+            buffer_.open(QIODevice::WriteOnly);
+            writer_ = std::make_unique<QPdfWriter>(&buffer_);
+            writer_->setResolution(72);  // one device unit is one point, like the layout
+            writer_->setCreator(QStringLiteral("Ledgerlens"));
+            writer_->setTitle(QString::fromStdString(title_));
+            writer_->setPageMargins(QMarginsF(0, 0, 0, 0));
+            writer_->setPageSize(pageSizeOf(*page.view));
+            if (!painter_.begin(writer_.get())) {
+                fail(error, "cannot start the PDF writer");
+                return false;
+            }
+        } else {
+            writer_->setPageSize(pageSizeOf(*page.view));
+            writer_->newPage();
+        }
+        page.view->display(painter_, DrawContext{false});
+        backdrops_.push_back(page.view->drawBackdrop ? page.view->image : QByteArray());
+        anyBackdrop_ = anyBackdrop_ || !backdrops_.back().isEmpty();
+        return true;
+    }
+
+    QByteArray finish(std::string* error) {
+        if (!writer_) {
+            fail(error, "nothing to lay out");
+            return {};
+        }
+        painter_.end();
+        writer_.reset();
+        buffer_.close();
+        if (!anyBackdrop_) return std::move(bytes_);
+        return underlayBackdrops(bytes_, backdrops_, error);
+    }
+
+  private:
+    QByteArray bytes_;
+    QBuffer buffer_;
+    std::string title_;
+    std::unique_ptr<QPdfWriter> writer_;
+    QPainter painter_;
+    std::vector<QByteArray> backdrops_;  // shared copies of the template's one backdrop
+    bool anyBackdrop_ = false;
+};
+
+// Pages of at most this many sections in all are kept from counting to drawing; larger
+// invoices are laid out twice rather than held in memory (a filled line takes about 120 KB).
+constexpr size_t kSectionsKeptWhileCounting = 400;
+
+}  // namespace
+
+std::vector<LLInvoiceRenderer::Page> LLInvoiceRenderer::layoutPages(const LLInvoice& invoice,
+                                                                    bool drawBackdrop) const {
+    std::vector<Page> pages;
+    PageStream stream(*this, invoice, drawBackdrop);
+    while (auto page = stream.next()) pages.push_back(std::move(*page));
+    for (size_t i = 0; i < pages.size(); ++i) fillPageNumbers(pages[i], i + 1, pages.size());
     return pages;
 }
 
 QByteArray LLInvoiceRenderer::renderPDF(const std::vector<Page>& pages, const std::string& title,
                                         std::string* error) {
-    if (pages.empty()) {
-        fail(error, "nothing to lay out");
-        return {};
-    }
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QPdfWriter writer(&buffer);
-        writer.setResolution(72);  // one device unit is one point, like the layout
-        writer.setCreator(QStringLiteral("Ledgerlens"));
-        writer.setTitle(QString::fromStdString(title));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        writer.setPageSize(pageSizeOf(*pages.front().view));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            fail(error, "cannot start the PDF writer");
-            return {};
-        }
-        const DrawContext context{false};
-        for (size_t i = 0; i < pages.size(); ++i) {
-            if (i > 0) {
-                writer.setPageSize(pageSizeOf(*pages[i].view));
-                writer.newPage();
-            }
-            pages[i].view->display(painter, context);
-        }
-        painter.end();
-    }
-    std::vector<QByteArray> backdrops;
-    bool anyBackdrop = false;
-    for (const auto& page : pages) {
-        backdrops.push_back(page.view->drawBackdrop ? page.view->image : QByteArray());
-        anyBackdrop = anyBackdrop || !backdrops.back().isEmpty();
-    }
-    if (!anyBackdrop) return bytes;
-    return underlayBackdrops(bytes, backdrops, error);
+    PdfPageWriter writer(title);
+    for (const auto& page : pages)
+        if (!writer.add(page, error)) return {};
+    return writer.finish(error);
 }
 
 QByteArray LLInvoiceRenderer::buildPDFWithBackDrop(const LLInvoice& invoice, bool drawBackdrop,
                                                    std::string* error) const {
-    std::vector<Page> pages = layoutPages(invoice, drawBackdrop);
-    if (pages.empty()) {
+    // The page count stands on every page, so the pages are counted first.
+    std::vector<Page> kept;
+    size_t keptSections = 0;
+    bool keeping = true;
+    size_t count = 0;
+    {
+        PageStream counting(*this, invoice, drawBackdrop);
+        while (auto page = counting.next()) {
+            ++count;
+            keptSections += page->sectionIdentifiers.size();
+            keeping = keeping && keptSections <= kSectionsKeptWhileCounting;
+            if (keeping)
+                kept.push_back(std::move(*page));
+            else
+                kept.clear();
+        }
+    }
+    if (count == 0) {
         fail(error, "the layout template gives no pages for this invoice");
         return {};
     }
     std::string title = platform::localizedString(model::documentTitleKey(invoice.documentKind));
     if (invoice.number) title += " " + *invoice.number;
-    QByteArray bytes = renderPDF(pages, title, error);
+    PdfPageWriter writer(title);
+    size_t number = 0;
+    auto write = [&](Page& page) {
+        fillPageNumbers(page, ++number, count);
+        return writer.add(page, error);
+    };
+    if (keeping) {
+        for (auto& page : kept) {
+            if (!write(page)) return {};
+            page = Page{};  // drawn: its layout is not needed any more
+        }
+    } else {
+        PageStream drawing(*this, invoice, drawBackdrop);
+        while (auto page = drawing.next())
+            if (!write(*page)) return {};
+    }
+    QByteArray bytes = writer.finish(error);
     if (bytes.isEmpty() || invoice.embeddedAttachments.empty()) return bytes;
     return withEmbeddedAttachments(bytes, invoice, error);
 }

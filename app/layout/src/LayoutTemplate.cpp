@@ -1,19 +1,19 @@
 #include "layout/LayoutTemplate.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 
 #include "layout/SFLayoutPageView.h"
 #include "layout/SFLayoutTableSectionView.h"
+#include "platform/FileData.h"
 #include "platform/Resources.h"
 #include "platform/SFLocalizeHelper.h"
 
 namespace layout {
 namespace {
 
-constexpr qint64 kMaxArchiveBytes = 16 * 1024 * 1024;
+constexpr std::uintmax_t kMaxArchiveBytes = 16 * 1024 * 1024;
 
 void fail(std::string* error, const std::string& message) {
     if (error) *error = message;
@@ -68,16 +68,17 @@ std::optional<LayoutTemplate> LayoutTemplate::fromJson(const QByteArray& json,
 std::optional<LayoutTemplate> LayoutTemplate::load(const QString& packageDirectory,
                                                    std::function<QString(const QString&)> translate,
                                                    std::string* error) {
-    QFile file(QDir(packageDirectory).filePath(QStringLiteral("Data.json")));
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(error, "cannot read the layout template " + file.fileName().toStdString());
+    const QString path = QDir(packageDirectory).filePath(QStringLiteral("Data.json"));
+    platform::Error readError;
+    auto bytes = platform::readFileData(path.toStdString(), &readError, kMaxArchiveBytes);
+    if (!bytes) {
+        fail(error, platform::fileDataError(readError) == platform::FileDataError::TooLarge
+                        ? "the layout template archive is too large"
+                        : "cannot read the layout template " + readError.localizedDescription);
         return std::nullopt;
     }
-    if (file.size() > kMaxArchiveBytes) {
-        fail(error, "the layout template archive is too large");
-        return std::nullopt;
-    }
-    return fromJson(file.readAll(), ArchiveContext{packageDirectory, std::move(translate)}, error);
+    return fromJson(QByteArray::fromStdString(*bytes),
+                    ArchiveContext{packageDirectory, std::move(translate)}, error);
 }
 
 std::optional<LayoutTemplate> LayoutTemplate::named(const std::string& name, std::string* error) {

@@ -60,7 +60,7 @@ std::string formattedValue(const LLValue& value,
     if (auto* status = dynamic_cast<LLValidationResultTransformer*>(transformer.get())) {
         std::optional<long long> code;
         if (auto* integer = std::get_if<std::int64_t>(&value)) code = *integer;
-        return std::to_string(status->transformedValue(code));
+        return std::to_string(static_cast<int>(status->transformedValue(code)));
     }
     return describeValue(value);
 }

@@ -2,7 +2,6 @@
 
 #include <sqlite3.h>
 
-#include <random>
 #include <utility>
 
 #include "LLDocumentAlerts.h"
@@ -11,6 +10,7 @@
 #include "LLSerialQueue.h"
 #include "platform/Log.h"
 #include "platform/SFLocalizeHelper.h"
+#include "platform/Uuid.h"
 #include "ruleweave/RWSchematronValidator.h"
 #include "ruleweave/XSDValidation.h"
 
@@ -23,14 +23,6 @@ void removeStoreFiles(const fs::path& file) {
     std::error_code ignored;
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
         fs::remove(fs::path(file.string() + suffix), ignored);
-}
-
-std::string randomSuffix() {
-    std::random_device device;
-    std::uniform_int_distribution<unsigned> digit(0, 35);
-    std::string text;
-    for (int i = 0; i < 10; ++i) text += "0123456789abcdefghijklmnopqrstuvwxyz"[digit(device)];
-    return text;
 }
 
 }  // namespace
@@ -47,7 +39,7 @@ std::shared_ptr<LLDocument> LLDocument::makeUntitled(platform::Error* error) {
     std::error_code ec;
     fs::path folder = fs::temp_directory_path(ec);
     if (ec) folder = "/tmp";
-    fs::path file = folder / ("Ledgerlens-Untitled-" + randomSuffix() + ".ledgerlens");
+    fs::path file = folder / ("Ledgerlens-Untitled-" + platform::newUUID() + ".ledgerlens");
     if (!document->attach(file, true, error)) return nullptr;
     return document;
 }
@@ -116,7 +108,7 @@ bool LLDocument::saveAs(const fs::path& file, platform::Error* error) {
     // Copy through a temporary file beside the target and rename it: the old file at the
     // target stays whole until the copy is complete.
     fs::path temporary = target;
-    temporary += ".saving-" + randomSuffix();
+    temporary += ".saving-" + platform::newUUID();
     sqlite3* destination = nullptr;
     auto fail = [&](const std::string& reason) {
         if (destination) sqlite3_close_v2(destination);
@@ -181,8 +173,8 @@ LLDocument::CloseDecision LLDocument::saveNewFile() {
 
 LLAlert LLDocument::unsavedChangesAlert() { return LLDocumentAlerts::unsavedChanges(); }
 
-int LLDocument::validationStatusForResult(int code) {
-    return code >= 2 && code <= 4 ? code - 1 : 0;
+LLValidationStatus LLDocument::validationStatusForResult(LLValidationResult result) {
+    return validationStatusOf(result);
 }
 
 // --- errors

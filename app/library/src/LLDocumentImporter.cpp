@@ -3,9 +3,6 @@
 #include <libxml/tree.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <set>
 
 #include "LLDocumentValidator.h"
@@ -130,31 +127,17 @@ namespace {
 // Why a file cannot be read, in the words of the system.
 std::optional<std::string> readFile(const fs::path& file, std::string* bytes,
                                     std::string* description) {
-    std::error_code ec;
-    auto status = fs::status(file, ec);
-    if (!fs::exists(status)) {
-        *description = kLLErrorNoSuchFile;
-        return "no such file";
+    platform::Error error;
+    auto read = platform::readFileData(file, &error, platform::XmlDocument::kMaxInputBytes);
+    if (read) {
+        *bytes = std::move(*read);
+        return std::nullopt;
     }
-    *description = kLLErrorUnreadableFile;
-    if (!fs::is_regular_file(status)) return "not a regular file";
-    std::FILE* in = std::fopen(file.c_str(), "rb");
-    if (!in) return std::strerror(errno);
-    bytes->clear();
-    char buffer[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
-        bytes->append(buffer, n);
-        if (bytes->size() > platform::XmlDocument::kMaxInputBytes) {
-            std::fclose(in);
-            return "the file is too large to be an invoice";
-        }
-    }
-    bool failed = std::ferror(in);
-    int code = errno;
-    std::fclose(in);
-    if (failed) return std::strerror(code);
-    return std::nullopt;
+    const auto code = platform::fileDataError(error);
+    *description =
+        code == platform::FileDataError::NoSuchFile ? kLLErrorNoSuchFile : kLLErrorUnreadableFile;
+    if (code == platform::FileDataError::TooLarge) return "the file is too large to be an invoice";
+    return platform::fileDataReason(error);
 }
 
 // Embedded files worth reading as an invoice; pictures and other PDFs beside it are not.
@@ -215,7 +198,7 @@ std::optional<LLDocumentImporter::PreparedInvoice> LLDocumentImporter::prepareIn
     prepared.received = xml;
     // Validated before the store is touched: the write lock is held only for the writes.
     if (!rules) {
-        prepared.validationResult = 0;
+        prepared.validationResult = LLValidationResult::NotValidated;
     } else {
         std::unique_ptr<ruleweave::RWSchematronValidator> own;
         ruleweave::RWSchematronValidator* validator = nullptr;
@@ -274,6 +257,7 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importFile(
     }
     std::vector<PreparedInvoice> prepared;
     std::optional<StoredPDF> pdf;
+    std::optional<std::string> rebuildProblem;
     if (lowerExtension(file) == "pdf") {
         platform::Error error;
         auto document = pagewright::PagewrightPDFDocument::initWithData(bytes, &error);
@@ -301,12 +285,10 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importFile(
         pdf.emplace();
         pdf->received = bytes;
         auto rebuilt = document->dataRepresentation(&error);
-        if (!rebuilt) {
-            // Keep the file as it came rather than lose the PDF of the invoice.
-            platform::logLine(
-                "Import: the PDF “" + file.string() +
-                "” is stored as read; its archival rebuild failed: " + error.localizedDescription);
-        }
+        // Without a rebuild the file is kept as it came rather than lose the PDF of the invoice
+        // (also where the rebuild belongs, since readers of the library expect a PDF there); the
+        // import says so once the invoice is stored.
+        if (!rebuilt) rebuildProblem = error.localizedDescription;
         pdf->rebuilt = rebuilt ? std::move(*rebuilt) : bytes;
     } else {
         for (const auto& xml : invoicesOfDocument(bytes)) {
@@ -333,6 +315,8 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importFile(
                                     invoice.summary.sellerName.value_or("(no seller)")});
         records.push_back(std::move(record));
     }
+    if (rebuildProblem && !records.empty())
+        addError(kLLErrorNoArchivalRebuild, file.string(), *rebuildProblem);
     return records;
 }
 

@@ -40,7 +40,7 @@ class LLDocumentImporter {
     struct PreparedInvoice {
         LLInvoiceRecord::Summary summary;
         std::string received;
-        int validationResult = 0;
+        LLValidationResult validationResult = LLValidationResult::NotValidated;
     };
     struct StoredPDF {
         std::string received;

@@ -94,18 +94,21 @@ std::optional<std::string> LLDocumentValidator::validateXMLDocument(
     return ruleweave::validateWithXSDs(document, files, nullptr, xsdCache_.get());
 }
 
-int LLDocumentValidator::validationResultCodeForXML(
+LLValidationResult LLDocumentValidator::validationResultCodeForXML(
     const std::optional<std::string>& xml, ruleweave::RWSchematronValidator& validator,
     std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error) {
-    if (!xml) return 0;
-    if (!isUTF8(*xml)) return 5;
+    if (!xml) return LLValidationResult::NotValidated;
+    if (!isUTF8(*xml)) return LLValidationResult::NotUTF8;
     auto outcome = validator.validateXMLWithAutoDetection(*xml, error);
-    if (!outcome) return 6;
-    int code;
-    if (!outcome->schemaFiles || outcome->schemaFiles->empty())
-        code = 1;
-    else
-        code = 1 + outcome->status();  // information findings alone leave an invoice green
+    if (!outcome) return LLValidationResult::Failed;
+    LLValidationResult code = LLValidationResult::NoRules;
+    if (outcome->schemaFiles && !outcome->schemaFiles->empty()) {
+        // Information findings alone leave an invoice green.
+        const int status = outcome->status();
+        code = status >= 3   ? LLValidationResult::Invalid
+               : status == 2 ? LLValidationResult::Warnings
+                             : LLValidationResult::Valid;
+    }
     if (result) *result = std::make_shared<ruleweave::RWValidationResult>(std::move(*outcome));
     return code;
 }
@@ -118,7 +121,8 @@ void LLDocumentValidator::validateInvoiceSilently(LLInvoiceRecord& record,
         validator = own.get();
     }
     record.setValidationResult(
-        hasRules() ? validationResultCodeForXML(record.xml(), *validator, nullptr, nullptr) : 0);
+        hasRules() ? validationResultCodeForXML(record.xml(), *validator, nullptr, nullptr)
+                   : LLValidationResult::NotValidated);
 }
 
 LLDocument::ValidationOnRequest LLDocumentValidator::showValidation(
@@ -131,7 +135,8 @@ LLDocument::ValidationOnRequest LLDocumentValidator::showValidation(
         return answer;
     }
     if (!isUTF8(*xml)) {
-        if (!record.setValidationResult(5) && record.managedObjectContext())
+        if (!record.setValidationResult(LLValidationResult::NotUTF8) &&
+            record.managedObjectContext())
             answer.storeError = record.managedObjectContext()->lastStoreError();
         answer.alert = LLDocumentAlerts::invalidXML(nameOrUnknown(record));
         return answer;
@@ -142,12 +147,12 @@ LLDocument::ValidationOnRequest LLDocumentValidator::showValidation(
         validator = own.get();
     }
     platform::Error error;
-    int code = validationResultCodeForXML(xml, *validator, &answer.result, &error);
+    LLValidationResult code = validationResultCodeForXML(xml, *validator, &answer.result, &error);
     if (!record.setValidationResult(code))
         answer.storeError = record.managedObjectContext()
                                 ? record.managedObjectContext()->lastStoreError()
                                 : std::string("the library is closed");
-    if (code == 6) {
+    if (code == LLValidationResult::Failed) {
         std::string reason =
             error.localizedDescription.empty() ? "Unknown error" : error.localizedDescription;
         answer.alert = LLDocumentAlerts::validationError(nameOrUnknown(record), reason);
@@ -185,10 +190,9 @@ std::optional<std::string> LLDocument::validateXMLDocument(const platform::XmlDo
     return validator_->validateXMLDocument(document);
 }
 
-int LLDocument::validationResultCodeForXML(const std::optional<std::string>& xml,
-                                           ruleweave::RWSchematronValidator& validator,
-                                           std::shared_ptr<ruleweave::RWValidationResult>* result,
-                                           platform::Error* error) {
+LLValidationResult LLDocument::validationResultCodeForXML(
+    const std::optional<std::string>& xml, ruleweave::RWSchematronValidator& validator,
+    std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error) {
     return validator_->validationResultCodeForXML(xml, validator, result, error);
 }
 

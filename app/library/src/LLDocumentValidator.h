@@ -23,10 +23,9 @@ class LLDocumentValidator {
     void setRulesDirectory(std::filesystem::path directory);
     std::vector<std::filesystem::path> xsdFilesForRootName(const std::string& qualifiedName) const;
     std::optional<std::string> validateXMLDocument(const platform::XmlDocument& document);
-    int validationResultCodeForXML(const std::optional<std::string>& xml,
-                                   ruleweave::RWSchematronValidator& validator,
-                                   std::shared_ptr<ruleweave::RWValidationResult>* result,
-                                   platform::Error* error);
+    LLValidationResult validationResultCodeForXML(
+        const std::optional<std::string>& xml, ruleweave::RWSchematronValidator& validator,
+        std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error);
     void validateInvoiceSilently(LLInvoiceRecord& record,
                                  ruleweave::RWSchematronValidator* validator);
     std::unique_ptr<ruleweave::RWSchematronValidator> newValidator() const;

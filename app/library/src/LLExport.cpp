@@ -125,7 +125,13 @@ class ExportRun {
         }
 
         std::optional<std::string> pdf = options_.rebuiltPDF ? std::nullopt : record.pdfReceived();
-        if (!pdf) pdf = record.pdf();
+        if (!pdf) {
+            pdf = record.pdf();
+            // An import whose rebuild failed keeps the PDF as it arrived in place of the rebuild.
+            if (options_.rebuiltPDF && pdf && pdf == record.pdfReceived())
+                summary_.notes.push_back((invoiceFolder / (safeName + ".pdf")).string() +
+                                         ": no archival rebuild is stored; written as it arrived");
+        }
         if (!pdf && pretty) {
             std::string error;
             pdf = renderer_.render(*pretty, &error);

@@ -98,9 +98,9 @@ void LLInvoiceRecord::setPayableAmount(std::optional<platform::Decimal> value) {
     payable_ = std::move(value);
 }
 
-bool LLInvoiceRecord::setValidationResult(int code) {
-    validationResult_ = code;
-    return write("validationResult", std::int64_t{code});
+bool LLInvoiceRecord::setValidationResult(LLValidationResult result) {
+    validationResult_ = result;
+    return write("validationResult", storedCode(result));
 }
 
 std::optional<std::string> LLInvoiceRecord::xml() const {
@@ -163,7 +163,7 @@ LLValue LLInvoiceRecord::valueForKey(std::string_view key) const {
     if (key == "taxExclusiveAmount") return optionalValue(taxExclusive_);
     if (key == "taxInclusiveAmount") return optionalValue(taxInclusive_);
     if (key == "payableAmount") return optionalValue(payable_);
-    if (key == "validationResult") return std::int64_t{validationResult_};
+    if (key == "validationResult") return storedCode(validationResult_);
     if (key == "xml") return optionalValue(xml());
     if (key == "pdf") return optionalValue(pdf());
     return std::monostate{};

@@ -2,13 +2,12 @@
 
 #include <sqlite3.h>
 
-#include <cstdio>
-#include <random>
 #include <set>
 
 #include "library/LLDocument.h"
 #include "library/LLInvoicePredicate.h"
 #include "platform/Log.h"
+#include "platform/Uuid.h"
 
 namespace library {
 namespace {
@@ -56,20 +55,6 @@ constexpr const char* kInvoiceColumns =
     "taxExclusiveAmount, taxInclusiveAmount, payableAmount, validationResult";
 constexpr const char* kTaxSubtotalColumns =
     "id, name, uid, gross, net, percentage, tax, taxScheme, invoice";
-
-std::string newUUID() {
-    std::random_device device;
-    unsigned char bytes[16];
-    for (auto& b : bytes) b = static_cast<unsigned char>(device());
-    bytes[6] = (bytes[6] & 0x0F) | 0x40;  // version 4
-    bytes[8] = (bytes[8] & 0x3F) | 0x80;
-    char text[37];
-    std::snprintf(text, sizeof text,
-                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X", bytes[0],
-                  bytes[1], bytes[2], bytes[3], bytes[4], bytes[5], bytes[6], bytes[7], bytes[8],
-                  bytes[9], bytes[10], bytes[11], bytes[12], bytes[13], bytes[14], bytes[15]);
-    return text;
-}
 
 std::optional<std::string> textColumn(sqlite3_stmt* row, int column) {
     if (sqlite3_column_type(row, column) == SQLITE_NULL) return std::nullopt;
@@ -284,7 +269,7 @@ std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind, const std::fil
         if (done && *applicationID == 0 && *tables == 0) {
             done = execSQL(db,
                            std::string(kSchema) + kMigration2Columns + kUniqueKey +
-                               "INSERT INTO Metadata VALUES('storeUUID', '" + newUUID() +
+                               "INSERT INTO Metadata VALUES('storeUUID', '" + platform::newUUID() +
                                "');PRAGMA application_id = " + std::to_string(kApplicationID) +
                                ";PRAGMA user_version = " + std::to_string(kFormatVersion) + ";",
                            &reason);
@@ -434,7 +419,7 @@ std::shared_ptr<LLInvoiceRecord> LLObjectContext::invoiceFromRow(sqlite3_stmt* r
     record->taxExclusive_ = decimalColumn(row, 8);
     record->taxInclusive_ = decimalColumn(row, 9);
     record->payable_ = decimalColumn(row, 10);
-    record->validationResult_ = sqlite3_column_int(row, 11);
+    record->validationResult_ = validationResultFromStoredCode(sqlite3_column_int64(row, 11));
     record->xml_.reset();
     record->pdf_.reset();
     record->xmlReceived_.reset();

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <map>
 
+#include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/XPathContext.h"
 
@@ -85,9 +85,9 @@ std::string join(const std::vector<std::string>& lines) {
 
 void registerXMLCatalog(const fs::path& catalogFile) {
     installLoaderOnce();
-    std::ifstream in(catalogFile, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    auto doc = platform::XmlDocument::parse(text);
+    auto text = platform::readFileData(catalogFile);
+    if (!text) return;
+    auto doc = platform::XmlDocument::parse(*text);
     if (!doc) return;
     platform::XPathContext xpath(doc->raw());
     std::lock_guard lock(catalogMutex());

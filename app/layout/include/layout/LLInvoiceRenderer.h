@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,9 +17,11 @@ class SFLayoutTableSectionView;
 
 // Turns an invoice into pages of its layout template and those pages into one PDF: a filled
 // section per line, note, allowance or charge and tax, then the totals, stacked into the table
-// areas of a first page and as many following pages as needed.
+// areas of a first page and as many following pages as needed. Sections are filled as the page
+// that takes them is laid out, and a PDF is written page by page, so memory stays bounded by a
+// page whatever the number of lines.
 class LLInvoiceRenderer {
-public:
+  public:
     struct Section {
         std::string identifier;
         std::shared_ptr<SFLayoutTableSectionView> view;
@@ -39,7 +42,8 @@ public:
     // The filled sections of the invoice, in layout order; sections the template lacks are
     // skipped (and logged once).
     std::vector<Section> sectionsForInvoice(const model::LLInvoice& invoice) const;
-    // The laid-out pages: a header on every page, the lead before it on the first.
+    // The laid-out pages: a header on every page, the lead before it on the first. Holds every
+    // page at once; the PDF is built without.
     std::vector<Page> layoutPages(const model::LLInvoice& invoice, bool drawBackdrop) const;
     // The whole document as PDF bytes; empty with `error` set when nothing could be laid out.
     QByteArray buildPDFWithBackDrop(const model::LLInvoice& invoice, bool drawBackdrop,
@@ -53,7 +57,17 @@ public:
     static QByteArray renderPDF(const std::vector<Page>& pages, const std::string& title,
                                 std::string* error = nullptr);
 
-private:
+  private:
+    class PageStream;
+    // A section still to be filled: its identifier and how to get its values.
+    struct SectionRecipe {
+        std::string identifier;
+        std::function<std::optional<model::SubstitutionDictionary>()> values;
+    };
+    std::vector<SectionRecipe> sectionRecipes(
+        const model::LLInvoice& invoice,
+        const std::shared_ptr<const std::optional<model::SubstitutionDictionary>>& document) const;
+
     std::shared_ptr<SFLayoutTableSectionView> filledSection(
         const std::string& identifier,
         const std::optional<model::SubstitutionDictionary>& values) const;

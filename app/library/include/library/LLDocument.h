@@ -109,8 +109,8 @@ class LLDocument : public std::enable_shared_from_this<LLDocument> {
     LLUndoManager& undoManager() { return managedObjectContext().undoManager(); }
     // A second connection for work on another thread.
     std::unique_ptr<LLObjectContext> newPrivateChildContext(platform::Error* error = nullptr);
-    // The status of the icon for a stored code: 2, 3, 4 → 1, 2, 3; others 0.
-    static int validationStatusForResult(int code);
+    // The status of the icon for a stored result.
+    static LLValidationStatus validationStatusForResult(LLValidationResult result);
 
     // --- import errors (appends may come from the import thread)
     void resetErrors();
@@ -167,11 +167,11 @@ class LLDocument : public std::enable_shared_from_this<LLDocument> {
     // shared by calls on one thread; a new one is made otherwise.
     void validateInvoiceSilently(LLInvoiceRecord& record,
                                  ruleweave::RWSchematronValidator* validator = nullptr);
-    // The code for XML text (none: 0): the silent validation without a record.
-    int validationResultCodeForXML(const std::optional<std::string>& xml,
-                                   ruleweave::RWSchematronValidator& validator,
-                                   std::shared_ptr<ruleweave::RWValidationResult>* result = nullptr,
-                                   platform::Error* error = nullptr);
+    // The result for XML text (none: not validated): the silent validation without a record.
+    LLValidationResult validationResultCodeForXML(
+        const std::optional<std::string>& xml, ruleweave::RWSchematronValidator& validator,
+        std::shared_ptr<ruleweave::RWValidationResult>* result = nullptr,
+        platform::Error* error = nullptr);
 
     // A validator over the rules folder's Schematron sets, as the library validates.
     std::unique_ptr<ruleweave::RWSchematronValidator> newValidator() const;

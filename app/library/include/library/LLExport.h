@@ -19,6 +19,7 @@ struct LLExportSummary {
     std::size_t filesWritten = 0;  // XML and PDF files
     std::size_t failures = 0;
     std::vector<std::string> problems;  // one line per failure, naming the file or record
+    std::vector<std::string> notes;     // files written, but not quite as asked
 };
 
 // What an export writes: by default the XML and the PDF as they arrived.

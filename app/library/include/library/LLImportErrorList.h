@@ -20,6 +20,9 @@ inline constexpr const char* kLLErrorNoSuchFile = "LLErrorNoSuchFile";
 inline constexpr const char* kLLErrorUnreadableFile = "LLErrorUnreadableFile";
 inline constexpr const char* kLLErrorUnreadablePDF = "LLErrorUnreadablePDF";
 inline constexpr const char* kLLErrorNotStored = "LLErrorNotStored";
+// Not a failure to store: the invoice and the PDF as it arrived are stored, but no archival
+// rebuild of the PDF could be made (the reason says why).
+inline constexpr const char* kLLErrorNoArchivalRebuild = "LLErrorNoArchivalRebuild";
 
 // A stored invoice that an import replaced with the one of `path`.
 struct LLImportReplacement {

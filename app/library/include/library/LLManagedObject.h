@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "library/LLValidationStatus.h"
 #include "library/LLValue.h"
 
 namespace library {
@@ -83,7 +84,7 @@ class LLInvoiceRecord : public LLManagedObject {
     const std::optional<platform::Decimal>& taxExclusiveAmount() const { return taxExclusive_; }
     const std::optional<platform::Decimal>& taxInclusiveAmount() const { return taxInclusive_; }
     const std::optional<platform::Decimal>& payableAmount() const { return payable_; }
-    int validationResult() const { return validationResult_; }
+    LLValidationResult validationResult() const { return validationResult_; }
 
     void setIdentifier(std::optional<std::string> value);
     void setSellerName(std::optional<std::string> value);
@@ -93,7 +94,7 @@ class LLInvoiceRecord : public LLManagedObject {
     void setTaxExclusiveAmount(std::optional<platform::Decimal> value);
     void setTaxInclusiveAmount(std::optional<platform::Decimal> value);
     void setPayableAmount(std::optional<platform::Decimal> value);
-    bool setValidationResult(int code);
+    bool setValidationResult(LLValidationResult result);
 
     // The large attributes are read from the store on first use.
     std::optional<std::string> xml() const;
@@ -123,7 +124,7 @@ class LLInvoiceRecord : public LLManagedObject {
     std::optional<platform::Decimal> taxExclusive_;
     std::optional<platform::Decimal> taxInclusive_;
     std::optional<platform::Decimal> payable_;
-    int validationResult_ = 0;
+    LLValidationResult validationResult_ = LLValidationResult::NotValidated;
     mutable std::optional<std::optional<std::string>> xml_;  // outer: loaded or not
     mutable std::optional<std::optional<std::string>> pdf_;
     mutable std::optional<std::optional<std::string>> xmlReceived_;

@@ -2,16 +2,17 @@
 
 #include <optional>
 
+#include "library/LLValidationStatus.h"
 #include "library/SFValueTransformer.h"
 
 namespace library {
 
-// Stored validation result code → status of the status icon: 2, 3, 4 (valid, warnings, errors)
-// become 1, 2, 3; every other code, and no code, the neutral 0. Forward only.
+// Stored validation result code → status of the status icon: valid, warnings, errors; every
+// other code, and no code, None. Forward only.
 class LLValidationResultTransformer : public SFValueTransformer {
   public:
     std::string className() const override { return "LLValidationResultTransformer"; }
-    int transformedValue(std::optional<long long> code) const;
+    LLValidationStatus transformedValue(std::optional<long long> code) const;
 };
 
 }  // namespace library

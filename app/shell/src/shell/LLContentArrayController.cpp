@@ -11,7 +11,6 @@
 #include "library/LLExport.h"
 #include "library/LLInvoiceList.h"
 #include "library/LLManagedObject.h"
-#include "library/LLValidationResultTransformer.h"
 #include "platform/Log.h"
 #include "shell/LLStatusDot.h"
 #include "shell/SFLocalize.h"
@@ -19,9 +18,8 @@
 namespace shell {
 namespace {
 
-int statusOf(const library::LLInvoiceRecord& record) {
-    static const library::LLValidationResultTransformer transformer;
-    return transformer.transformedValue(record.validationResult());
+library::LLValidationStatus statusOf(const library::LLInvoiceRecord& record) {
+    return library::validationStatusOf(record.validationResult());
 }
 
 // Absent values sort first; values of one kind by their natural order (texts as people sort
@@ -107,7 +105,7 @@ void LLContentArrayController::sortArranged() {
                     const std::shared_ptr<library::LLInvoiceRecord>& b) {
         int order;
         if (sortColumn_ == kStatusColumn) {
-            order = statusOf(*a) - statusOf(*b);
+            order = int(statusOf(*a)) - int(statusOf(*b));
         } else {
             const std::string& key = columns_[sortColumn_ - 1].key;
             order = compareValues(a->valueForKey(key), b->valueForKey(key), collator);
@@ -145,10 +143,10 @@ QVariant LLContentArrayController::data(const QModelIndex& index, int role) cons
     if (!record || index.column() < 0 || index.column() > int(columns_.size())) return {};
     if (role == URIRole) return QString::fromStdString(record->uriString());
     if (index.column() == kStatusColumn) {
-        const int status = statusOf(*record);
+        const auto status = statusOf(*record);
         switch (role) {
             case StatusRole:
-                return status;
+                return int(status);
             case Qt::DecorationRole:
                 return statusDotIcon(status);
             case Qt::ToolTipRole:

@@ -6,20 +6,20 @@
 
 namespace shell {
 
-QColor statusDotColor(int status) {
+QColor statusDotColor(library::LLValidationStatus status) {
     switch (status) {
-        case 1:
+        case library::LLValidationStatus::Valid:
             return QColor(52, 199, 89);  // green
-        case 2:
+        case library::LLValidationStatus::Warnings:
             return QColor(255, 149, 0);  // orange
-        case 3:
+        case library::LLValidationStatus::Errors:
             return QColor(255, 59, 48);  // red
         default:
             return QColor(142, 142, 147);  // gray
     }
 }
 
-QPixmap statusDotPixmap(int status, qreal devicePixelRatio) {
+QPixmap statusDotPixmap(library::LLValidationStatus status, qreal devicePixelRatio) {
     const int side = qRound(10 * devicePixelRatio);
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
@@ -37,20 +37,20 @@ QPixmap statusDotPixmap(int status, qreal devicePixelRatio) {
     return pixmap;
 }
 
-QIcon statusDotIcon(int status) {
+QIcon statusDotIcon(library::LLValidationStatus status) {
     QIcon icon;
     icon.addPixmap(statusDotPixmap(status, 1.0));
     icon.addPixmap(statusDotPixmap(status, 2.0));
     return icon;
 }
 
-QString statusDotToolTip(int status) {
+QString statusDotToolTip(library::LLValidationStatus status) {
     switch (status) {
-        case 1:
+        case library::LLValidationStatus::Valid:
             return localizedString("Valid");
-        case 2:
+        case library::LLValidationStatus::Warnings:
             return localizedString("Warnings");
-        case 3:
+        case library::LLValidationStatus::Errors:
             return localizedString("Errors");
         default:
             return localizedString("Not validated");
