@@ -31,6 +31,7 @@
 #include "shell/LLAppDelegate.h"
 #include "shell/LLContentArrayController.h"
 #include "shell/LLContentTableView.h"
+#include "shell/LLErrorViewController.h"
 #include "shell/LLLibraryWindow.h"
 #include "shell/LLRecentDocuments.h"
 #include "shell/LLSingleInstance.h"
@@ -333,6 +334,14 @@ class ShellPartsTest : public QObject {
             QCoreApplication::processEvents();
             QVERIFY(busy->grab().save(folder + QString("/busy-sheet-%1.png").arg(language)));
             busy->endSheet();
+            shell::LLErrorViewController errors(
+                {{library::kLLErrorNoValidXML, "/home/anna/Invoices/broken.xml", ""},
+                 {library::kLLErrorUnreadablePDF, "/home/anna/Invoices/scan.pdf",
+                  "the PDF is encrypted"}},
+                window);
+            errors.show();
+            QCoreApplication::processEvents();
+            QVERIFY(errors.grab().save(folder + QString("/error-sheet-%1.png").arg(language)));
             answerMessageBox("delete", "unsavedChangesAlert");
             window->close();
         }
