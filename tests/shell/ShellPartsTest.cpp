@@ -209,6 +209,28 @@ class ShellPartsTest : public QObject {
         window->close();
     }
 
+    void aLibraryAndAnInvoiceOpenedTogether() {
+        REQUIRE_CORPUS();
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Books.ledgerlens");
+        QVERIFY(library::LLDocument::open(path.toStdString(), true));
+        shell::LLAppDelegate delegate;
+        const QString invoice = smallCorpusFolder() + "/CII_example6.xml";
+        QSignalSpy created(&delegate, &shell::LLAppDelegate::windowCreated);
+        delegate.openFiles({path, invoice});
+        // The library opens and the invoice goes into it; the library itself is not imported.
+        QCOMPARE(created.count(), 1);
+        LLLibraryWindow* window = delegate.windows().value(0);
+        QVERIFY(window);
+        QCOMPARE(QString::fromStdString(window->document()->fileURL()->string()), path);
+        QSignalSpy imported(window, &LLLibraryWindow::importFinished);
+        QVERIFY(imported.wait(120000));
+        QCOMPARE(window->contentController()->rowCount(), 1);
+        QVERIFY(window->document()->errors().empty());
+        window->close();
+        shell::LLRecentDocuments().clear();
+    }
+
     void busySheetStaysIndeterminateUntilBothValuesAreKnown() {
         QWidget parent;
         shell::CVMinimalBusyWindowController busy(&parent, 0);
