@@ -61,7 +61,7 @@ int runAlert(QWidget* parent, const library::LLAlert& alert) {
     box.setWindowModality(Qt::WindowModal);
     box.setIcon(alert.style == library::LLAlert::Style::Critical ? QMessageBox::Critical
                                                                  : QMessageBox::Warning);
-    box.setText(localizedString(QString::fromStdString(alert.messageText)));
+    box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
     if (alert.buttons.empty()) box.addButton(localizedString("OK"), QMessageBox::AcceptRole);
     for (const auto& title : alert.buttons)
