@@ -9,6 +9,7 @@
 #include "library/LLPathTransformer.h"
 #include "library/LLValidationResultTransformer.h"
 #include "platform/Resources.h"
+#include "platform/SFLocalizeHelper.h"
 #include "ruleweave/RWValidationResult.h"
 
 using namespace library;
@@ -285,6 +286,18 @@ TEST(LibraryValidation, ResultCodesAndTheAlertsOnRequest) {
     EXPECT_EQ(answer.alert->informativeText, "Invoice 'Unknown' has no XML data.");
     EXPECT_EQ(record->validationResult(), LLValidationResult::Valid);  // unchanged on request
     EXPECT_EQ(answer.displayName, "Invoice");
+    {
+        // The alert speaks the interface language; the invoice's name stays as it is.
+        auto& helper = platform::SFLocalizeHelper::sharedHelper();
+        const std::string before = helper.currentLanguage();
+        helper.setCurrentLanguage("de");
+        auto german = document->showValidation(*record);
+        helper.setCurrentLanguage(before);
+        ASSERT_TRUE(german.alert);
+        EXPECT_EQ(german.alert->messageText, "Keine XML-Daten");
+        EXPECT_EQ(german.alert->informativeText,
+                  "Die Rechnung \u201eUnknown\u201c enth\u00e4lt keine XML-Daten.");
+    }
 
     // UTF-16 text is not UTF-8.
     record->setName("R-16");

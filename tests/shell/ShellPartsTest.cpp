@@ -31,6 +31,7 @@
 #include "shell/LLAppDelegate.h"
 #include "shell/LLContentArrayController.h"
 #include "shell/LLContentTableView.h"
+#include "shell/LLErrorViewController.h"
 #include "shell/LLLibraryWindow.h"
 #include "shell/LLRecentDocuments.h"
 #include "shell/LLSingleInstance.h"
@@ -208,6 +209,28 @@ class ShellPartsTest : public QObject {
         window->close();
     }
 
+    void aLibraryAndAnInvoiceOpenedTogether() {
+        REQUIRE_CORPUS();
+        QTemporaryDir folder;
+        const QString path = folder.filePath("Books.ledgerlens");
+        QVERIFY(library::LLDocument::open(path.toStdString(), true));
+        shell::LLAppDelegate delegate;
+        const QString invoice = smallCorpusFolder() + "/CII_example6.xml";
+        QSignalSpy created(&delegate, &shell::LLAppDelegate::windowCreated);
+        delegate.openFiles({path, invoice});
+        // The library opens and the invoice goes into it; the library itself is not imported.
+        QCOMPARE(created.count(), 1);
+        LLLibraryWindow* window = delegate.windows().value(0);
+        QVERIFY(window);
+        QCOMPARE(QString::fromStdString(window->document()->fileURL()->string()), path);
+        QSignalSpy imported(window, &LLLibraryWindow::importFinished);
+        QVERIFY(imported.wait(120000));
+        QCOMPARE(window->contentController()->rowCount(), 1);
+        QVERIFY(window->document()->errors().empty());
+        window->close();
+        shell::LLRecentDocuments().clear();
+    }
+
     void busySheetStaysIndeterminateUntilBothValuesAreKnown() {
         QWidget parent;
         shell::CVMinimalBusyWindowController busy(&parent, 0);
@@ -333,6 +356,14 @@ class ShellPartsTest : public QObject {
             QCoreApplication::processEvents();
             QVERIFY(busy->grab().save(folder + QString("/busy-sheet-%1.png").arg(language)));
             busy->endSheet();
+            shell::LLErrorViewController errors(
+                {{library::kLLErrorNoValidXML, "/home/anna/Invoices/broken.xml", ""},
+                 {library::kLLErrorUnreadablePDF, "/home/anna/Invoices/scan.pdf",
+                  "the PDF is encrypted"}},
+                window);
+            errors.show();
+            QCoreApplication::processEvents();
+            QVERIFY(errors.grab().save(folder + QString("/error-sheet-%1.png").arg(language)));
             answerMessageBox("delete", "unsavedChangesAlert");
             window->close();
         }

@@ -7,7 +7,9 @@
 namespace library {
 namespace {
 
-std::string format(std::string pattern, const std::vector<std::string>& values) {
+// The pattern is translated first; the values are put in as they are.
+std::string format(const char* englishPattern, const std::vector<std::string>& values) {
+    std::string pattern = platform::localizedString(englishPattern);
     size_t from = 0;
     for (const auto& value : values) {
         size_t at = pattern.find("%@", from);
@@ -32,14 +34,14 @@ LLAlert LLDocumentAlerts::unsavedChanges() {
 
 LLAlert LLDocumentAlerts::noXMLData(const std::string& invoiceName) {
     return {LLAlert::Style::Warning,
-            "No XML Data",
+            platform::localizedString("No XML Data"),
             format("Invoice '%@' has no XML data.", {invoiceName}),
             {}};
 }
 
 LLAlert LLDocumentAlerts::invalidXML(const std::string& invoiceName) {
     return {LLAlert::Style::Warning,
-            "Invalid XML",
+            platform::localizedString("Invalid XML"),
             format("Invoice '%@' contains invalid XML data.", {invoiceName}),
             {}};
 }
@@ -47,7 +49,7 @@ LLAlert LLDocumentAlerts::invalidXML(const std::string& invoiceName) {
 LLAlert LLDocumentAlerts::validationError(const std::string& invoiceName,
                                           const std::string& reason) {
     return {LLAlert::Style::Critical,
-            "Validation Error",
+            platform::localizedString("Validation Error"),
             format("Failed to validate '%@': %@", {invoiceName, reason}),
             {}};
 }

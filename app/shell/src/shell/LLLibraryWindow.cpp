@@ -61,7 +61,7 @@ int runAlert(QWidget* parent, const library::LLAlert& alert) {
     box.setWindowModality(Qt::WindowModal);
     box.setIcon(alert.style == library::LLAlert::Style::Critical ? QMessageBox::Critical
                                                                  : QMessageBox::Warning);
-    box.setText(localizedString(QString::fromStdString(alert.messageText)));
+    box.setText(QString::fromStdString(alert.messageText));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
     if (alert.buttons.empty()) box.addButton(localizedString("OK"), QMessageBox::AcceptRole);
     for (const auto& title : alert.buttons)
@@ -90,9 +90,6 @@ LLLibraryWindow::LLLibraryWindow(std::shared_ptr<library::LLDocument> document, 
         QFileDialog dialog(this, localizedString("Import"));
         dialog.setFileMode(QFileDialog::ExistingFiles);
         dialog.setNameFilter(localizedString("XML Invoices") + " (*.xml *.XML)");
-        dialog.setOption(QFileDialog::DontUseNativeDialog, false);
-        // Folders may be chosen as well: their XML files are imported.
-        dialog.setOption(QFileDialog::ShowDirsOnly, false);
         dialog.setWindowModality(Qt::WindowModal);
         if (dialog.exec() != QDialog::Accepted) return QStringList();
         return dialog.selectedFiles();
@@ -102,8 +99,8 @@ LLLibraryWindow::LLLibraryWindow(std::shared_ptr<library::LLDocument> document, 
     };
     chooseExportFolder = [this] {
         QFileDialog dialog(this, localizedString("Select Export Folder"));
-        dialog.setLabelText(QFileDialog::LookIn,
-                            localizedString("Choose a folder to export your data."));
+        dialog.setToolTip(localizedString("Choose a folder to export your data."));
+        dialog.setLabelText(QFileDialog::Accept, localizedString("Export"));
         dialog.setFileMode(QFileDialog::Directory);
         dialog.setOption(QFileDialog::ShowDirsOnly, true);
         dialog.setWindowModality(Qt::WindowModal);
