@@ -8,6 +8,8 @@
 #include <climits>
 #include <memory>
 
+#include "platform/CallbackBoundary.h"
+
 namespace platform {
 namespace {
 
@@ -38,15 +40,15 @@ void collectError(void* userData, xmlErrorPtr error) noexcept {
     if (!diagnostics || !error || error->level < XML_ERR_ERROR) return;
     if (!diagnostics->firstError.empty()) return;
     // Called by libxml2 (C): nothing may be thrown through it.
-    try {
-        std::string message = error->message ? error->message : "unknown error";
-        while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
-            message.pop_back();
-        diagnostics->firstError = message;
-        diagnostics->line = error->line;
-    } catch (...) {
-        diagnostics->line = error->line;
-    }
+    diagnostics->line = error->line;
+    callbackBoundary(
+        [&] {
+            std::string message = error->message ? error->message : "unknown error";
+            while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
+                message.pop_back();
+            diagnostics->firstError = message;
+        },
+        [](const char*, bool) {});
 }
 
 constexpr int kBaseOptions = XML_PARSE_NONET | XML_PARSE_BIG_LINES | XML_PARSE_COMPACT;

@@ -4,8 +4,10 @@
 
 #include <set>
 
+#include "SQLiteFunction.h"
 #include "library/LLDocument.h"
 #include "library/LLInvoicePredicate.h"
+#include "platform/CallbackBoundary.h"
 #include "platform/Log.h"
 #include "platform/Uuid.h"
 
@@ -113,15 +115,8 @@ void containsFunction(sqlite3_context* context, int, sqlite3_value** values) {
         const auto* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
         return std::string(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
     };
-    // Called by SQLite (C): an exception becomes an SQL error instead of unwinding through it.
-    try {
-        sqlite3_result_int(context,
-                           containsIgnoringCaseAndDiacritics(text(values[0]), text(values[1])));
-    } catch (const std::bad_alloc&) {
-        sqlite3_result_error_nomem(context);
-    } catch (const std::exception& e) {
-        sqlite3_result_error(context, e.what(), -1);
-    }
+    sqlite3_result_int(context,
+                       containsIgnoringCaseAndDiacritics(text(values[0]), text(values[1])));
 }
 
 bool isBlobColumn(const char* column) {
@@ -296,8 +291,7 @@ std::unique_ptr<LLObjectContext> LLObjectContext::open(Kind kind, const std::fil
     }
     sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON", nullptr, nullptr,
                  nullptr);
-    sqlite3_create_function_v2(db, "ll_contains_cd", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                               containsFunction, nullptr, nullptr, nullptr);
+    registerSQLFunction(db, "ll_contains_cd", 2, containsFunction);
     std::string uuid;
     {
         sqlite3_stmt* s = nullptr;
@@ -725,6 +719,30 @@ std::size_t LLObjectContext::registeredObjectCount() const {
     for (const auto& [key, weak] : registered_)
         if (!weak.expired()) ++count;
     return count;
+}
+
+namespace {
+
+void callSQLFunction(sqlite3_context* context, int count, sqlite3_value** values) noexcept {
+    const auto& body = *static_cast<const SQLFunctionBody*>(sqlite3_user_data(context));
+    platform::callbackBoundary([&] { body(context, count, values); },
+                               [&](const char* reason, bool outOfMemory) {
+                                   if (outOfMemory)
+                                       sqlite3_result_error_nomem(context);
+                                   else
+                                       sqlite3_result_error(context, reason, -1);
+                               });
+}
+
+}  // namespace
+
+bool registerSQLFunction(sqlite3* db, const char* name, int arguments, SQLFunctionBody body) {
+    auto* kept = new SQLFunctionBody(std::move(body));
+    // SQLite owns `kept` from here on, and frees it with the function, even when this fails.
+    return sqlite3_create_function_v2(db, name, arguments, SQLITE_UTF8 | SQLITE_DETERMINISTIC, kept,
+                                      callSQLFunction, nullptr, nullptr, [](void* p) {
+                                          delete static_cast<SQLFunctionBody*>(p);
+                                      }) == SQLITE_OK;
 }
 
 }  // namespace library

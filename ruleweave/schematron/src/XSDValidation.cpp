@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 
+#include "platform/CallbackBoundary.h"
 #include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/XPathContext.h"
@@ -33,21 +34,21 @@ bool isRemote(const char* url) {
 
 // Called by libxml2 (C): nothing may be thrown through it; a failure loads nothing.
 xmlParserInputPtr localOnlyLoader(const char* url, const char* id, xmlParserCtxtPtr ctxt) noexcept {
-    try {
-        if (isRemote(url)) {
-            std::string local;
-            {
-                std::lock_guard lock(catalogMutex());
-                auto it = catalogMap().find(url);
-                if (it != catalogMap().end()) local = it->second;
+    return platform::callbackBoundary(
+        [&]() -> xmlParserInputPtr {
+            if (isRemote(url)) {
+                std::string local;
+                {
+                    std::lock_guard lock(catalogMutex());
+                    auto it = catalogMap().find(url);
+                    if (it != catalogMap().end()) local = it->second;
+                }
+                if (local.empty()) return nullptr;  // never fetched
+                return xmlNoNetExternalEntityLoader(local.c_str(), id, ctxt);
             }
-            if (local.empty()) return nullptr;  // never fetched
-            return xmlNoNetExternalEntityLoader(local.c_str(), id, ctxt);
-        }
-        return xmlNoNetExternalEntityLoader(url, id, ctxt);
-    } catch (...) {
-        return nullptr;
-    }
+            return xmlNoNetExternalEntityLoader(url, id, ctxt);
+        },
+        [](const char*, bool) -> xmlParserInputPtr { return nullptr; });
 }
 
 void installLoaderOnce() {
@@ -59,13 +60,14 @@ void installLoaderOnce() {
 void collectMessage(void* data, xmlErrorPtr error) noexcept {
     auto* messages = static_cast<std::vector<std::string>*>(data);
     if (!messages || !error || !error->message) return;
-    try {
-        std::string text = error->message;
-        while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-        if (error->line > 0) text = "line " + std::to_string(error->line) + ": " + text;
-        messages->push_back(text);
-    } catch (...) {
-    }
+    platform::callbackBoundary(
+        [&] {
+            std::string text = error->message;
+            while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+            if (error->line > 0) text = "line " + std::to_string(error->line) + ": " + text;
+            messages->push_back(text);
+        },
+        [](const char*, bool) {});
 }
 
 struct SchemaParserFree {
