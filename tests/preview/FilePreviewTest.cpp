@@ -1,8 +1,12 @@
 // The preview of invoice files that are not in a library.
+#include <poppler-qt6.h>
+
 #include <QPlainTextEdit>
 #include <QTest>
 
 #include "PreviewTestSupport.h"
+#include "platform/SFLocalizeHelper.h"
+#include "preview/LLInvoicePreview.h"
 #include "preview/LLPDFViewController.h"
 #include "preview/PreviewViewController.h"
 
@@ -47,4 +51,22 @@ TEST(FilePreview, OtherFilesShowAsText) {
     preview.preparePreviewOfFile(QString::fromStdString((folder / "missing.xml").string()));
     ASSERT_EQ(preview.shows(), Shows::Text);
     EXPECT_TRUE(preview.textView()->toPlainText().isEmpty());
+}
+
+TEST(FilePreview, RenderingsFollowTheInterfaceLanguage) {
+    SKIP_WITHOUT_CORPUS();
+    LLInvoicePreviewSource source;
+    auto& helper = platform::SFLocalizeHelper::sharedHelper();
+    auto firstPageText = [&](const std::string& language) {
+        helper.setCurrentLanguage(language);
+        LLInvoicePreview preview = source.previewForXML(readCorpusFile(kRenderedCII), false);
+        helper.setCurrentLanguage("en");
+        auto document = Poppler::Document::loadFromData(preview.pdf);
+        if (!document || document->numPages() < 1) return QString();
+        return document->page(0)->text(QRectF());
+    };
+    // The second rendering of the same invoice comes from the cache: only in the same language.
+    EXPECT_TRUE(firstPageText("en").contains("Amount Due"));
+    EXPECT_TRUE(firstPageText("de").contains("Zahlbetrag"));
+    EXPECT_TRUE(firstPageText("en").contains("Amount Due"));
 }

@@ -2,6 +2,7 @@
 // printing, the QR badge and PDFs it cannot show.
 #include <poppler-qt6.h>
 
+#include <QElapsedTimer>
 #include <QEnterEvent>
 #include <QPrinter>
 #include <QScrollArea>
@@ -247,6 +248,34 @@ TEST_F(PDFView, RefusesWhatIsNoPDF) {
     const bool shown = view.setDocumentData(rendered.pdf.left(rendered.pdf.size() / 2));
     EXPECT_EQ(view.hasDocument(), shown);
     view.grab();
+}
+
+}  // namespace
+
+namespace {
+
+// A page whose contents name one 16 MiB stream 128 times: minutes of drawing when read naively.
+TEST(PDFViewHostile, APageThatTakesMinutesToDrawIsGivenUp) {
+    const QString python = QStandardPaths::findExecutable("python3");
+    if (python.isEmpty()) GTEST_SKIP() << "python3 missing";
+    TemporaryFolder folder;
+    QProcess make;
+    make.start(python, {QStringLiteral(LEDGERLENS_HOSTILE_PDF_SCRIPT),
+                        QString::fromStdString(folder.path().string())});
+    ASSERT_TRUE(make.waitForFinished(60000) && make.exitCode() == 0);
+    LLPDFViewController view;
+    view.resize(800, 600);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_TRUE(
+        view.setDocumentFile(QString::fromStdString((folder / "content-bomb.pdf").string())));
+    QElapsedTimer timer;
+    timer.start();
+    view.grab();
+    std::cout << "the hostile page was given up after " << timer.elapsed() << " ms\n";
+    EXPECT_EQ(view.cachedPageCount(), 1);  // kept as empty, not drawn again
+    view.grab();
+    EXPECT_EQ(view.selectValueInPDFDocument("19"), 0);
 }
 
 }  // namespace

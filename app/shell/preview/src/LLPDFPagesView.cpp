@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "PopplerTimeLimit.h"
+#include "platform/Log.h"
+
 namespace preview {
 
 LLPDFPagesView::LLPDFPagesView(QWidget* parent) : QWidget(parent) {
@@ -97,7 +100,15 @@ const QImage& LLPDFPagesView::imageForPage(int page) {
     }
     if (std::unique_ptr<Poppler::Page> popplerPage = document_->page(page)) {
         const double dpi = 72.0 * scale_ * devicePixelRatioF();
-        image = popplerPage->renderToImage(dpi, dpi);
+        const QVariant deadline = deadlineAfter(kPageDrawingLimit);
+        image = popplerPage->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0,
+                                           nullptr, nullptr, deadlinePassed, deadline);
+        if (deadlinePassed(deadline)) {
+            // Given up: the page stays empty (and is not tried again at this size).
+            image = QImage();
+            platform::logLine("PDF view: page " + std::to_string(page + 1) +
+                              " takes too long to draw; left empty");
+        }
         image.setDevicePixelRatio(devicePixelRatioF());
     }
     return images_.emplace(page, std::move(image)).first->second;

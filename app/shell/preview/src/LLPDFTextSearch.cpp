@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "PopplerTimeLimit.h"
 #include "preview/LLValueNotations.h"
 
 namespace preview {
@@ -53,7 +54,8 @@ bool readingOrder(const QRectF& a, const QRectF& b) {
 
 LLPageText LLPageText::fromPage(const Poppler::Page& page) {
     LLPageText result;
-    const auto words = page.textList();
+    const auto words =
+        page.textList(Poppler::Page::Rotate0, deadlinePassed, deadlineAfter(kPageTextLimit));
     for (const auto& word : words) {
         const QString text = word->text();
         std::vector<QRectF> charBoxes;

@@ -18,6 +18,7 @@
 #include <cmath>
 
 #include "LLPDFPagesView.h"
+#include "PopplerTimeLimit.h"
 #include "PreviewStrings.h"
 #include "layout/CVLayoutSEPAQRCodeView.h"
 #include "model/LLInvoice.h"
@@ -282,7 +283,10 @@ bool LLPDFViewController::printToPrinter(QPrinter& printer) const {
         if (index > from - 1 && !printer.newPage()) return false;
         std::unique_ptr<Poppler::Page> page = document_->page(index);
         if (!page) continue;
-        const QImage image = page->renderToImage(dpi, dpi);
+        const QVariant deadline = deadlineAfter(kPagePrintingLimit);
+        const QImage image = page->renderToImage(dpi, dpi, -1, -1, -1, -1, Poppler::Page::Rotate0,
+                                                 nullptr, nullptr, deadlinePassed, deadline);
+        if (deadlinePassed(deadline)) return false;
         if (image.isNull()) continue;
         // Fitted into the printable area, proportions kept, centred.
         const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
