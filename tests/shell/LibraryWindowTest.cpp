@@ -128,13 +128,15 @@ class LibraryWindowTest : public QObject {
             // The dot drawn for the row has the status colour at its centre.
             QIcon icon = content()->index(row, 0).data(Qt::DecorationRole).value<QIcon>();
             QImage image = icon.pixmap(QSize(10, 10), 1.0).toImage();
-            QCOMPARE(image.pixelColor(5, 5).rgb(), shell::statusDotColor(library::LLValidationStatus(status)).rgb());
+            QCOMPARE(image.pixelColor(5, 5).rgb(),
+                     shell::statusDotColor(library::LLValidationStatus(status)).rgb());
             QCOMPARE(image.pixelColor(5, 0).rgb(), QColor(Qt::white).rgb());
         }
         // Validate on the first row stores the new code and asks for the sheet.
         window_->tableView()->selectRow(0);
         auto record = content()->recordAtRow(0);
-        record->setValidationResult(library::LLValidationResult::NotValidated);  // as if never validated
+        record->setValidationResult(
+            library::LLValidationResult::NotValidated);  // as if never validated
         QCOMPARE(content()->index(0, 0).data(LLContentArrayController::StatusRole).toInt(), 0);
         QSignalSpy sheet(window_, &LLLibraryWindow::validationSheetRequested);
         QSignalSpy result(window_, &LLLibraryWindow::validationResultReady);

@@ -7,6 +7,7 @@
 
 QObject* makeLibraryWindowTest();
 QObject* makeShellPartsTest();
+QObject* makeWindowPartsTest();
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -27,6 +28,10 @@ int main(int argc, char** argv) {
     }
     if (only.isEmpty() || only == "ShellPartsTest") {
         std::unique_ptr<QObject> test(makeShellPartsTest());
+        status |= QTest::qExec(test.get(), args);
+    }
+    if (only.isEmpty() || only == "WindowPartsTest") {
+        std::unique_ptr<QObject> test(makeWindowPartsTest());
         status |= QTest::qExec(test.get(), args);
     }
     return status;

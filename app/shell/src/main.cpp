@@ -6,6 +6,7 @@
 #include "shell/LLAppDelegate.h"
 #include "shell/LLLibraryWindow.h"
 #include "shell/LLSingleInstance.h"
+#include "shell/LLWindowParts.h"
 #include "shell/SFLocalize.h"
 
 int main(int argc, char* argv[]) {
@@ -31,6 +32,8 @@ int main(int argc, char* argv[]) {
     instance.listen();
 
     shell::LLAppDelegate delegate;
+    // Before the first window opens, so it gets its preview and sheets too.
+    shell::connectWindowParts(delegate);
     QObject::connect(&instance, &shell::LLSingleInstance::filesReceived, &delegate,
                      [&delegate](const QStringList& received) { delegate.openFiles(received); });
     delegate.applicationDidFinishLaunching(files);

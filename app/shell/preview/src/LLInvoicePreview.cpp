@@ -29,12 +29,15 @@ bool looksLikeXML(std::string_view bytes) {
 }
 
 // The invoice a PDF carries: the first embedded XML file that reads as one.
-std::shared_ptr<model::LLInvoice> invoiceInPDF(const std::string& bytes) {
+std::shared_ptr<model::LLInvoice> invoiceInPDF(const std::string& bytes, std::string* xml) {
     auto document = pagewright::PagewrightPDFDocument::initWithData(bytes);
     if (!document) return nullptr;
     for (const auto& attachment : document->attachments()) {
         if (!attachment || !looksLikeXML(attachment->data)) continue;
-        if (auto invoice = invoiceFromXML(attachment->data)) return invoice;
+        if (auto invoice = invoiceFromXML(attachment->data)) {
+            *xml = attachment->data;
+            return invoice;
+        }
     }
     return nullptr;
 }
@@ -140,13 +143,16 @@ LLInvoicePreview LLInvoicePreviewSource::previewForFile(const std::filesystem::p
         return preview;
     }
     if (isPDF(*bytes)) {
-        preview.invoice = invoiceInPDF(*bytes);
+        preview.invoice = invoiceInPDF(*bytes, &preview.invoiceXML);
         preview.pdf = QByteArray::fromStdString(*bytes);
         preview.origin = LLInvoicePreview::Origin::File;
         return preview;
     }
     preview = previewForXML(*bytes, true);
-    if (preview.invoice) return preview;
+    if (preview.invoice) {
+        preview.invoiceXML = std::move(*bytes);
+        return preview;
+    }
     // Not an invoice: the document's text, pretty-printed when it is XML at all.
     auto document = platform::XmlDocument::parse(*bytes);
     if (document && document->root()) {

@@ -33,6 +33,7 @@ PreviewViewController::~PreviewViewController() = default;
 void PreviewViewController::preparePreviewOfFile(const QString& path) {
     LLInvoicePreview preview = source_->previewForFile(path.toStdString());
     invoice_ = preview.invoice;
+    invoiceXML_ = std::move(preview.invoiceXML);
     if (!preview.pdf.isEmpty() && pdfView_->setDocumentData(preview.pdf)) {
         pdfView_->setInvoice(invoice_);
         textView_->hide();

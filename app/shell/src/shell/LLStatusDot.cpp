@@ -1,47 +1,24 @@
 #include "shell/LLStatusDot.h"
 
-#include <QPainter>
-
+#include "ruleweave-ui/RWStatusIcon.h"
+#include "ruleweave/RWValidationResult.h"
 #include "shell/SFLocalize.h"
 
 namespace shell {
 
+// The library's statuses are the validator's (0 none, 1 valid, 2 warnings, 3 errors), so the
+// dots are the ones the validation windows draw.
 QColor statusDotColor(library::LLValidationStatus status) {
-    switch (status) {
-        case library::LLValidationStatus::Valid:
-            return QColor(52, 199, 89);  // green
-        case library::LLValidationStatus::Warnings:
-            return QColor(255, 149, 0);  // orange
-        case library::LLValidationStatus::Errors:
-            return QColor(255, 59, 48);  // red
-        default:
-            return QColor(142, 142, 147);  // gray
-    }
+    return QColor(QString::fromStdString(
+        ruleweave::RWValidationResult::colorForStatus(int(status)).value_or("#ffffff")));
 }
 
 QPixmap statusDotPixmap(library::LLValidationStatus status, qreal devicePixelRatio) {
-    const int side = qRound(10 * devicePixelRatio);
-    QPixmap pixmap(side, side);
-    pixmap.fill(Qt::transparent);
-    {
-        QPainter painter(&pixmap);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.scale(devicePixelRatio, devicePixelRatio);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(Qt::white);
-        painter.drawEllipse(QRectF(0, 0, 10, 10));
-        painter.setBrush(statusDotColor(status));
-        painter.drawEllipse(QRectF(1, 1, 8, 8));
-    }
-    pixmap.setDevicePixelRatio(devicePixelRatio);
-    return pixmap;
+    return ruleweave::ui::statusPixmapForStatus(int(status), devicePixelRatio);
 }
 
 QIcon statusDotIcon(library::LLValidationStatus status) {
-    QIcon icon;
-    icon.addPixmap(statusDotPixmap(status, 1.0));
-    icon.addPixmap(statusDotPixmap(status, 2.0));
-    return icon;
+    return ruleweave::ui::statusIconForStatus(int(status));
 }
 
 QString statusDotToolTip(library::LLValidationStatus status) {

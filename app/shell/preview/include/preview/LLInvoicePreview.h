@@ -39,6 +39,8 @@ struct LLInvoicePreview {
     std::string detail;  // the reader's or renderer's own words, for the log
     // An XML file that is no invoice: its text, pretty-printed.
     std::optional<std::string> xmlText;
+    // The XML the invoice was read from (for a PDF: the attachment that carries it).
+    std::string invoiceXML;
 };
 
 // Builds previews: the PDF a record came with, else the invoice rendered from its XML with

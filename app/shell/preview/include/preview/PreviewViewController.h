@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <memory>
+#include <string>
 
 class QPlainTextEdit;
 
@@ -31,12 +32,15 @@ class PreviewViewController : public QWidget {
     LLPDFViewController* pdfView() const { return pdfView_; }
     QPlainTextEdit* textView() const { return textView_; }
     const std::shared_ptr<const model::LLInvoice>& invoice() const { return invoice_; }
+    // The XML the invoice shown was read from (a PDF's attachment); empty without an invoice.
+    const std::string& invoiceXML() const { return invoiceXML_; }
 
   private:
     void showText(const QString& text);
 
     std::unique_ptr<LLInvoicePreviewSource> source_;
     std::shared_ptr<const model::LLInvoice> invoice_;
+    std::string invoiceXML_;
     Shows shows_ = Shows::Nothing;
     LLPDFViewController* pdfView_;
     QPlainTextEdit* textView_;

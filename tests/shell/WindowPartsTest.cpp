@@ -1,0 +1,103 @@
+// The program's window parts joined: a library window's selection reaches its preview pane,
+// Validate opens the sheet with the result, and File > Open shows an invoice file on its own.
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "ShellTestSupport.h"
+#include "library/LLDocument.h"
+#include "preview/LLContentViewController.h"
+#include "preview/LLPDFViewController.h"
+#include "preview/PreviewViewController.h"
+#include "ruleweave-ui/RWValidationResultWindowController.h"
+#include "ruleweave-ui/RWXMLDocumentWindowController.h"
+#include "shell/LLAppDelegate.h"
+#include "shell/LLContentArrayController.h"
+#include "shell/LLContentTableView.h"
+#include "shell/LLLibraryWindow.h"
+#include "shell/LLWindowParts.h"
+
+using shell::LLLibraryWindow;
+
+class WindowPartsTest : public QObject {
+    Q_OBJECT
+    QPointer<LLLibraryWindow> window_;
+
+    preview::LLContentViewController* pane() {
+        return window_->findChild<preview::LLContentViewController*>();
+    }
+
+  private slots:
+    void initTestCase() {
+        REQUIRE_CORPUS();
+        auto document = library::LLDocument::makeUntitled();
+        QVERIFY(document);
+        window_ = new LLLibraryWindow(document);
+        shell::addWindowParts(window_);
+        window_->resize(1200, 800);
+        window_->show();
+        QSignalSpy finished(window_.data(), &LLLibraryWindow::importFinished);
+        window_->importPaths({smallCorpusFolder()});
+        QVERIFY(finished.wait(300000));
+        QVERIFY(window_->contentController()->rowCount() >= 2);
+    }
+
+    void cleanupTestCase() {
+        if (window_) window_->document()->close();
+        delete window_;
+    }
+
+    void selectionReachesThePreviewPane() {
+        QVERIFY(pane());
+        window_->tableView()->selectRow(0);
+        QCOMPARE(pane()->pane(), preview::LLContentViewController::Pane::Invoice);
+        QVERIFY(pane()->pdfView()->hasDocument());
+        QVERIFY(pane()->invoice());
+        window_->tableView()->selectAll();
+        QCOMPARE(pane()->pane(), preview::LLContentViewController::Pane::MultipleSelection);
+        window_->tableView()->clearSelection();
+        QCOMPARE(pane()->pane(), preview::LLContentViewController::Pane::NoSelection);
+    }
+
+    void validateOpensTheSheetWithTheResult() {
+        if (!window_->document()->hasRules()) QSKIP("no rules in the build");
+        window_->tableView()->selectRow(0);
+        window_->validateSelection();
+        auto* sheet = window_->findChild<ruleweave::ui::RWValidationResultWindowController*>();
+        QVERIFY(sheet);
+        QVERIFY(sheet->isVisible());
+        QVERIFY(!sheet->validationResult().schemaFiles->empty());
+        QVERIFY(!sheet->summaryLabel()->text().isEmpty());
+        sheet->close();
+    }
+
+    void aPDFOpenedOnItsOwnShowsItsPagesAndItsXML() {
+        const QString pdf = corpusDir() + "/zugferd/XML-Rechnung/FX/EN16931_Einfach.pdf";
+        if (!QFile::exists(pdf)) QSKIP("corpus PDF missing");
+        auto* window = qobject_cast<ruleweave::ui::RWXMLDocumentWindowController*>(
+            shell::openInvoiceFileWindow(pdf));
+        QVERIFY(window);
+        auto* preview = qobject_cast<preview::PreviewViewController*>(window->previewWidget());
+        QVERIFY(preview);
+        QCOMPARE(preview->shows(), preview::PreviewViewController::Shows::PDF);
+        QVERIFY(preview->invoiceXML().find("CrossIndustryInvoice") != std::string::npos);
+        if (window_->document()->hasRules()) QVERIFY(window->status() >= 1);
+        window->close();
+    }
+
+    void aPDFWithoutInvoiceDataIsRefusedWithAMessage() {
+        const QString plainPDF =
+            corpusDir() + "/zugferd/unstructured/RE-E-974-Hetzner_2016-01-19_R0005532486.pdf";
+        if (!QFile::exists(plainPDF)) QSKIP("corpus PDF missing");
+        QString seen;
+        answerMessageBox({}, {}, &seen);
+        QVERIFY(!shell::openInvoiceFileWindow(plainPDF));
+        QVERIFY2(seen.contains("no embedded invoice data"), qPrintable(seen));
+    }
+};
+
+QObject* makeWindowPartsTest() { return new WindowPartsTest; }
+
+#include "WindowPartsTest.moc"
