@@ -261,16 +261,20 @@ int validateCommand(const QStringList& arguments) {
 
     std::vector<Outcome> outcomes(files.size());
     std::atomic<size_t> next{0};
-    auto worker = [&] {
-        RWSchematronValidator validator;  // one per worker: validators are single-threaded
-        for (const auto& dir : schemaDirs) validator.addSchemaDirectory(dir);
+    // The folders are cataloged once; the workers share the catalog and the compiled schemas
+    // (each has its own validator: a validator is single-threaded).
+    RWSchematronValidator catalog;
+    for (const auto& dir : schemaDirs) catalog.addSchemaDirectory(dir);
+    auto worker = [&](RWSchematronValidator& validator) {
         for (size_t i; (i = next++) < files.size();)
             outcomes[i] = validateFile(validator, files[i]);
     };
+    const int threadCount = std::min<int>(jobCount, static_cast<int>(files.size()));
+    std::vector<std::unique_ptr<RWSchematronValidator>> validators;
+    for (int t = 1; t < threadCount; ++t) validators.push_back(catalog.sharingSchemas());
     std::vector<std::thread> threads;
-    for (int t = 1; t < std::min<int>(jobCount, static_cast<int>(files.size())); ++t)
-        threads.emplace_back(worker);
-    worker();
+    for (auto& validator : validators) threads.emplace_back(worker, std::ref(*validator));
+    worker(catalog);
     for (auto& t : threads) t.join();
 
     const bool failOnWarning = level == "warning";

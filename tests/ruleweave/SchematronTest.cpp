@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "ruleweave/RWSchematronValidator.h"
 #include "ruleweave/XSDValidation.h"
@@ -116,6 +117,102 @@ TEST(SchematronRun, SeverityFromIdFlagRoleAndType) {
     EXPECT_EQ(e.severity(), "Info");
     EXPECT_EQ(RWValidationResult::colorForStatus(3), "#ff3b30");
     EXPECT_FALSE(RWValidationResult::colorForStatus(5));
+}
+
+// Rule contexts are matched in one walk of the document as match patterns; each case states
+// which rule claims which nodes, first matching rule per pattern, in document order.
+struct ContextCase {
+    const char* name;
+    const char* body;
+    std::vector<std::string> expected;
+};
+
+class RuleContexts : public ::testing::TestWithParam<ContextCase> {};
+
+TEST_P(RuleContexts, ClaimTheNodesTheirPathsSelect) {
+    const char* doc = R"(<Invoice xmlns="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"
+ xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"
+ xmlns:cac="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2">
+ <cbc:CustomizationID>urn:cen.eu:en16931:2017</cbc:CustomizationID>
+ <cbc:ID>A-1</cbc:ID>
+ <cbc:Note>n</cbc:Note>
+ <cac:InvoiceLine><cbc:ID>1</cbc:ID><cbc:Amount currencyID="EUR">5</cbc:Amount></cac:InvoiceLine>
+ <cac:InvoiceLine><cbc:ID>2</cbc:ID><cbc:Amount currencyID="USD">-1</cbc:Amount><cac:Sub><cbc:ID>2.1</cbc:ID></cac:Sub></cac:InvoiceLine>
+ <cac:InvoiceLine><cbc:ID>3</cbc:ID><cbc:Note>x</cbc:Note></cac:InvoiceLine>
+</Invoice>)";
+    RWSchematronValidator v;
+    auto result = v.validateXMLWithSchema(doc, schema(GetParam().body));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(ids(*result), GetParam().expected);
+}
+
+const std::string kLine = "/ubl:Invoice[1]/cac:InvoiceLine";
+
+INSTANTIATE_TEST_SUITE_P(
+    SchematronRun, RuleContexts,
+    ::testing::Values(
+        ContextCase{"UnionsAndFirstRule",
+                    R"SCH(<pattern id="p">
+                         <rule context="cac:InvoiceLine[cbc:ID = '2'] | cbc:Note"><report id="U" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine | cbc:Note"><report id="L" test="true()"/></rule></pattern>)SCH",
+                    {"U@/ubl:Invoice[1]/cbc:Note[1]", "L@" + kLine + "[1]", "U@" + kLine + "[2]",
+                     "L@" + kLine + "[3]", "U@" + kLine + "[3]/cbc:Note[1]"}},
+        ContextCase{"PositionsAmongSiblings",
+                    R"SCH(<let name="two" value="2"/><pattern id="p">
+                         <rule context="cac:InvoiceLine[last()]"><report id="Last" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine[1]"><report id="First" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine[$two]"><report id="Two" test="true()"/></rule></pattern>)SCH",
+                    {"First@" + kLine + "[1]", "Two@" + kLine + "[2]", "Last@" + kLine + "[3]"}},
+        ContextCase{"AbsoluteAndDescendantSteps",
+                    R"SCH(<pattern id="p">
+                         <rule context="/ubl:Invoice/cbc:ID"><report id="Top" test="true()"/></rule>
+                         <rule context="ubl:Invoice//cbc:ID"><report id="Deep" test="true()"/></rule>
+                         <rule context="/cac:InvoiceLine"><report id="Never" test="true()"/></rule></pattern>)SCH",
+                    {"Top@/ubl:Invoice[1]/cbc:ID[1]", "Deep@" + kLine + "[1]/cbc:ID[1]",
+                     "Deep@" + kLine + "[2]/cbc:ID[1]", "Deep@" + kLine + "[2]/cac:Sub[1]/cbc:ID[1]",
+                     "Deep@" + kLine + "[3]/cbc:ID[1]"}},
+        ContextCase{"AttributeContexts",
+                    R"SCH(<pattern id="p">
+                         <rule context="cbc:Amount[. &lt; 0]/@currencyID"><report id="Negative" test=". = 'USD'"/></rule>
+                         <rule context="@currencyID"><report id="Currency" test=". = 'EUR'"/></rule></pattern>)SCH",
+                    {"Currency@/", "Negative@/"}},
+        ContextCase{"PatternVariablesInPredicates",
+                    R"SCH(<pattern id="p"><let name="wanted" value="'3'"/>
+                         <rule context="cac:InvoiceLine[cbc:ID = $wanted]"><report id="W" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine"><report id="O" test="true()"/></rule></pattern>)SCH",
+                    {"O@" + kLine + "[1]", "O@" + kLine + "[2]", "W@" + kLine + "[3]"}},
+        ContextCase{"Wildcards",
+                    R"SCH(<pattern id="p">
+                         <rule context="cac:*[cbc:ID = '2.1']"><report id="S" test="true()"/></rule>
+                         <rule context="ubl:Invoice/*[cbc:ID]"><report id="L" test="true()"/></rule></pattern>)SCH",
+                    {"L@" + kLine + "[1]", "L@" + kLine + "[2]", "S@" + kLine + "[2]/cac:Sub[1]",
+                     "L@" + kLine + "[3]"}},
+        ContextCase{"AContextThatFailsMatchesNothing",
+                    R"SCH(<pattern id="p">
+                         <rule context="cac:InvoiceLine[xs:integer(cbc:Note) = 1]"><report id="F" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine"><report id="O" test="true()"/></rule></pattern>)SCH",
+                    {"O@" + kLine + "[1]", "O@" + kLine + "[2]", "O@" + kLine + "[3]"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SchematronRun, ValidatorsSharingSchemasAgreeAcrossThreads) {
+    TempDir dir;
+    dir.write("rules/lines.sch", schema(R"SCH(<pattern id="p">
+        <rule context="cac:InvoiceLine"><assert id="POS" test="cbc:Amount > 0">positive</assert></rule>
+      </pattern>)SCH"));
+    RWSchematronValidator first;
+    first.addSchemaDirectory(dir.path / "rules");
+    auto second = first.sharingSchemas();
+    std::vector<std::string> a, b;
+    std::thread other([&] {
+        for (int i = 0; i < 20; ++i) b = ids(*second->validateXMLWithAutoDetection(kDoc));
+    });
+    for (int i = 0; i < 20; ++i) a = ids(*first.validateXMLWithAutoDetection(kDoc));
+    other.join();
+    EXPECT_EQ(a, (std::vector<std::string>{"POS@/ubl:Invoice[1]/cac:InvoiceLine[2]"}));
+    EXPECT_EQ(a, b);
+    // The second validator found the schema compiled by the first: the same parsed object.
+    EXPECT_EQ(first.schemaForFile(dir.path / "rules/lines.sch"),
+              second->schemaForFile(dir.path / "rules/lines.sch"));
 }
 
 TEST(SchematronParse, IncludesAbstractPatternsAndFunctions) {

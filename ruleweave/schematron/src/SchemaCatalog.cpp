@@ -5,6 +5,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "RWCompiledSchema.h"
 #include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/XPathContext.h"
@@ -243,6 +244,17 @@ std::optional<RWSchematronValidator::Selection> RWSchematronValidator::selectSch
     const std::string& xml, platform::Error* error) {
     auto doc = platform::XmlDocument::parse(xml, error);
     if (!doc || !doc->root()) return std::nullopt;
+    return selectSchemasForDocument(*doc, error);
+}
+
+RWSchematronValidator::Selection RWSchematronValidator::selectSchemasForDocument(
+    const platform::XmlDocument& document, platform::Error* error) {
+    const platform::XmlDocument* doc = &document;
+    if (!doc->root()) {
+        platform::setError(error, kRuleweaveErrorDomain, 404,
+                           "No matching Schematron schema found for this XML document");
+        return {};
+    }
     auto identifier = documentCustomizationID(doc->raw());
     std::set<std::string> uris;
     xmlNodePtr root = doc->root().raw();
@@ -375,6 +387,12 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
     const std::string& xml, const fs::path& xsdFile, platform::Error* error) {
     auto doc = platform::XmlDocument::parse(xml, error);
     if (!doc) return std::nullopt;
+    return validateDocumentWithXSDFile(*doc, xsdFile, error);
+}
+
+RWValidationResult RWSchematronValidator::validateDocumentWithXSDFile(
+    const platform::XmlDocument& document, const fs::path& xsdFile, platform::Error* error) {
+    const platform::XmlDocument* doc = &document;
     std::string key = fs::absolute(xsdFile).lexically_normal().string();
     auto entry = catalog_.find(key);
     std::string title = entry != catalog_.end() ? entry->second.title : xsdFile.filename().string();
@@ -405,22 +423,32 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
 
 std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithAutoDetection(
     const std::string& xml, platform::Error* error) {
-    auto selection = selectSchemasForXML(xml, error);
-    if (!selection || selection->paths.empty()) return std::nullopt;
+    auto doc = platform::XmlDocument::parse(xml, error);
+    if (!doc || !doc->root()) return std::nullopt;
+    return validateDocumentWithAutoDetection(*doc, error);
+}
+
+std::optional<RWValidationResult> RWSchematronValidator::validateDocumentWithAutoDetection(
+    const platform::XmlDocument& document, platform::Error* error) {
+    auto selection = selectSchemasForDocument(document, error);
+    if (selection.paths.empty()) return std::nullopt;
     RWValidationResult merged;
     merged.patterns = std::vector<std::string>();
-    merged.profile = selection->profile;
-    merged.profileMatch = selection->profileMatch;
+    merged.profile = selection.profile;
+    merged.profileMatch = selection.profileMatch;
     // Schematron schemas first, then XSDs, each in path order.
-    std::vector<std::string> ordered = selection->paths;
+    std::vector<std::string> ordered = selection.paths;
     std::stable_partition(ordered.begin(), ordered.end(),
                           [this](const std::string& p) { return !catalog_.at(p).isXSD; });
     for (const auto& path : ordered) {
         const CatalogEntry& entry = catalog_.at(path);
         merged.ruleSets.push_back(entry.ruleSet);
-        std::optional<RWValidationResult> run = entry.isXSD
-                                                    ? validateXMLWithXSDFile(xml, path, error)
-                                                    : validateXMLWithSchemaFile(xml, path, error);
+        std::optional<RWValidationResult> run;
+        if (entry.isXSD) {
+            run = validateDocumentWithXSDFile(document, path, error);
+        } else if (auto schema = compiledSchemaForFile(path, error)) {
+            run = this->run(document, *schema);
+        }
         if (!run) continue;
         for (auto* list : {&run->errors, &run->warnings})
             for (auto& finding : *list) finding.ruleSet = entry.ruleSet.name;

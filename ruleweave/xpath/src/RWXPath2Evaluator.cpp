@@ -72,12 +72,24 @@ RWXPValue RWXPath2Evaluator::evaluate(const std::string& expression, xmlNodePtr 
                                       platform::Error* error) {
     const CacheEntry& entry = parseEntry(expression);
     RWXPNodePtr tree = entry.tree;
-    setContextNode(contextNode);
-    lastError_.clear();
     if (!tree) {
+        setContextNode(contextNode);
         lastError_ = entry.diagnostics.empty() ? std::string("cannot parse the expression")
                                                : entry.diagnostics.front();
         platform::setError(error, kErrorDomain, 1, lastError_);
+        return {};
+    }
+    return evaluateParsed(tree.get(), {}, contextNode);
+}
+
+RWXPValue RWXPath2Evaluator::evaluateParsed(const RWXPExprNode* tree,
+                                            const std::string& parseProblem,
+                                            xmlNodePtr contextNode) {
+    setContextNode(contextNode);
+    lastError_.clear();
+    if (!tree) {
+        lastError_ =
+            parseProblem.empty() ? std::string("cannot parse the expression") : parseProblem;
         return {};
     }
     try {

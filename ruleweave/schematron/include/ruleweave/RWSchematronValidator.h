@@ -22,10 +22,22 @@ inline constexpr const char* kRuleweaveErrorDomain = "Ruleweave";
 
 // Parses and runs Schematron schemas, catalogs schema directories and picks the schemas that
 // fit a document. One thread at a time; parsed schemas are cached for the validator's life.
+class RWCompiledSchema;
+
 class RWSchematronValidator {
   public:
-    RWSchematronValidator() = default;
+    RWSchematronValidator();
+    ~RWSchematronValidator();
+    RWSchematronValidator(const RWSchematronValidator&) = delete;
+    RWSchematronValidator& operator=(const RWSchematronValidator&) = delete;
+    RWSchematronValidator(RWSchematronValidator&&) noexcept;
+    RWSchematronValidator& operator=(RWSchematronValidator&&) noexcept;
     bool isInitialized() const { return true; }
+
+    // A validator for another thread: the same catalog, and the schemas compiled by either
+    // are compiled once for both (they are immutable; each validator keeps its own evaluators
+    // and rule documents).
+    std::unique_ptr<RWSchematronValidator> sharingSchemas() const;
 
     // --- schemas
     std::optional<SchematronSchema> parseSchema(
@@ -69,9 +81,15 @@ class RWSchematronValidator {
     static void collectNamespacesFromElement(xmlNodePtr element, std::set<std::string>& uris);
     std::optional<RWValidationResult> validateXMLWithAutoDetection(
         const std::string& xml, platform::Error* error = nullptr);
+    // The same for a parsed document: selection, Schematron and XSD runs share the one tree.
+    std::optional<RWValidationResult> validateDocumentWithAutoDetection(
+        const platform::XmlDocument& document, platform::Error* error = nullptr);
     std::optional<RWValidationResult> validateXMLWithXSDFile(const std::string& xml,
                                                              const std::filesystem::path& xsdFile,
                                                              platform::Error* error = nullptr);
+    RWValidationResult validateDocumentWithXSDFile(const platform::XmlDocument& document,
+                                                   const std::filesystem::path& xsdFile,
+                                                   platform::Error* error = nullptr);
     bool runSelfTest() const { return true; }
 
     struct CatalogEntry {
@@ -96,6 +114,8 @@ class RWSchematronValidator {
     };
     std::optional<Selection> selectSchemasForXML(const std::string& xml,
                                                  platform::Error* error = nullptr);
+    Selection selectSchemasForDocument(const platform::XmlDocument& document,
+                                       platform::Error* error = nullptr);
 
     // A document that rules read with document(): `uri` relative to `base`, only inside the
     // schema directories (or `base` itself when none were added), never over the network;
@@ -107,9 +127,14 @@ class RWSchematronValidator {
     std::unordered_map<std::string, Selection> matchingCache_;
     std::vector<std::filesystem::path> rulesRoots_;  // canonical schema directories
     std::map<std::string, std::shared_ptr<platform::XmlDocument>> ruleDocuments_;
-    std::unordered_map<std::string, std::shared_ptr<const SchematronSchema>> parsedSchemas_;
-    // One evaluator per schema, so every expression is parsed once per validator.
-    std::unordered_map<const SchematronSchema*, std::unique_ptr<RWXPath2Evaluator>> evaluators_;
+    // Compiled schemas by file, shared with the validators made by sharingSchemas().
+    struct SharedSchemas;
+    std::shared_ptr<SharedSchemas> shared_;
+    std::shared_ptr<const RWCompiledSchema> compiledSchemaForFile(const std::filesystem::path& path,
+                                                                  platform::Error* error);
+    RWValidationResult run(const platform::XmlDocument& document, const RWCompiledSchema& schema);
+    // One evaluator per compiled schema and validator.
+    std::unordered_map<const RWCompiledSchema*, std::unique_ptr<RWXPath2Evaluator>> evaluators_;
 };
 
 // The identifier that decides which customisation rules apply: cbc:CustomizationID or the CII

@@ -55,6 +55,10 @@ class RWXPath2Evaluator {
     // Never fails: a dynamic error yields the empty sequence and is kept in lastError().
     RWXPValue evaluate(const std::string& expression, xmlNodePtr contextNode,
                        platform::Error* error = nullptr);
+    // evaluate() of an expression parsed before (`tree` none: it could not be parsed, for the
+    // reason `parseProblem`), without looking its text up.
+    RWXPValue evaluateParsed(const RWXPExprNode* tree, const std::string& parseProblem,
+                             xmlNodePtr contextNode);
     // Evaluates a parsed tree with the current focus; dynamic errors propagate.
     RWXPValue evaluateTree(const RWXPExprNode& tree);
     const std::string& lastError() const { return lastError_; }
