@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 
 #include "ruleweave/RWSchematronValidator.h"
@@ -35,6 +36,16 @@ std::vector<std::string> ids(const RWValidationResult& r) {
         for (const auto& e : *list) out.push_back(e.assertionId.value_or("?") + "@" + e.location.value_or(""));
     return out;
 }
+
+// Catalogs of the temporary rule folders go to a cache folder of this run, not the user's.
+struct PrivateCatalogCache {
+    fs::path path = fs::temp_directory_path() / ("rw-catalog-cache-" + std::to_string(::getpid()));
+    PrivateCatalogCache() { ::setenv("XDG_CACHE_HOME", path.c_str(), 1); }
+    ~PrivateCatalogCache() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+} privateCatalogCache;
 
 struct TempDir {
     fs::path path;
@@ -349,4 +360,68 @@ TEST(SchematronDocument, ValidatesItselfAgainstTextOrFile) {
     platform::Error error;
     EXPECT_FALSE(validateWithSchematronFile(*doc, "/nonexistent.sch", &error));
     EXPECT_EQ(error.domain, kRuleweaveErrorDomain);
+}
+
+// The catalog of a rules folder is kept under the cache folder and reused only while every
+// file of the folder is unchanged; a damaged or foreign cache file is never trusted.
+TEST(SchemaCatalog, CachedCatalogIsReusedOnlyWhileTheRulesAreUnchanged) {
+    TempDir dir;
+    const fs::path cache = dir.path / "cache";
+    auto customisation = [&](const std::string& id) {
+        dir.write("rules/cius.sch", schema(R"SCH(<title>CIUS Version 1.2.3</title><pattern id="c">
+            <rule context="/ubl:Invoice"><assert id="C" test="starts-with(cbc:CustomizationID, ')SCH" +
+                                          id + R"SCH(')">id</assert></rule></pattern>)SCH"));
+    };
+    dir.write("rules/core.sch", schema(R"SCH(<pattern id="p"><rule context="cac:InvoiceLine">
+        <assert id="POS" test="cbc:Amount > 0">positive</assert></rule></pattern>)SCH"));
+    customisation("urn:first");
+    auto catalog = [&](bool& fromCache) {
+        RWSchematronValidator v;
+        v.setCatalogCacheDirectory(cache);
+        v.addSchemaDirectory(dir.path / "rules");
+        fromCache = v.catalogFromCache();
+        std::map<std::string, std::string> view;
+        for (const auto& [path, e] : v.schemaCatalog())
+            view[fs::path(path).filename().string()] =
+                e.title + "|" + e.customizationID.value_or("-") + "|" + e.ruleSet.version + "|" +
+                std::to_string(e.namespaces.size());
+        return view;
+    };
+    bool fromCache = true;
+    const auto scanned = catalog(fromCache);
+    EXPECT_FALSE(fromCache);
+    EXPECT_EQ(scanned.at("cius.sch"), "CIUS Version 1.2.3|urn:first|1.2.3|3");
+    EXPECT_EQ(catalog(fromCache), scanned);
+    EXPECT_TRUE(fromCache);
+
+    // A changed rule file makes the folder be cataloged again.
+    customisation("urn:second-and-longer");
+    auto changed = catalog(fromCache);
+    EXPECT_FALSE(fromCache);
+    EXPECT_EQ(changed.at("cius.sch"), "CIUS Version 1.2.3|urn:second-and-longer|1.2.3|3");
+    EXPECT_EQ(catalog(fromCache), changed);
+    EXPECT_TRUE(fromCache);
+
+    // Damaged, truncated or foreign files are ignored and replaced.
+    ASSERT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
+    const fs::path file = fs::directory_iterator(cache)->path();
+    std::string good;
+    {
+        std::ifstream in(file);
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string flipped = good;
+    flipped[flipped.find("urn:second")] = 'X';  // same length, checksum no longer fits
+    std::string foreign = good;
+    foreign.replace(foreign.find("\troot\t") == std::string::npos ? foreign.find("root\t") + 5
+                                                                   : foreign.find("\troot\t") + 6,
+                    1, "#");
+    for (const std::string& bad : {std::string("garbage\n"), good.substr(0, good.size() / 2),
+                                   flipped, foreign, std::string()}) {
+        std::ofstream(file, std::ios::trunc) << bad;
+        EXPECT_EQ(catalog(fromCache), changed);
+        EXPECT_FALSE(fromCache);
+        EXPECT_EQ(catalog(fromCache), changed);  // rewritten whole
+        EXPECT_TRUE(fromCache);
+    }
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "CatalogCache.h"
 #include "RWCompiledSchema.h"
 #include "platform/FileData.h"
 #include "platform/Log.h"
@@ -97,6 +98,42 @@ constexpr const char* kZUGFeRD1Namespace = "urn:ferd:CrossIndustryDocument:invoi
 
 void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
     std::error_code ec;
+    fs::path root = fs::canonical(directory, ec);
+    catalogFromCache_ = false;
+    if (ec || !catalogCacheDirectory_ || !fs::is_directory(root, ec)) {
+        scanSchemaDirectory(directory);
+        return;
+    }
+    const std::string fingerprint = folderFingerprint(root);
+    const fs::path cacheFile = catalogCacheFile(*catalogCacheDirectory_, root);
+    std::optional<std::string> cached;
+    if (!fingerprint.empty() && fs::is_regular_file(cacheFile, ec))
+        cached = platform::readFileData(cacheFile, nullptr, std::uintmax_t(64) << 20);
+    // A damaged, foreign or outdated file is never trusted: the folder is cataloged again.
+    if (auto snapshot = cached ? readCatalogCache(*cached, root, fingerprint) : std::nullopt) {
+        if (std::none_of(rulesRoots_.begin(), rulesRoots_.end(),
+                         [&](const fs::path& known) { return isWithin(root, known); }))
+            rulesRoots_.push_back(root);
+        for (const auto& file : snapshot->xmlCatalogs) registerXMLCatalog(file);
+        for (auto& [path, entry] : snapshot->entries) catalog_[path] = std::move(entry);
+        matchingCache_.clear();
+        catalogFromCache_ = true;
+        return;
+    }
+    CatalogSnapshot snapshot;
+    snapshot.root = root;
+    snapshot.fingerprint = fingerprint;
+    recording_ = &snapshot;
+    scanSchemaDirectory(directory);
+    recording_ = nullptr;
+    if (fingerprint.empty()) return;
+    fs::create_directories(*catalogCacheDirectory_, ec);
+    if (!platform::writeFileAtomically(cacheFile, writeCatalogCache(snapshot)))
+        platform::logLine("Cannot write the rules catalog cache " + cacheFile.string());
+}
+
+void RWSchematronValidator::scanSchemaDirectory(const fs::path& directory) {
+    std::error_code ec;
     fs::directory_iterator it(directory, ec);
     if (ec) {
         platform::logLine("Error reading schema directory " + directory.string() + ": " +
@@ -113,7 +150,7 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
     for (const auto& entry : entries) {
         const fs::path& path = entry.path();
         if (entry.is_directory(ec)) {
-            addSchemaDirectory(path);
+            scanSchemaDirectory(path);
         } else if (path.extension() == ".sch") {
             if (path.filename().string().find("-preprocessed") == std::string::npos)
                 catalogSchemaFile(path);
@@ -121,6 +158,7 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
             catalogXSDFile(path);
         } else if (path.filename() == "catalog.xml") {
             registerXMLCatalog(path);
+            if (recording_) recording_->xmlCatalogs.push_back(path.string());
         }
     }
     matchingCache_.clear();
@@ -160,6 +198,7 @@ void RWSchematronValidator::catalogSchemaFile(const fs::path& path) {
         if (!profile->version.empty()) entry.ruleSet.version = profile->version;
     }
     entry.ruleSet.path = fs::absolute(path).lexically_normal().string();
+    if (recording_) recording_->entries[fs::absolute(path).lexically_normal().string()] = entry;
     catalog_[fs::absolute(path).lexically_normal().string()] = entry;
 }
 
@@ -194,6 +233,7 @@ void RWSchematronValidator::catalogXSDFile(const fs::path& path) {
         if (entry.ruleSet.version.empty()) entry.ruleSet.version = profile->version;
     }
     entry.ruleSet.path = fs::absolute(path).lexically_normal().string();
+    if (recording_) recording_->entries[fs::absolute(path).lexically_normal().string()] = entry;
     catalog_[fs::absolute(path).lexically_normal().string()] = entry;
 }
 

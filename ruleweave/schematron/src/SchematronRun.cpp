@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "CatalogCache.h"
 #include "RWCompiledSchema.h"
 #include "platform/XPathContext.h"
 #include "ruleweave/RWSchematronValidator.h"
@@ -159,7 +160,9 @@ std::string RWSchematronValidator::evaluateMessageWithValueOf(xmlNodePtr message
     return message;
 }
 
-RWSchematronValidator::RWSchematronValidator() : shared_(std::make_shared<SharedSchemas>()) {}
+RWSchematronValidator::RWSchematronValidator()
+    : catalogCacheDirectory_(defaultCatalogCacheDirectory()),
+      shared_(std::make_shared<SharedSchemas>()) {}
 RWSchematronValidator::~RWSchematronValidator() = default;
 RWSchematronValidator::RWSchematronValidator(RWSchematronValidator&&) noexcept = default;
 RWSchematronValidator& RWSchematronValidator::operator=(RWSchematronValidator&&) noexcept = default;
@@ -168,6 +171,7 @@ std::unique_ptr<RWSchematronValidator> RWSchematronValidator::sharingSchemas() c
     auto other = std::make_unique<RWSchematronValidator>();
     other->catalog_ = catalog_;
     other->rulesRoots_ = rulesRoots_;
+    other->catalogCacheDirectory_ = catalogCacheDirectory_;
     other->shared_ = shared_;
     return other;
 }

@@ -23,6 +23,7 @@ inline constexpr const char* kRuleweaveErrorDomain = "Ruleweave";
 // Parses and runs Schematron schemas, catalogs schema directories and picks the schemas that
 // fit a document. One thread at a time; parsed schemas are cached for the validator's life.
 class RWCompiledSchema;
+struct CatalogSnapshot;
 
 class RWSchematronValidator {
   public:
@@ -71,7 +72,16 @@ class RWSchematronValidator {
     static bool toBoolean(const RWXPValue& value);
 
     // --- catalog
+    // Catalogs the folder, or takes its catalog from the cache folder when no file in it changed
+    // since the catalog was stored there.
     void addSchemaDirectory(const std::filesystem::path& directory);
+    // Where catalogs are kept between processes ($XDG_CACHE_HOME/ledgerlens by default); none
+    // turns the cache off.
+    void setCatalogCacheDirectory(std::optional<std::filesystem::path> directory) {
+        catalogCacheDirectory_ = std::move(directory);
+    }
+    // Whether the last addSchemaDirectory() took the catalog from the cache.
+    bool catalogFromCache() const { return catalogFromCache_; }
     void catalogSchemaFile(const std::filesystem::path& path);
     void catalogXSDFile(const std::filesystem::path& path);
     static std::optional<std::string> extractEN16931CustomizationIDRequirement(
@@ -127,6 +137,10 @@ class RWSchematronValidator {
     std::unordered_map<std::string, Selection> matchingCache_;
     std::vector<std::filesystem::path> rulesRoots_;  // canonical schema directories
     std::map<std::string, std::shared_ptr<platform::XmlDocument>> ruleDocuments_;
+    void scanSchemaDirectory(const std::filesystem::path& directory);
+    std::optional<std::filesystem::path> catalogCacheDirectory_;
+    bool catalogFromCache_ = false;
+    CatalogSnapshot* recording_ = nullptr;  // the catalog being stored, while scanning
     // Compiled schemas by file, shared with the validators made by sharingSchemas().
     struct SharedSchemas;
     std::shared_ptr<SharedSchemas> shared_;
