@@ -1,6 +1,7 @@
 // Cataloging schema folders and picking the schemas that fit a document.
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <regex>
 #include <sstream>
 #include <tuple>
@@ -480,6 +481,13 @@ std::optional<RWValidationResult> RWSchematronValidator::validateDocumentWithAut
     std::vector<std::string> ordered = selection.paths;
     std::stable_partition(ordered.begin(), ordered.end(),
                           [this](const std::string& p) { return !catalog_.at(p).isXSD; });
+    // An XSD not compiled yet is compiled beside the Schematron runs (the first invoice of a
+    // process waits for both); the cache's lock orders it before its own use.
+    std::vector<std::future<void>> compiling;
+    for (const auto& path : ordered)
+        if (catalog_.at(path).isXSD && !sharedXSDCache().contains(path))
+            compiling.push_back(
+                std::async(std::launch::async, [path] { sharedXSDCache().schemaFor(path); }));
     for (const auto& path : ordered) {
         const CatalogEntry& entry = catalog_.at(path);
         merged.ruleSets.push_back(entry.ruleSet);

@@ -234,6 +234,9 @@ class LLDocument : public std::enable_shared_from_this<LLDocument> {
     std::unique_ptr<LLSerialQueue> importQueue_;
     std::shared_ptr<ruleweave::XSDSchemaCache> xsdCache_;
     std::unique_ptr<ruleweave::RWSchematronValidator> importValidator_;  // import thread only
+    // Catalogs the rules once; every validator made from it shares the compiled rule sets.
+    mutable std::mutex prototypeMutex_;
+    mutable std::unique_ptr<ruleweave::RWSchematronValidator> prototypeValidator_;
     mutable std::mutex errorsMutex_;
     std::vector<LLImportError> errors_;
     std::vector<LLImportReplacement> replacements_;
