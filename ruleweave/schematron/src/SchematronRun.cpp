@@ -35,21 +35,22 @@ bool hasLocalName(xmlNodePtr n, const char* name) {
 
 // The first element in document order that `accepts`; a walk instead of a query, since every
 // selection and run asks.
+// The element after `n` in document order (its first child element, else the next sibling
+// element of it or of its nearest ancestor that has one); none at the end. No recursion, so
+// deep documents cost no stack.
+xmlNodePtr nextElement(xmlNodePtr n) {
+    for (xmlNodePtr c = n->children; c; c = c->next)
+        if (c->type == XML_ELEMENT_NODE) return c;
+    for (; n && n->type == XML_ELEMENT_NODE; n = n->parent)
+        for (xmlNodePtr s = n->next; s; s = s->next)
+            if (s->type == XML_ELEMENT_NODE) return s;
+    return nullptr;
+}
+
 template <class Accept>
 xmlNodePtr firstElement(xmlDocPtr doc, Accept&& accepts) {
-    xmlNodePtr n = xmlDocGetRootElement(doc);
-    while (n) {
+    for (xmlNodePtr n = xmlDocGetRootElement(doc); n; n = nextElement(n))
         if (accepts(n)) return n;
-        xmlNodePtr next = nullptr;
-        for (xmlNodePtr c = n->children; c && !next; c = c->next)
-            if (c->type == XML_ELEMENT_NODE) next = c;
-        while (!next && n) {
-            for (xmlNodePtr s = n->next; s && !next; s = s->next)
-                if (s->type == XML_ELEMENT_NODE) next = s;
-            if (!next) n = n->parent && n->parent->type == XML_ELEMENT_NODE ? n->parent : nullptr;
-        }
-        n = next;
-    }
     return nullptr;
 }
 
@@ -203,16 +204,7 @@ class ContextWalk {
                 for (xmlAttrPtr a = n->properties; a; a = a->next)
                     visit(reinterpret_cast<xmlNodePtr>(a), attributeCache_,
                           schema_.attributeCandidates, schema_.anyAttributeCandidates);
-            xmlNodePtr next = nullptr;
-            for (xmlNodePtr c = n->children; c && !next; c = c->next)
-                if (c->type == XML_ELEMENT_NODE) next = c;
-            while (!next && n) {
-                for (xmlNodePtr s = n->next; s && !next; s = s->next)
-                    if (s->type == XML_ELEMENT_NODE) next = s;
-                if (!next)
-                    n = n->parent && n->parent->type == XML_ELEMENT_NODE ? n->parent : nullptr;
-            }
-            n = next;
+            n = nextElement(n);
         }
     }
 
