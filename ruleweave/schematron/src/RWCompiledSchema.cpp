@@ -92,7 +92,8 @@ namespace {
 // A branch of a rule context as a chain of name steps with predicates ("a/b[p]//@c"), the
 // form whose matches can be decided from the node upwards. False for anything else.
 bool planMatch(RWXPath2Evaluator& evaluator, const std::string& branch,
-               const std::vector<std::string>& patternLetNames, std::vector<RWMatchStep>& steps) {
+               const std::vector<std::string>& patternLetNames,
+               const std::vector<std::string>& functionNames, std::vector<RWMatchStep>& steps) {
     size_t i = 0;
     bool descendant = true;  // a relative pattern matches anywhere
     if (branch.rfind("//", 0) == 0) {
@@ -148,8 +149,12 @@ bool planMatch(RWXPath2Evaluator& evaluator, const std::string& branch,
             // Variables of a pattern are bound only when their pattern runs.
             for (const auto& name : variableReferences(text))
                 if (std::count(patternLetNames.begin(), patternLetNames.end(), name)) return false;
+            // position() and last() need the siblings; so may a function of the schema.
             if (text.find("position") != std::string::npos ||
-                text.find("last") != std::string::npos)
+                text.find("last") != std::string::npos ||
+                std::any_of(functionNames.begin(), functionNames.end(), [&](const std::string& f) {
+                    return text.find(f) != std::string::npos;
+                }))
                 step.readsPosition = true;
             step.predicates.push_back(std::move(predicate));
         }
@@ -179,7 +184,10 @@ void RWCompiledSchema::planRule(RWXPath2Evaluator& evaluator, RWCompiledRule& ru
         const bool clean =
             rule.branchPaths.back().tree &&
             evaluator.parseDiagnostics(branch[0] == '/' ? branch : "//" + branch).empty();
-        if (!clean || !planMatch(evaluator, branch, patternLetNames, rule.matchSteps[b]))
+        std::vector<std::string> functionNames;
+        for (const auto& f : schema->functions) functionNames.push_back(f.name);
+        if (!clean ||
+            !planMatch(evaluator, branch, patternLetNames, functionNames, rule.matchSteps[b]))
             walkable = false;
     }
 }
