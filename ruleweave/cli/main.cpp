@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -252,17 +254,26 @@ int validateCommand(const QStringList& arguments) {
 
     std::vector<Outcome> outcomes(files.size());
     std::atomic<size_t> next{0};
-    auto worker = [&] {
-        RWSchematronValidator validator;  // one per worker: validators are single-threaded
-        for (const auto& dir : schemaDirs) validator.addSchemaDirectory(dir);
+    // The folders are cataloged once; the workers share the catalog and the compiled schemas
+    // (each has its own validator: a validator is single-threaded).
+    auto catalogOwner = std::make_unique<RWSchematronValidator>();
+    RWSchematronValidator& catalog = *catalogOwner;
+    for (const auto& dir : schemaDirs) catalog.addSchemaDirectory(dir);
+    auto worker = [&](RWSchematronValidator& validator) {
         for (size_t i; (i = next++) < files.size();)
             outcomes[i] = validateFile(validator, files[i]);
     };
+    const int threadCount = std::min<int>(jobCount, static_cast<int>(files.size()));
+    std::vector<std::unique_ptr<RWSchematronValidator>> validators;
+    for (int t = 1; t < threadCount; ++t) validators.push_back(catalog.sharingSchemas());
     std::vector<std::thread> threads;
-    for (int t = 1; t < std::min<int>(jobCount, static_cast<int>(files.size())); ++t)
-        threads.emplace_back(worker);
-    worker();
+    for (auto& validator : validators) threads.emplace_back(worker, std::ref(*validator));
+    worker(catalog);
     for (auto& t : threads) t.join();
+    // The process ends right after the reports (main): the validators, their compiled rule sets
+    // and documents are left to the operating system instead of being freed piece by piece.
+    (void)catalogOwner.release();
+    for (auto& validator : validators) (void)validator.release();
 
     const bool failOnWarning = level == "warning";
     int status = kValid;
@@ -326,6 +337,14 @@ int main(int argc, char** argv) {
         std::cout << "ruleweave " << LEDGERLENS_VERSION << "\n";
         return kValid;
     }
-    if (first == "validate") return validateCommand(args.mid(1));
+    if (first == "validate") {
+        int status = validateCommand(args.mid(1));
+        // Everything is written; freeing the compiled rule sets and documents one by one would
+        // only delay the exit.
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     return usageError("unknown command '" + first.toStdString() + "'", "ruleweave --help");
 }

@@ -200,3 +200,32 @@ TEST(Evaluator, DocumentWideValuesKeepEveryResult) {
         }
     }
 }
+
+// Chains of child steps are walked without libxml2; "./" keeps a path with libxml2, so both
+// must select the same nodes in the same order, names and namespaces tested alike.
+TEST(Evaluator, DirectChildStepsAgreeWithLibxml2) {
+    const char* mixed = R"(<Invoice xmlns="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"
+ xmlns:cac="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2"
+ xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"
+ xmlns:o="urn:other" xmlns:cbc2="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2">
+  <cac:Line a="1" o:a="2"><cbc:ID>1</cbc:ID><o:ID>other</o:ID><cbc2:ID>same ns</cbc2:ID></cac:Line>
+  <cac:Line a="3"><cbc:ID>2</cbc:ID><cac:Line><cbc:ID>nested</cbc:ID></cac:Line></cac:Line>
+  <ID xmlns="">no namespace</ID>
+</Invoice>)";
+    Fixture f(mixed);
+    for (const char* path : {"cac:Line/cbc:ID", "cac:Line/*", "*/cbc:ID", "cac:Line/@a",
+                             "cac:Line/cac:Line/cbc:ID", "ID", "cac:Line/ID", "*/@a",
+                             "cac:Line/cbc:ID/text()", "cac:Line/o:ID"}) {
+        std::string direct = f.str(std::string("string-join(for $n in ") + path +
+                                   " return concat(name($n), '=', string($n)), ';')");
+        std::string viaLibxml2 = f.str(std::string("string-join(for $n in ./") + path +
+                                       " return concat(name($n), '=', string($n)), ';')");
+        EXPECT_EQ(direct, viaLibxml2) << path;
+    }
+    EXPECT_EQ(f.str("count(cac:Line/cbc:ID)"), "3");  // cbc2: is the same namespace
+    EXPECT_EQ(f.str("ID"), "no namespace");
+    EXPECT_EQ(f.str("cac:Line/@a"), "1 3");  // o:a is another attribute
+    // From an attribute or a text node a child step finds nothing.
+    xmlNodePtr attribute = f.eval("cac:Line/@a")[0].node;
+    EXPECT_EQ(f.str("cbc:ID", attribute), "()");
+}

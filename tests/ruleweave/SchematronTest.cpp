@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <thread>
 
 #include "ruleweave/RWSchematronValidator.h"
 #include "ruleweave/XSDValidation.h"
@@ -34,6 +36,16 @@ std::vector<std::string> ids(const RWValidationResult& r) {
         for (const auto& e : *list) out.push_back(e.assertionId.value_or("?") + "@" + e.location.value_or(""));
     return out;
 }
+
+// Catalogs of the temporary rule folders go to a cache folder of this run, not the user's.
+struct PrivateCatalogCache {
+    fs::path path = fs::temp_directory_path() / ("rw-catalog-cache-" + std::to_string(::getpid()));
+    PrivateCatalogCache() { ::setenv("XDG_CACHE_HOME", path.c_str(), 1); }
+    ~PrivateCatalogCache() {
+        std::error_code ec;
+        fs::remove_all(path, ec);
+    }
+} privateCatalogCache;
 
 struct TempDir {
     fs::path path;
@@ -116,6 +128,102 @@ TEST(SchematronRun, SeverityFromIdFlagRoleAndType) {
     EXPECT_EQ(e.severity(), "Info");
     EXPECT_EQ(RWValidationResult::colorForStatus(3), "#ff3b30");
     EXPECT_FALSE(RWValidationResult::colorForStatus(5));
+}
+
+// Rule contexts are matched in one walk of the document as match patterns; each case states
+// which rule claims which nodes, first matching rule per pattern, in document order.
+struct ContextCase {
+    const char* name;
+    const char* body;
+    std::vector<std::string> expected;
+};
+
+class RuleContexts : public ::testing::TestWithParam<ContextCase> {};
+
+TEST_P(RuleContexts, ClaimTheNodesTheirPathsSelect) {
+    const char* doc = R"(<Invoice xmlns="urn:oasis:names:specification:ubl:schema:xsd:Invoice-2"
+ xmlns:cbc="urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2"
+ xmlns:cac="urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2">
+ <cbc:CustomizationID>urn:cen.eu:en16931:2017</cbc:CustomizationID>
+ <cbc:ID>A-1</cbc:ID>
+ <cbc:Note>n</cbc:Note>
+ <cac:InvoiceLine><cbc:ID>1</cbc:ID><cbc:Amount currencyID="EUR">5</cbc:Amount></cac:InvoiceLine>
+ <cac:InvoiceLine><cbc:ID>2</cbc:ID><cbc:Amount currencyID="USD">-1</cbc:Amount><cac:Sub><cbc:ID>2.1</cbc:ID></cac:Sub></cac:InvoiceLine>
+ <cac:InvoiceLine><cbc:ID>3</cbc:ID><cbc:Note>x</cbc:Note></cac:InvoiceLine>
+</Invoice>)";
+    RWSchematronValidator v;
+    auto result = v.validateXMLWithSchema(doc, schema(GetParam().body));
+    ASSERT_TRUE(result);
+    EXPECT_EQ(ids(*result), GetParam().expected);
+}
+
+const std::string kLine = "/ubl:Invoice[1]/cac:InvoiceLine";
+
+INSTANTIATE_TEST_SUITE_P(
+    SchematronRun, RuleContexts,
+    ::testing::Values(
+        ContextCase{"UnionsAndFirstRule",
+                    R"SCH(<pattern id="p">
+                         <rule context="cac:InvoiceLine[cbc:ID = '2'] | cbc:Note"><report id="U" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine | cbc:Note"><report id="L" test="true()"/></rule></pattern>)SCH",
+                    {"U@/ubl:Invoice[1]/cbc:Note[1]", "L@" + kLine + "[1]", "U@" + kLine + "[2]",
+                     "L@" + kLine + "[3]", "U@" + kLine + "[3]/cbc:Note[1]"}},
+        ContextCase{"PositionsAmongSiblings",
+                    R"SCH(<let name="two" value="2"/><pattern id="p">
+                         <rule context="cac:InvoiceLine[last()]"><report id="Last" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine[1]"><report id="First" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine[$two]"><report id="Two" test="true()"/></rule></pattern>)SCH",
+                    {"First@" + kLine + "[1]", "Two@" + kLine + "[2]", "Last@" + kLine + "[3]"}},
+        ContextCase{"AbsoluteAndDescendantSteps",
+                    R"SCH(<pattern id="p">
+                         <rule context="/ubl:Invoice/cbc:ID"><report id="Top" test="true()"/></rule>
+                         <rule context="ubl:Invoice//cbc:ID"><report id="Deep" test="true()"/></rule>
+                         <rule context="/cac:InvoiceLine"><report id="Never" test="true()"/></rule></pattern>)SCH",
+                    {"Top@/ubl:Invoice[1]/cbc:ID[1]", "Deep@" + kLine + "[1]/cbc:ID[1]",
+                     "Deep@" + kLine + "[2]/cbc:ID[1]", "Deep@" + kLine + "[2]/cac:Sub[1]/cbc:ID[1]",
+                     "Deep@" + kLine + "[3]/cbc:ID[1]"}},
+        ContextCase{"AttributeContexts",
+                    R"SCH(<pattern id="p">
+                         <rule context="cbc:Amount[. &lt; 0]/@currencyID"><report id="Negative" test=". = 'USD'"/></rule>
+                         <rule context="@currencyID"><report id="Currency" test=". = 'EUR'"/></rule></pattern>)SCH",
+                    {"Currency@/", "Negative@/"}},
+        ContextCase{"PatternVariablesInPredicates",
+                    R"SCH(<pattern id="p"><let name="wanted" value="'3'"/>
+                         <rule context="cac:InvoiceLine[cbc:ID = $wanted]"><report id="W" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine"><report id="O" test="true()"/></rule></pattern>)SCH",
+                    {"O@" + kLine + "[1]", "O@" + kLine + "[2]", "W@" + kLine + "[3]"}},
+        ContextCase{"Wildcards",
+                    R"SCH(<pattern id="p">
+                         <rule context="cac:*[cbc:ID = '2.1']"><report id="S" test="true()"/></rule>
+                         <rule context="ubl:Invoice/*[cbc:ID]"><report id="L" test="true()"/></rule></pattern>)SCH",
+                    {"L@" + kLine + "[1]", "L@" + kLine + "[2]", "S@" + kLine + "[2]/cac:Sub[1]",
+                     "L@" + kLine + "[3]"}},
+        ContextCase{"AContextThatFailsMatchesNothing",
+                    R"SCH(<pattern id="p">
+                         <rule context="cac:InvoiceLine[xs:integer(cbc:Note) = 1]"><report id="F" test="true()"/></rule>
+                         <rule context="cac:InvoiceLine"><report id="O" test="true()"/></rule></pattern>)SCH",
+                    {"O@" + kLine + "[1]", "O@" + kLine + "[2]", "O@" + kLine + "[3]"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SchematronRun, ValidatorsSharingSchemasAgreeAcrossThreads) {
+    TempDir dir;
+    dir.write("rules/lines.sch", schema(R"SCH(<pattern id="p">
+        <rule context="cac:InvoiceLine"><assert id="POS" test="cbc:Amount > 0">positive</assert></rule>
+      </pattern>)SCH"));
+    RWSchematronValidator first;
+    first.addSchemaDirectory(dir.path / "rules");
+    auto second = first.sharingSchemas();
+    std::vector<std::string> a, b;
+    std::thread other([&] {
+        for (int i = 0; i < 20; ++i) b = ids(*second->validateXMLWithAutoDetection(kDoc));
+    });
+    for (int i = 0; i < 20; ++i) a = ids(*first.validateXMLWithAutoDetection(kDoc));
+    other.join();
+    EXPECT_EQ(a, (std::vector<std::string>{"POS@/ubl:Invoice[1]/cac:InvoiceLine[2]"}));
+    EXPECT_EQ(a, b);
+    // The second validator found the schema compiled by the first: the same parsed object.
+    EXPECT_EQ(first.schemaForFile(dir.path / "rules/lines.sch"),
+              second->schemaForFile(dir.path / "rules/lines.sch"));
 }
 
 TEST(SchematronParse, IncludesAbstractPatternsAndFunctions) {
@@ -252,4 +360,68 @@ TEST(SchematronDocument, ValidatesItselfAgainstTextOrFile) {
     platform::Error error;
     EXPECT_FALSE(validateWithSchematronFile(*doc, "/nonexistent.sch", &error));
     EXPECT_EQ(error.domain, kRuleweaveErrorDomain);
+}
+
+// The catalog of a rules folder is kept under the cache folder and reused only while every
+// file of the folder is unchanged; a damaged or foreign cache file is never trusted.
+TEST(SchemaCatalog, CachedCatalogIsReusedOnlyWhileTheRulesAreUnchanged) {
+    TempDir dir;
+    const fs::path cache = dir.path / "cache";
+    auto customisation = [&](const std::string& id) {
+        dir.write("rules/cius.sch", schema(R"SCH(<title>CIUS Version 1.2.3</title><pattern id="c">
+            <rule context="/ubl:Invoice"><assert id="C" test="starts-with(cbc:CustomizationID, ')SCH" +
+                                          id + R"SCH(')">id</assert></rule></pattern>)SCH"));
+    };
+    dir.write("rules/core.sch", schema(R"SCH(<pattern id="p"><rule context="cac:InvoiceLine">
+        <assert id="POS" test="cbc:Amount > 0">positive</assert></rule></pattern>)SCH"));
+    customisation("urn:first");
+    auto catalog = [&](bool& fromCache) {
+        RWSchematronValidator v;
+        v.setCatalogCacheDirectory(cache);
+        v.addSchemaDirectory(dir.path / "rules");
+        fromCache = v.catalogFromCache();
+        std::map<std::string, std::string> view;
+        for (const auto& [path, e] : v.schemaCatalog())
+            view[fs::path(path).filename().string()] =
+                e.title + "|" + e.customizationID.value_or("-") + "|" + e.ruleSet.version + "|" +
+                std::to_string(e.namespaces.size());
+        return view;
+    };
+    bool fromCache = true;
+    const auto scanned = catalog(fromCache);
+    EXPECT_FALSE(fromCache);
+    EXPECT_EQ(scanned.at("cius.sch"), "CIUS Version 1.2.3|urn:first|1.2.3|3");
+    EXPECT_EQ(catalog(fromCache), scanned);
+    EXPECT_TRUE(fromCache);
+
+    // A changed rule file makes the folder be cataloged again.
+    customisation("urn:second-and-longer");
+    auto changed = catalog(fromCache);
+    EXPECT_FALSE(fromCache);
+    EXPECT_EQ(changed.at("cius.sch"), "CIUS Version 1.2.3|urn:second-and-longer|1.2.3|3");
+    EXPECT_EQ(catalog(fromCache), changed);
+    EXPECT_TRUE(fromCache);
+
+    // Damaged, truncated or foreign files are ignored and replaced.
+    ASSERT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
+    const fs::path file = fs::directory_iterator(cache)->path();
+    std::string good;
+    {
+        std::ifstream in(file);
+        good.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    std::string flipped = good;
+    flipped[flipped.find("urn:second")] = 'X';  // same length, checksum no longer fits
+    std::string foreign = good;
+    foreign.replace(foreign.find("\troot\t") == std::string::npos ? foreign.find("root\t") + 5
+                                                                   : foreign.find("\troot\t") + 6,
+                    1, "#");
+    for (const std::string& bad : {std::string("garbage\n"), good.substr(0, good.size() / 2),
+                                   flipped, foreign, std::string()}) {
+        std::ofstream(file, std::ios::trunc) << bad;
+        EXPECT_EQ(catalog(fromCache), changed);
+        EXPECT_FALSE(fromCache);
+        EXPECT_EQ(catalog(fromCache), changed);  // rewritten whole
+        EXPECT_TRUE(fromCache);
+    }
 }

@@ -49,16 +49,23 @@ bool LLDocumentValidator::hasRules() const {
 }
 
 void LLDocumentValidator::setRulesDirectory(fs::path directory) {
-    std::lock_guard lock(rulesMutex_);
-    rulesDirectory_ = std::move(directory);
-    importValidator_.reset();
+    {
+        std::lock_guard lock(rulesMutex_);
+        rulesDirectory_ = std::move(directory);
+        importValidator_.reset();
+    }
+    std::lock_guard lock(prototypeMutex_);
+    prototypeValidator_.reset();
 }
 
 std::unique_ptr<ruleweave::RWSchematronValidator> LLDocumentValidator::newValidator() const {
-    auto validator = std::make_unique<ruleweave::RWSchematronValidator>();
-    validator->addSchemaDirectory(rulesDirectory());
-    validator->addSchemaDirectory(rulesDirectory() / "Schematron");
-    return validator;
+    std::lock_guard lock(prototypeMutex_);
+    if (!prototypeValidator_) {
+        prototypeValidator_ = std::make_unique<ruleweave::RWSchematronValidator>();
+        prototypeValidator_->addSchemaDirectory(rulesDirectory());
+        prototypeValidator_->addSchemaDirectory(rulesDirectory() / "Schematron");
+    }
+    return prototypeValidator_->sharingSchemas();
 }
 
 std::string LLDocument::xsdResourceFolderForRootName(const std::string& name) {

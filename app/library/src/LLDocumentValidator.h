@@ -40,7 +40,10 @@ class LLDocumentValidator {
     mutable std::mutex rulesMutex_;
     std::optional<std::filesystem::path> rulesDirectory_;
     std::shared_ptr<ruleweave::XSDSchemaCache> xsdCache_;
-    std::unique_ptr<ruleweave::RWSchematronValidator> importValidator_;
+    std::unique_ptr<ruleweave::RWSchematronValidator> importValidator_;  // import thread only
+    // Catalogs the rules once; every validator made from it shares the compiled rule sets.
+    mutable std::mutex prototypeMutex_;
+    mutable std::unique_ptr<ruleweave::RWSchematronValidator> prototypeValidator_;
 };
 
 }  // namespace library

@@ -1,10 +1,13 @@
 // Cataloging schema folders and picking the schemas that fit a document.
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <regex>
 #include <sstream>
 #include <tuple>
 
+#include "CatalogCache.h"
+#include "RWCompiledSchema.h"
 #include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/XPathContext.h"
@@ -96,6 +99,42 @@ constexpr const char* kZUGFeRD1Namespace = "urn:ferd:CrossIndustryDocument:invoi
 
 void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
     std::error_code ec;
+    fs::path root = fs::canonical(directory, ec);
+    catalogFromCache_ = false;
+    if (ec || !catalogCacheDirectory_ || !fs::is_directory(root, ec)) {
+        scanSchemaDirectory(directory);
+        return;
+    }
+    const std::string fingerprint = folderFingerprint(root);
+    const fs::path cacheFile = catalogCacheFile(*catalogCacheDirectory_, root);
+    std::optional<std::string> cached;
+    if (!fingerprint.empty() && fs::is_regular_file(cacheFile, ec))
+        cached = platform::readFileData(cacheFile, nullptr, std::uintmax_t(64) << 20);
+    // A damaged, foreign or outdated file is never trusted: the folder is cataloged again.
+    if (auto snapshot = cached ? readCatalogCache(*cached, root, fingerprint) : std::nullopt) {
+        if (std::none_of(rulesRoots_.begin(), rulesRoots_.end(),
+                         [&](const fs::path& known) { return isWithin(root, known); }))
+            rulesRoots_.push_back(root);
+        for (const auto& file : snapshot->xmlCatalogs) registerXMLCatalog(file);
+        for (auto& [path, entry] : snapshot->entries) catalog_[path] = std::move(entry);
+        matchingCache_.clear();
+        catalogFromCache_ = true;
+        return;
+    }
+    CatalogSnapshot snapshot;
+    snapshot.root = root;
+    snapshot.fingerprint = fingerprint;
+    recording_ = &snapshot;
+    scanSchemaDirectory(directory);
+    recording_ = nullptr;
+    if (fingerprint.empty()) return;
+    fs::create_directories(*catalogCacheDirectory_, ec);
+    if (!platform::writeFileAtomically(cacheFile, writeCatalogCache(snapshot)))
+        platform::logLine("Cannot write the rules catalog cache " + cacheFile.string());
+}
+
+void RWSchematronValidator::scanSchemaDirectory(const fs::path& directory) {
+    std::error_code ec;
     fs::directory_iterator it(directory, ec);
     if (ec) {
         platform::logLine("Error reading schema directory " + directory.string() + ": " +
@@ -112,7 +151,7 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
     for (const auto& entry : entries) {
         const fs::path& path = entry.path();
         if (entry.is_directory(ec)) {
-            addSchemaDirectory(path);
+            scanSchemaDirectory(path);
         } else if (path.extension() == ".sch") {
             if (path.filename().string().find("-preprocessed") == std::string::npos)
                 catalogSchemaFile(path);
@@ -120,6 +159,7 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
             catalogXSDFile(path);
         } else if (path.filename() == "catalog.xml") {
             registerXMLCatalog(path);
+            if (recording_) recording_->xmlCatalogs.push_back(path.string());
         }
     }
     matchingCache_.clear();
@@ -159,6 +199,7 @@ void RWSchematronValidator::catalogSchemaFile(const fs::path& path) {
         if (!profile->version.empty()) entry.ruleSet.version = profile->version;
     }
     entry.ruleSet.path = fs::absolute(path).lexically_normal().string();
+    if (recording_) recording_->entries[fs::absolute(path).lexically_normal().string()] = entry;
     catalog_[fs::absolute(path).lexically_normal().string()] = entry;
 }
 
@@ -193,6 +234,7 @@ void RWSchematronValidator::catalogXSDFile(const fs::path& path) {
         if (entry.ruleSet.version.empty()) entry.ruleSet.version = profile->version;
     }
     entry.ruleSet.path = fs::absolute(path).lexically_normal().string();
+    if (recording_) recording_->entries[fs::absolute(path).lexically_normal().string()] = entry;
     catalog_[fs::absolute(path).lexically_normal().string()] = entry;
 }
 
@@ -243,6 +285,17 @@ std::optional<RWSchematronValidator::Selection> RWSchematronValidator::selectSch
     const std::string& xml, platform::Error* error) {
     auto doc = platform::XmlDocument::parse(xml, error);
     if (!doc || !doc->root()) return std::nullopt;
+    return selectSchemasForDocument(*doc, error);
+}
+
+RWSchematronValidator::Selection RWSchematronValidator::selectSchemasForDocument(
+    const platform::XmlDocument& document, platform::Error* error) {
+    const platform::XmlDocument* doc = &document;
+    if (!doc->root()) {
+        platform::setError(error, kRuleweaveErrorDomain, 404,
+                           "No matching Schematron schema found for this XML document");
+        return {};
+    }
     auto identifier = documentCustomizationID(doc->raw());
     std::set<std::string> uris;
     xmlNodePtr root = doc->root().raw();
@@ -375,6 +428,12 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
     const std::string& xml, const fs::path& xsdFile, platform::Error* error) {
     auto doc = platform::XmlDocument::parse(xml, error);
     if (!doc) return std::nullopt;
+    return validateDocumentWithXSDFile(*doc, xsdFile, error);
+}
+
+RWValidationResult RWSchematronValidator::validateDocumentWithXSDFile(
+    const platform::XmlDocument& document, const fs::path& xsdFile, platform::Error* error) {
+    const platform::XmlDocument* doc = &document;
     std::string key = fs::absolute(xsdFile).lexically_normal().string();
     auto entry = catalog_.find(key);
     std::string title = entry != catalog_.end() ? entry->second.title : xsdFile.filename().string();
@@ -405,22 +464,39 @@ std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithXSDFile(
 
 std::optional<RWValidationResult> RWSchematronValidator::validateXMLWithAutoDetection(
     const std::string& xml, platform::Error* error) {
-    auto selection = selectSchemasForXML(xml, error);
-    if (!selection || selection->paths.empty()) return std::nullopt;
+    auto doc = platform::XmlDocument::parse(xml, error);
+    if (!doc || !doc->root()) return std::nullopt;
+    return validateDocumentWithAutoDetection(*doc, error);
+}
+
+std::optional<RWValidationResult> RWSchematronValidator::validateDocumentWithAutoDetection(
+    const platform::XmlDocument& document, platform::Error* error) {
+    auto selection = selectSchemasForDocument(document, error);
+    if (selection.paths.empty()) return std::nullopt;
     RWValidationResult merged;
     merged.patterns = std::vector<std::string>();
-    merged.profile = selection->profile;
-    merged.profileMatch = selection->profileMatch;
+    merged.profile = selection.profile;
+    merged.profileMatch = selection.profileMatch;
     // Schematron schemas first, then XSDs, each in path order.
-    std::vector<std::string> ordered = selection->paths;
+    std::vector<std::string> ordered = selection.paths;
     std::stable_partition(ordered.begin(), ordered.end(),
                           [this](const std::string& p) { return !catalog_.at(p).isXSD; });
+    // An XSD not compiled yet is compiled beside the Schematron runs (the first invoice of a
+    // process waits for both); the cache's lock orders it before its own use.
+    std::vector<std::future<void>> compiling;
+    for (const auto& path : ordered)
+        if (catalog_.at(path).isXSD && !sharedXSDCache().contains(path))
+            compiling.push_back(
+                std::async(std::launch::async, [path] { sharedXSDCache().schemaFor(path); }));
     for (const auto& path : ordered) {
         const CatalogEntry& entry = catalog_.at(path);
         merged.ruleSets.push_back(entry.ruleSet);
-        std::optional<RWValidationResult> run = entry.isXSD
-                                                    ? validateXMLWithXSDFile(xml, path, error)
-                                                    : validateXMLWithSchemaFile(xml, path, error);
+        std::optional<RWValidationResult> run;
+        if (entry.isXSD) {
+            run = validateDocumentWithXSDFile(document, path, error);
+        } else if (auto schema = compiledSchemaForFile(path, error)) {
+            run = this->run(document, *schema);
+        }
         if (!run) continue;
         for (auto* list : {&run->errors, &run->warnings})
             for (auto& finding : *list) finding.ruleSet = entry.ruleSet.name;

@@ -4,6 +4,7 @@
 #include <set>
 #include <sstream>
 
+#include "RWCompiledSchema.h"
 #include "platform/FileData.h"
 #include "platform/Log.h"
 #include "platform/XPathContext.h"
@@ -251,9 +252,17 @@ std::optional<SchematronSchema> RWSchematronValidator::parseSchema(
 
 std::shared_ptr<const SchematronSchema> RWSchematronValidator::schemaForFile(
     const fs::path& path, platform::Error* error) {
+    auto compiled = compiledSchemaForFile(path, error);
+    return compiled ? compiled->schema : nullptr;
+}
+
+std::shared_ptr<const RWCompiledSchema> RWSchematronValidator::compiledSchemaForFile(
+    const fs::path& path, platform::Error* error) {
     std::string key = fs::absolute(path).lexically_normal().string();
-    auto cached = parsedSchemas_.find(key);
-    if (cached != parsedSchemas_.end()) return cached->second;
+    // Held while compiling, so two threads asking for one schema compile it once.
+    std::lock_guard lock(shared_->mutex);
+    auto cached = shared_->byPath.find(key);
+    if (cached != shared_->byPath.end()) return cached->second;
     auto text = platform::readFileData(path);
     if (!text) {
         platform::setError(error, kRuleweaveErrorDomain, 2,
@@ -262,9 +271,10 @@ std::shared_ptr<const SchematronSchema> RWSchematronValidator::schemaForFile(
     }
     auto schema = parseSchema(*text, path.parent_path(), error);
     if (!schema) return nullptr;
-    auto shared = std::make_shared<const SchematronSchema>(std::move(*schema));
-    parsedSchemas_.emplace(key, shared);
-    return shared;
+    auto compiled =
+        RWCompiledSchema::compile(std::make_shared<const SchematronSchema>(std::move(*schema)));
+    shared_->byPath.emplace(key, compiled);
+    return compiled;
 }
 
 }  // namespace ruleweave

@@ -127,6 +127,12 @@ std::shared_ptr<xmlSchema> XSDSchemaCache::schemaFor(const fs::path& xsd,
     return schema;
 }
 
+bool XSDSchemaCache::contains(const fs::path& xsd) {
+    std::string key = fs::absolute(xsd).lexically_normal().string();
+    std::lock_guard lock(mutex_);
+    return schemas_.count(key) > 0;
+}
+
 std::optional<std::string> validateWithXSD(const platform::XmlDocument& document,
                                            const fs::path& xsd, platform::Error* error,
                                            XSDSchemaCache* cache) {

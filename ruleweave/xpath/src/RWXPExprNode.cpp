@@ -64,7 +64,7 @@ RWXPValue RWXPVariableNode::evaluateWithContext(RWXPath2Evaluator& e) const {
 
 RWXPValue RWXPBinaryOpNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     const bool tracing = e.traceEnabled();
-    std::string label = "BinaryOp(" + tokenTypeToString(op) + ")";
+    std::string label = tracing ? "BinaryOp(" + tokenTypeToString(op) + ")" : std::string();
     if (tracing) e.traceEnter(label);
     RWXPValue result;
     // and/or stop early as XPath 2.0 allows; the other operand may not even be evaluable.
@@ -112,20 +112,15 @@ RWXPValue RWXPUnaryOpNode::evaluateWithContext(RWXPath2Evaluator& e) const {
 
 RWXPValue RWXPFunctionCallNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     std::vector<RWXPValue> args = e.evaluateArguments(arguments);
-    return e.evaluateFunction(name, args);
+    return e.evaluateFunctionCall(*this, args);
 }
 
-RWXPPathNode::RWXPPathNode(std::string p) : path(std::move(p)) {}
+RWXPPathNode::RWXPPathNode(std::string p) : path(std::move(p)) {
+    if (path != ".") compiled_ = xmlXPathCompile(BAD_CAST path.c_str());
+}
+
 RWXPPathNode::~RWXPPathNode() {
     if (compiled_) xmlXPathFreeCompExpr(compiled_);
-}
-
-xmlXPathCompExprPtr RWXPPathNode::compiled() const {
-    if (!compileTried_) {
-        compileTried_ = true;
-        compiled_ = xmlXPathCompile(BAD_CAST path.c_str());
-    }
-    return compiled_;
 }
 
 RWXPValue RWXPPathNode::evaluateWithContext(RWXPath2Evaluator& e) const {
@@ -304,6 +299,28 @@ RWXPValue RWXPPathWithFunctionNode::evaluateWithContext(RWXPath2Evaluator& e) co
     return e.evaluateFunction(*functionName, args);
 }
 
+void RWXPAxisNode::setAxis(const std::string& name) {
+    static const std::pair<const char*, Axis> kNames[] = {
+        {"child", Axis::Child},
+        {"descendant", Axis::Descendant},
+        {"attribute", Axis::Attribute},
+        {"self", Axis::Self},
+        {"descendant-or-self", Axis::DescendantOrSelf},
+        {"following-sibling", Axis::FollowingSibling},
+        {"following", Axis::Following},
+        {"namespace", Axis::Namespace},
+        {"parent", Axis::Parent},
+        {"ancestor", Axis::Ancestor},
+        {"preceding-sibling", Axis::PrecedingSibling},
+        {"preceding", Axis::Preceding},
+        {"ancestor-or-self", Axis::AncestorOrSelf},
+    };
+    axis = name;
+    axisKind = Axis::Namespace;  // an unknown name selects nothing, as namespace:: does here
+    for (const auto& [text, kind] : kNames)
+        if (name == text) axisKind = kind;
+}
+
 bool RWXPAxisNode::matches(xmlNodePtr n) const {
     using T = Test;
     switch (test) {
@@ -324,7 +341,7 @@ bool RWXPAxisNode::matches(xmlNodePtr n) const {
         case T::Name:
             break;
     }
-    xmlElementType principal = axis == "attribute" ? XML_ATTRIBUTE_NODE : XML_ELEMENT_NODE;
+    xmlElementType principal = axisKind == Axis::Attribute ? XML_ATTRIBUTE_NODE : XML_ELEMENT_NODE;
     if (n->type != principal) return false;
     if (!anyLocalName && localName != reinterpret_cast<const char*>(n->name)) return false;
     if (anyNamespace) return true;
@@ -356,45 +373,65 @@ RWXPValue RWXPAxisNode::evaluateWithContext(RWXPath2Evaluator& e) const {
     auto add = [&](xmlNodePtr c) {
         if (c && matches(c)) out.push_back(RWXPItem::makeNode(c));
     };
-    if (axis == "child") {
-        for (xmlNodePtr c = firstChildOf(n); c; c = c->next) add(c);
-    } else if (axis == "attribute") {
-        if (n->type == XML_ELEMENT_NODE)
-            for (xmlAttrPtr a = n->properties; a; a = a->next) add(reinterpret_cast<xmlNodePtr>(a));
-    } else if (axis == "self") {
-        add(n);
-    } else if (axis == "descendant" || axis == "descendant-or-self") {
-        if (axis == "descendant-or-self") add(n);
-        collectDescendants(n, *this, out);
-    } else if (axis == "parent") {
-        add(n->parent);
-    } else if (axis == "ancestor" || axis == "ancestor-or-self") {
-        if (axis == "ancestor-or-self") add(n);
-        for (xmlNodePtr p = n->parent; p; p = p->parent) add(p);
-    } else if (axis == "following-sibling" || axis == "preceding-sibling") {
-        if (n->type != XML_ATTRIBUTE_NODE) {
-            bool forward = axis == "following-sibling";
-            for (xmlNodePtr s = forward ? n->next : n->prev; s; s = forward ? s->next : s->prev)
-                add(s);
+    switch (axisKind) {
+        case Axis::Child:
+            for (xmlNodePtr c = firstChildOf(n); c; c = c->next) add(c);
+            break;
+        case Axis::Attribute:
+            if (n->type == XML_ELEMENT_NODE)
+                for (xmlAttrPtr a = n->properties; a; a = a->next)
+                    add(reinterpret_cast<xmlNodePtr>(a));
+            break;
+        case Axis::Self:
+            add(n);
+            break;
+        case Axis::DescendantOrSelf:
+            add(n);
+            collectDescendants(n, *this, out);
+            break;
+        case Axis::Descendant:
+            collectDescendants(n, *this, out);
+            break;
+        case Axis::Parent:
+            add(n->parent);
+            break;
+        case Axis::AncestorOrSelf:
+            add(n);
+            for (xmlNodePtr p = n->parent; p; p = p->parent) add(p);
+            break;
+        case Axis::Ancestor:
+            for (xmlNodePtr p = n->parent; p; p = p->parent) add(p);
+            break;
+        case Axis::FollowingSibling:
+        case Axis::PrecedingSibling:
+            if (n->type != XML_ATTRIBUTE_NODE) {
+                bool forward = axisKind == Axis::FollowingSibling;
+                for (xmlNodePtr s = forward ? n->next : n->prev; s; s = forward ? s->next : s->prev)
+                    add(s);
+            }
+            break;
+        case Axis::Following:
+        case Axis::Preceding: {
+            bool forward = axisKind == Axis::Following;
+            xmlNodePtr start = n->type == XML_ATTRIBUTE_NODE ? n->parent : n;
+            RWXPValue all;
+            collectDescendants(reinterpret_cast<xmlNodePtr>(start->doc), *this, all);
+            for (const auto& c : all) {
+                bool isAncestor = false;
+                for (xmlNodePtr p = start; p; p = p->parent)
+                    if (p == c.node) isAncestor = true;
+                if (isAncestor) continue;
+                bool inside = false;
+                for (xmlNodePtr p = c.node; p; p = p->parent)
+                    if (p == start) inside = true;
+                if (inside) continue;
+                if (forward == xdm::nodeBefore(start, c.node)) out.push_back(c);
+            }
+            if (!forward) std::reverse(out.begin(), out.end());
+            break;
         }
-    } else if (axis == "following" || axis == "preceding") {
-        bool forward = axis == "following";
-        xmlNodePtr start = n->type == XML_ATTRIBUTE_NODE ? n->parent : n;
-        RWXPValue all;
-        RWXPAxisNode any = *this;
-        collectDescendants(reinterpret_cast<xmlNodePtr>(start->doc), *this, all);
-        for (const auto& c : all) {
-            bool isAncestor = false;
-            for (xmlNodePtr p = start; p; p = p->parent)
-                if (p == c.node) isAncestor = true;
-            if (isAncestor) continue;
-            bool inside = false;
-            for (xmlNodePtr p = c.node; p; p = p->parent)
-                if (p == start) inside = true;
-            if (inside) continue;
-            if (forward == xdm::nodeBefore(start, c.node)) out.push_back(c);
-        }
-        if (!forward) std::reverse(out.begin(), out.end());
+        case Axis::Namespace:
+            break;
     }
     for (const auto& predicate : predicates) out = e.filterNodes(out, *predicate);
     // Reverse axes were filtered nearest-first; results go back in document order.

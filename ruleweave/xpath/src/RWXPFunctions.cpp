@@ -31,7 +31,7 @@ struct RWXPFunctionLibrary {
         Impl impl;
     };
     static const std::unordered_map<std::string, Entry>& table();
-    static RWXPValue callCustom(RWXPath2Evaluator& e, const RWXPCustomFunction& f, Args& args);
+    static RWXPValue callCustom(RWXPath2Evaluator& e, RWXPCustomFunction& f, Args& args);
     static std::shared_ptr<icu::RegexPattern> regex(RWXPath2Evaluator& e,
                                                     const std::string& pattern,
                                                     const std::string& flags);
@@ -238,28 +238,48 @@ std::shared_ptr<icu::RegexPattern> RWXPFunctionLibrary::regex(RWXPath2Evaluator&
     return compiled;
 }
 
-RWXPValue RWXPFunctionLibrary::callCustom(RWXPath2Evaluator& e, const RWXPCustomFunction& f,
-                                          Args& args) {
+RWXPValue RWXPFunctionLibrary::callCustom(RWXPath2Evaluator& e, RWXPCustomFunction& f, Args& args) {
     if (e.customCallDepth_ > 256) fail("custom functions nested too deeply");
-    auto saved = e.getVariables();
+    if (!f.parsed) {
+        f.parsed = true;
+        f.bodyTree = e.parse(f.bodyExpression);
+        for (const auto& local : f.variables)
+            f.variableTrees.push_back(
+                local.name.empty() || local.select.empty() ? nullptr : e.parse(local.select));
+    }
+    // Only the parameters and local variables are bound here (the body's own bindings undo
+    // themselves), so only their outer values need to come back.
+    using Saved = std::vector<std::pair<const std::string*, std::optional<RWXPValue>>>;
+    Saved saved;
+    auto bind = [&](const std::string& name, RWXPValue value) {
+        auto outer = e.variables_.find(name);
+        saved.emplace_back(&name, outer == e.variables_.end()
+                                      ? std::nullopt
+                                      : std::optional<RWXPValue>(std::move(outer->second)));
+        e.variables_[name] = std::move(value);
+    };
     struct Restore {
         RWXPath2Evaluator& e;
-        std::unordered_map<std::string, RWXPValue>& saved;
+        Saved& outer;
         ~Restore() {
-            e.setVariables(std::move(saved));
+            for (auto it = outer.rbegin(); it != outer.rend(); ++it) {
+                if (it->second)
+                    e.variables_[*it->first] = std::move(*it->second);
+                else
+                    e.variables_.erase(*it->first);
+            }
             --e.customCallDepth_;
         }
     } restore{e, saved};
     ++e.customCallDepth_;
     for (size_t i = 0; i < f.parameters.size() && i < args.size(); ++i)
-        e.setVariable(f.parameters[i], args[i]);
-    for (const auto& local : f.variables) {
-        if (local.name.empty() || local.select.empty()) continue;
-        RWXPNodePtr tree = e.parse(local.select);
-        e.setVariable(local.name, tree ? tree->evaluateWithContext(e) : RWXPValue());
+        bind(f.parameters[i], std::move(args[i]));
+    for (size_t i = 0; i < f.variables.size(); ++i) {
+        if (f.variables[i].name.empty() || f.variables[i].select.empty()) continue;
+        const RWXPNodePtr& tree = f.variableTrees[i];
+        bind(f.variables[i].name, tree ? tree->evaluateWithContext(e) : RWXPValue());
     }
-    RWXPNodePtr body = e.parse(f.bodyExpression);
-    return body ? body->evaluateWithContext(e) : RWXPValue();
+    return f.bodyTree ? f.bodyTree->evaluateWithContext(e) : RWXPValue();
 }
 
 const std::unordered_map<std::string, RWXPFunctionLibrary::Entry>& RWXPFunctionLibrary::table() {
@@ -730,8 +750,8 @@ RWXPValue RWXPath2Evaluator::evaluateFunction(const std::string& name,
                                               std::vector<RWXPValue>& arguments) {
     auto custom = customFunctions_.find(name);
     if (custom != customFunctions_.end()) {
-        RWXPCustomFunction function = custom->second;  // the table may change during the call
-        return RWXPFunctionLibrary::callCustom(*this, function, arguments);
+        auto function = custom->second;  // the table may change during the call
+        return RWXPFunctionLibrary::callCustom(*this, *function, arguments);
     }
     std::string key = name.rfind("fn:", 0) == 0 ? name.substr(3) : name;
     const auto& table = RWXPFunctionLibrary::table();
@@ -742,6 +762,21 @@ RWXPValue RWXPath2Evaluator::evaluateFunction(const std::string& name,
     if (arguments.size() < it->second.minArgs || arguments.size() > it->second.maxArgs)
         fail(name + "() called with " + std::to_string(arguments.size()) + " arguments");
     return it->second.impl(*this, arguments);
+}
+
+const void* RWXPath2Evaluator::builtinFunction(const std::string& name, size_t arity) const {
+    std::string key = name.rfind("fn:", 0) == 0 ? name.substr(3) : name;
+    const auto& table = RWXPFunctionLibrary::table();
+    auto it = table.find(key);
+    if (it == table.end() || arity < it->second.minArgs || arity > it->second.maxArgs)
+        return nullptr;
+    return &it->second;
+}
+
+RWXPValue RWXPath2Evaluator::evaluateFunctionCall(const RWXPFunctionCallNode& call,
+                                                  std::vector<RWXPValue>& arguments) {
+    if (!call.builtin) return evaluateFunction(call.name, arguments);
+    return static_cast<const RWXPFunctionLibrary::Entry*>(call.builtin)->impl(*this, arguments);
 }
 
 }  // namespace ruleweave

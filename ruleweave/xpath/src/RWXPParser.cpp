@@ -45,6 +45,13 @@ std::string quoteXPath1(const std::string& s, bool& ok) {
 
 RWXPNodePtr emptySequenceLiteral() { return std::make_shared<RWXPLiteralNode>(RWXPValue()); }
 
+RWXPNodePtr RWXPParser::makePath(const std::string& text) const {
+    auto path = std::make_shared<RWXPPathNode>(text);
+    path->planDirect(
+        [this](const std::string& prefix) { return evaluator_.namespaceForPrefix(prefix); });
+    return path;
+}
+
 RWXPParser::RWXPParser(const RWXPath2Evaluator& evaluator, std::vector<RWXPToken> tokens)
     : evaluator_(evaluator), tokens_(std::move(tokens)) {
     if (tokens_.empty() || tokens_.back().type != RWXPTokenEOF)
@@ -425,7 +432,7 @@ RWXPNodePtr RWXPParser::parsePathNode() {
     RWXPNodePtr node;
     auto flush = [&]() {
         if (!haveText) return;
-        auto path = std::make_shared<RWXPPathNode>(text);
+        auto path = makePath(text);
         node = node ? slash(node, path) : path;
         haveText = false;
         text.clear();
@@ -512,7 +519,7 @@ std::vector<RWXPNodePtr> RWXPParser::parsePredicates() {
 }
 
 bool RWXPParser::parseNodeTest(const std::string& axis, RWXPAxisNode& node) {
-    node.axis = axis;
+    node.setAxis(axis);
     const RWXPToken& t = peek();
     if (t.type == RWXPTokenStar) {
         consume();
@@ -578,7 +585,7 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
     auto axisNode = std::make_shared<RWXPAxisNode>();
     if (t.type == RWXPTokenDotDot) {
         consume();
-        axisNode->axis = "parent";
+        axisNode->setAxis("parent");
         axisNode->test = RWXPAxisNode::Test::AnyKind;
         axisNode->elementName = "node()";
     } else if (t.type == RWXPTokenAt) {
@@ -605,7 +612,7 @@ std::optional<RWXPParser::Step> RWXPParser::parseStep() {
                 !(peek(1).type == RWXPTokenColon && isNameToken(peek(2)) &&
                   peek(3).type == RWXPTokenLParen))) {
         parseNodeTest("child", *axisNode);
-        if (axisNode->test == RWXPAxisNode::Test::Attribute) axisNode->axis = "attribute";
+        if (axisNode->test == RWXPAxisNode::Test::Attribute) axisNode->setAxis("attribute");
     } else {
         // A filter expression: a primary with optional predicates.
         RWXPNodePtr primary = parsePrimaryNode();
@@ -724,6 +731,8 @@ RWXPNodePtr RWXPParser::parseFunction(const std::string& name) {
     if (!evaluator_.isKnownFunction(name, call->arguments.size()))
         diagnostics.push_back("unknown function " + name + "#" +
                               std::to_string(call->arguments.size()));
+    else if (!evaluator_.hasCustomFunction(name))
+        call->builtin = evaluator_.builtinFunction(name, call->arguments.size());
     return call;
 }
 

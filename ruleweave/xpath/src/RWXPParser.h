@@ -65,6 +65,7 @@ class RWXPParser {
     bool atIdent(const char* word, size_t ahead = 0) const;
     std::optional<std::string> parseQName();
     RWXPNodePtr binary(RWXPNodePtr left, int op, RWXPNodePtr right);
+    RWXPNodePtr makePath(const std::string& text) const;
     RWXPNodePtr slash(RWXPNodePtr left, RWXPNodePtr right);
     // Counts one level of recursion; false (and the rest of the input dropped) past the limit.
     bool enter();

@@ -2,6 +2,8 @@
 
 #include <libxml/xpathInternals.h>
 
+#include <cstring>
+
 #include "RWXPParser.h"
 #include "platform/Log.h"
 
@@ -70,12 +72,24 @@ RWXPValue RWXPath2Evaluator::evaluate(const std::string& expression, xmlNodePtr 
                                       platform::Error* error) {
     const CacheEntry& entry = parseEntry(expression);
     RWXPNodePtr tree = entry.tree;
-    setContextNode(contextNode);
-    lastError_.clear();
     if (!tree) {
+        setContextNode(contextNode);
         lastError_ = entry.diagnostics.empty() ? std::string("cannot parse the expression")
                                                : entry.diagnostics.front();
         platform::setError(error, kErrorDomain, 1, lastError_);
+        return {};
+    }
+    return evaluateParsed(tree.get(), {}, contextNode);
+}
+
+RWXPValue RWXPath2Evaluator::evaluateParsed(const RWXPExprNode* tree,
+                                            const std::string& parseProblem,
+                                            xmlNodePtr contextNode) {
+    setContextNode(contextNode);
+    lastError_.clear();
+    if (!tree) {
+        lastError_ =
+            parseProblem.empty() ? std::string("cannot parse the expression") : parseProblem;
         return {};
     }
     try {
@@ -115,8 +129,13 @@ bool RWXPath2Evaluator::hasVariable(const std::string& name) const {
 void RWXPath2Evaluator::registerFunction(const std::string& name,
                                          std::vector<std::string> parameters, std::string body,
                                          std::vector<RWXPCustomFunction::LocalVariable> variables) {
-    customFunctions_[name] =
-        RWXPCustomFunction{std::move(parameters), std::move(body), std::move(variables)};
+    auto function = std::make_shared<RWXPCustomFunction>();
+    function->parameters = std::move(parameters);
+    function->bodyExpression = std::move(body);
+    function->variables = std::move(variables);
+    customFunctions_[name] = std::move(function);
+    // Parsed trees resolved their calls against the functions known then.
+    cache_.clear();
 }
 
 bool RWXPath2Evaluator::hasCustomFunction(const std::string& name) const {
@@ -175,7 +194,55 @@ RWXPValue runCompiled(xmlXPathContextPtr ctx, xmlXPathCompExprPtr compiled, xmlN
     return result;
 }
 
+bool sameText(const xmlChar* a, const std::string& b) {
+    return a && std::strcmp(reinterpret_cast<const char*>(a), b.c_str()) == 0;
+}
+
+// The name tests as libxml2 applies them: an unprefixed element name matches no namespace only.
+bool elementMatches(xmlNodePtr n, const RWXPPathNode::DirectStep& step) {
+    if (n->type != XML_ELEMENT_NODE) return false;
+    if (step.anyName) return true;
+    if (!sameText(n->name, step.localName)) return false;
+    if (!step.hasNamespace) return n->ns == nullptr;
+    return n->ns && sameText(n->ns->href, step.namespaceURI);
+}
+
+bool attributeMatches(xmlAttrPtr a, const RWXPPathNode::DirectStep& step) {
+    return sameText(a->name, step.localName) && (a->ns == nullptr || a->ns->prefix == nullptr);
+}
+
+void walkSteps(const std::vector<RWXPPathNode::DirectStep>& steps, size_t index, xmlNodePtr node,
+               RWXPValue& out) {
+    const auto& step = steps[index];
+    const bool last = index + 1 == steps.size();
+    if (step.attribute) {
+        if (node->type != XML_ELEMENT_NODE) return;
+        for (xmlAttrPtr a = node->properties; a; a = a->next)
+            if (attributeMatches(a, step))
+                out.push_back(RWXPItem::makeNode(reinterpret_cast<xmlNodePtr>(a)));
+        return;
+    }
+    if (node->type != XML_ELEMENT_NODE && node->type != XML_DOCUMENT_NODE &&
+        node->type != XML_HTML_DOCUMENT_NODE)
+        return;
+    for (xmlNodePtr c = node->children; c; c = c->next) {
+        if (!elementMatches(c, step)) continue;
+        if (last)
+            out.push_back(RWXPItem::makeNode(c));
+        else
+            walkSteps(steps, index + 1, c, out);
+    }
+}
+
 }  // namespace
+
+// Child steps from one node reach every node once and in document order, as libxml2 returns them.
+RWXPValue RWXPath2Evaluator::walkDirect(const std::vector<RWXPPathNode::DirectStep>& steps,
+                                        xmlNodePtr node) {
+    RWXPValue out;
+    walkSteps(steps, 0, node, out);
+    return out;
+}
 
 RWXPValue RWXPath2Evaluator::evaluatePath(const RWXPPathNode& path) {
     if (path.path == ".") {
@@ -187,6 +254,7 @@ RWXPValue RWXPath2Evaluator::evaluatePath(const RWXPPathNode& path) {
         if (contextItem_) throw RWXPDynamicError("a path needs a node as context item");
         return {};
     }
+    if (!path.directSteps().empty()) return walkDirect(path.directSteps(), node);
     xmlXPathCompExprPtr compiled = path.compiled();
     if (!compiled) return {};
     return runCompiled(xpathContextFor(node), compiled, node);

@@ -22,10 +22,23 @@ inline constexpr const char* kRuleweaveErrorDomain = "Ruleweave";
 
 // Parses and runs Schematron schemas, catalogs schema directories and picks the schemas that
 // fit a document. One thread at a time; parsed schemas are cached for the validator's life.
+class RWCompiledSchema;
+struct CatalogSnapshot;
+
 class RWSchematronValidator {
   public:
-    RWSchematronValidator() = default;
+    RWSchematronValidator();
+    ~RWSchematronValidator();
+    RWSchematronValidator(const RWSchematronValidator&) = delete;
+    RWSchematronValidator& operator=(const RWSchematronValidator&) = delete;
+    RWSchematronValidator(RWSchematronValidator&&) noexcept;
+    RWSchematronValidator& operator=(RWSchematronValidator&&) noexcept;
     bool isInitialized() const { return true; }
+
+    // A validator for another thread: the same catalog, and the schemas compiled by either
+    // are compiled once for both (they are immutable; each validator keeps its own evaluators
+    // and rule documents).
+    std::unique_ptr<RWSchematronValidator> sharingSchemas() const;
 
     // --- schemas
     std::optional<SchematronSchema> parseSchema(
@@ -59,7 +72,16 @@ class RWSchematronValidator {
     static bool toBoolean(const RWXPValue& value);
 
     // --- catalog
+    // Catalogs the folder, or takes its catalog from the cache folder when no file in it changed
+    // since the catalog was stored there.
     void addSchemaDirectory(const std::filesystem::path& directory);
+    // Where catalogs are kept between processes ($XDG_CACHE_HOME/ledgerlens by default); none
+    // turns the cache off.
+    void setCatalogCacheDirectory(std::optional<std::filesystem::path> directory) {
+        catalogCacheDirectory_ = std::move(directory);
+    }
+    // Whether the last addSchemaDirectory() took the catalog from the cache.
+    bool catalogFromCache() const { return catalogFromCache_; }
     void catalogSchemaFile(const std::filesystem::path& path);
     void catalogXSDFile(const std::filesystem::path& path);
     static std::optional<std::string> extractEN16931CustomizationIDRequirement(
@@ -69,9 +91,15 @@ class RWSchematronValidator {
     static void collectNamespacesFromElement(xmlNodePtr element, std::set<std::string>& uris);
     std::optional<RWValidationResult> validateXMLWithAutoDetection(
         const std::string& xml, platform::Error* error = nullptr);
+    // The same for a parsed document: selection, Schematron and XSD runs share the one tree.
+    std::optional<RWValidationResult> validateDocumentWithAutoDetection(
+        const platform::XmlDocument& document, platform::Error* error = nullptr);
     std::optional<RWValidationResult> validateXMLWithXSDFile(const std::string& xml,
                                                              const std::filesystem::path& xsdFile,
                                                              platform::Error* error = nullptr);
+    RWValidationResult validateDocumentWithXSDFile(const platform::XmlDocument& document,
+                                                   const std::filesystem::path& xsdFile,
+                                                   platform::Error* error = nullptr);
     bool runSelfTest() const { return true; }
 
     struct CatalogEntry {
@@ -96,6 +124,8 @@ class RWSchematronValidator {
     };
     std::optional<Selection> selectSchemasForXML(const std::string& xml,
                                                  platform::Error* error = nullptr);
+    Selection selectSchemasForDocument(const platform::XmlDocument& document,
+                                       platform::Error* error = nullptr);
 
     // A document that rules read with document(): `uri` relative to `base`, only inside the
     // schema directories (or `base` itself when none were added), never over the network;
@@ -107,9 +137,18 @@ class RWSchematronValidator {
     std::unordered_map<std::string, Selection> matchingCache_;
     std::vector<std::filesystem::path> rulesRoots_;  // canonical schema directories
     std::map<std::string, std::shared_ptr<platform::XmlDocument>> ruleDocuments_;
-    std::unordered_map<std::string, std::shared_ptr<const SchematronSchema>> parsedSchemas_;
-    // One evaluator per schema, so every expression is parsed once per validator.
-    std::unordered_map<const SchematronSchema*, std::unique_ptr<RWXPath2Evaluator>> evaluators_;
+    void scanSchemaDirectory(const std::filesystem::path& directory);
+    std::optional<std::filesystem::path> catalogCacheDirectory_;
+    bool catalogFromCache_ = false;
+    CatalogSnapshot* recording_ = nullptr;  // the catalog being stored, while scanning
+    // Compiled schemas by file, shared with the validators made by sharingSchemas().
+    struct SharedSchemas;
+    std::shared_ptr<SharedSchemas> shared_;
+    std::shared_ptr<const RWCompiledSchema> compiledSchemaForFile(const std::filesystem::path& path,
+                                                                  platform::Error* error);
+    RWValidationResult run(const platform::XmlDocument& document, const RWCompiledSchema& schema);
+    // One evaluator per compiled schema and validator.
+    std::unordered_map<const RWCompiledSchema*, std::unique_ptr<RWXPath2Evaluator>> evaluators_;
 };
 
 // The identifier that decides which customisation rules apply: cbc:CustomizationID or the CII

@@ -23,6 +23,8 @@ class XSDSchemaCache {
   public:
     std::shared_ptr<xmlSchema> schemaFor(const std::filesystem::path& xsd,
                                          std::vector<std::string>* messages = nullptr);
+    // Whether the schema was compiled already (or found not to compile).
+    bool contains(const std::filesystem::path& xsd);
 
   private:
     std::mutex mutex_;

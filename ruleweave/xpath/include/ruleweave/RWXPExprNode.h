@@ -2,6 +2,7 @@
 
 #include <libxml/xpath.h>
 
+#include <cctype>
 #include <memory>
 #include <optional>
 #include <string>
@@ -72,25 +73,92 @@ class RWXPFunctionCallNode : public RWXPExprNode {
   public:
     std::string name;  // as written, prefix included
     std::vector<RWXPNodePtr> arguments;
+    // The library function, resolved when parsed (none: the schema's own or unknown), so a call
+    // does not look its name up again.
+    const void* builtin = nullptr;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
     std::string descriptionWithIndent(int level) const override;
 };
 
-// A location path that XPath 1.0 evaluates with the same meaning; libxml2 runs it.
+// A location path that XPath 1.0 evaluates with the same meaning; libxml2 runs it, except
+// chains of plain child steps (with an optional last attribute step), which are walked directly.
 class RWXPPathNode : public RWXPExprNode {
   public:
     explicit RWXPPathNode(std::string path);
     ~RWXPPathNode() override;
+    RWXPPathNode(const RWXPPathNode&) = delete;
+    RWXPPathNode& operator=(const RWXPPathNode&) = delete;
     std::string path;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
     std::string descriptionWithIndent(int level) const override;
-    // Compiled once; the text does not depend on the document.
-    xmlXPathCompExprPtr compiled() const;
+    // Compiled when constructed, so a tree can be shared by threads.
+    xmlXPathCompExprPtr compiled() const { return compiled_; }
+
+    // One step of a directly walked path: the name test as libxml2 applies it.
+    struct DirectStep {
+        bool attribute = false;
+        bool anyName = false;  // "*"
+        bool hasNamespace = false;
+        std::string localName;
+        std::string namespaceURI;
+    };
+    // Plans the direct walk when the text is such a chain; `namespaceFor` resolves prefixes
+    // (none: undeclared, and libxml2 keeps the path).
+    template <class Resolve>
+    void planDirect(Resolve&& namespaceFor);
+    const std::vector<DirectStep>& directSteps() const { return direct_; }
 
   private:
-    mutable xmlXPathCompExprPtr compiled_ = nullptr;
-    mutable bool compileTried_ = false;
+    xmlXPathCompExprPtr compiled_ = nullptr;
+    std::vector<DirectStep> direct_;
 };
+
+template <class Resolve>
+void RWXPPathNode::planDirect(Resolve&& namespaceFor) {
+    std::vector<DirectStep> steps;
+    size_t i = 0;
+    auto isNameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.' ||
+               static_cast<unsigned char>(c) >= 0x80;
+    };
+    while (i <= path.size()) {
+        DirectStep step;
+        if (i < path.size() && path[i] == '@') {
+            step.attribute = true;
+            ++i;
+        }
+        size_t start = i;
+        while (i < path.size() && (isNameChar(path[i]) || path[i] == ':' || path[i] == '*')) ++i;
+        std::string name = path.substr(start, i - start);
+        if (name.empty() || !(std::isalpha(static_cast<unsigned char>(name[0])) || name == "*"))
+            return;
+        size_t colon = name.find(':');
+        if (name == "*") {
+            if (step.attribute) return;
+            step.anyName = true;
+        } else if (name.find('*') != std::string::npos) {
+            return;
+        } else if (colon != std::string::npos) {
+            if (step.attribute || name.find(':', colon + 1) != std::string::npos) return;
+            auto uri = namespaceFor(name.substr(0, colon));
+            if (!uri) return;
+            step.hasNamespace = true;
+            step.namespaceURI = *uri;
+            step.localName = name.substr(colon + 1);
+            if (step.localName.empty() ||
+                !std::isalpha(static_cast<unsigned char>(step.localName[0])))
+                return;
+        } else {
+            step.localName = name;
+        }
+        steps.push_back(std::move(step));
+        if (i == path.size()) break;
+        if (path[i] != '/' || steps.back().attribute) return;
+        ++i;
+        if (i < path.size() && path[i] == '/') return;
+    }
+    direct_ = std::move(steps);
+}
 
 class RWXPIfThenElseNode : public RWXPExprNode {
   public:
@@ -155,7 +223,24 @@ class RWXPAxisNode : public RWXPExprNode {
         Attribute,
         DocumentNode
     };
-    std::string axis;  // child, descendant, attribute, self, parent, ancestor, ...
+    enum class Axis {
+        Child,
+        Descendant,
+        Attribute,
+        Self,
+        DescendantOrSelf,
+        FollowingSibling,
+        Following,
+        Namespace,
+        Parent,
+        Ancestor,
+        PrecedingSibling,
+        Preceding,
+        AncestorOrSelf
+    };
+    std::string axis;             // child, descendant, attribute, self, parent, ancestor, ...
+    Axis axisKind = Axis::Child;  // `axis` as set by setAxis, so evaluation compares no text
+    void setAxis(const std::string& name);
     std::string
         elementName;  // name test as written: "cac:X", "*", "cac:*", "*:X", or "" for kind tests
     Test test = Test::Name;

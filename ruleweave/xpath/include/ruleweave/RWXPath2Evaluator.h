@@ -28,6 +28,10 @@ struct RWXPCustomFunction {
     std::vector<std::string> parameters;
     std::string bodyExpression;
     std::vector<LocalVariable> variables;
+    // Parsed on the first call, once per evaluator.
+    bool parsed = false;
+    RWXPNodePtr bodyTree;
+    std::vector<RWXPNodePtr> variableTrees;
 };
 
 // The context of every evaluation: namespaces, variables, functions, the focus and tracing.
@@ -51,6 +55,10 @@ class RWXPath2Evaluator {
     // Never fails: a dynamic error yields the empty sequence and is kept in lastError().
     RWXPValue evaluate(const std::string& expression, xmlNodePtr contextNode,
                        platform::Error* error = nullptr);
+    // evaluate() of an expression parsed before (`tree` none: it could not be parsed, for the
+    // reason `parseProblem`), without looking its text up.
+    RWXPValue evaluateParsed(const RWXPExprNode* tree, const std::string& parseProblem,
+                             xmlNodePtr contextNode);
     // Evaluates a parsed tree with the current focus; dynamic errors propagate.
     RWXPValue evaluateTree(const RWXPExprNode& tree);
     const std::string& lastError() const { return lastError_; }
@@ -136,6 +144,11 @@ class RWXPath2Evaluator {
     RWXPValue filterNodes(const RWXPValue& list, const RWXPExprNode& predicate);
     std::vector<RWXPValue> evaluateArguments(const std::vector<RWXPNodePtr>& arguments);
     RWXPValue evaluateFunction(const std::string& name, std::vector<RWXPValue>& arguments);
+    // A call whose library function the parser resolved.
+    RWXPValue evaluateFunctionCall(const RWXPFunctionCallNode& call,
+                                   std::vector<RWXPValue>& arguments);
+    // The library function of that name and arity (an opaque handle), none when there is none.
+    const void* builtinFunction(const std::string& name, size_t arity) const;
 
     // Conversions and operators on whole values.
     static RWXPValue normalizeToArray(RWXPValue value) { return value; }
@@ -166,10 +179,11 @@ class RWXPath2Evaluator {
 
   private:
     xmlXPathContextPtr xpathContextFor(xmlNodePtr node);
+    RWXPValue walkDirect(const std::vector<RWXPPathNode::DirectStep>& steps, xmlNodePtr node);
 
     NamespaceMap namespaces_;
     std::unordered_map<std::string, RWXPValue> variables_;
-    std::unordered_map<std::string, RWXPCustomFunction> customFunctions_;
+    std::unordered_map<std::string, std::shared_ptr<RWXPCustomFunction>> customFunctions_;
     struct CacheEntry {
         RWXPNodePtr tree;
         std::vector<std::string> diagnostics;
