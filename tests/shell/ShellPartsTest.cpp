@@ -42,30 +42,6 @@ using shell::LLLibraryWindow;
 
 namespace {
 
-// Switches the interface language, and the formats of dates and numbers, for one scope.
-class LanguageScope {
-  public:
-    explicit LanguageScope(const char* language) : saved_(qgetenv("LC_ALL")) {
-        platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(language);
-        const QByteArray locale = language == QByteArray("de")   ? "de_DE.UTF-8"
-                                  : language == QByteArray("fr") ? "fr_FR.UTF-8"
-                                  : language == QByteArray("it") ? "it_IT.UTF-8"
-                                  : language == QByteArray("es") ? "es_ES.UTF-8"
-                                                                 : "en_US.UTF-8";
-        qputenv("LC_ALL", locale);
-    }
-    ~LanguageScope() {
-        platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage("en");
-        if (saved_.isEmpty())
-            qunsetenv("LC_ALL");
-        else
-            qputenv("LC_ALL", saved_);
-    }
-
-  private:
-    QByteArray saved_;
-};
-
 QMenu* menuTitled(QMenuBar* bar, int index) { return bar->actions().value(index)->menu(); }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <functional>
 
+#include "platform/SFLocalizeHelper.h"
+
 // The invoice corpus beside the repository; tests that need it skip without it.
 inline QString corpusDir() { return QStringLiteral(LEDGERLENS_CORPUS_DIR); }
 inline bool haveCorpus() { return QDir(corpusDir()).exists(); }
@@ -39,3 +41,27 @@ inline void answerMessageBox(const QString& buttonName, const QString& boxName =
     };
     QTimer::singleShot(50, [attempt] { (*attempt)(200); });
 }
+
+// The interface language and the formats of one language for the life of a scope.
+class LanguageScope {
+  public:
+    explicit LanguageScope(const char* language) : saved_(qgetenv("LC_ALL")) {
+        platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage(language);
+        const QByteArray locale = language == QByteArray("de")   ? "de_DE.UTF-8"
+                                  : language == QByteArray("fr") ? "fr_FR.UTF-8"
+                                  : language == QByteArray("it") ? "it_IT.UTF-8"
+                                  : language == QByteArray("es") ? "es_ES.UTF-8"
+                                                                 : "en_US.UTF-8";
+        qputenv("LC_ALL", locale);
+    }
+    ~LanguageScope() {
+        platform::SFLocalizeHelper::sharedHelper().setCurrentLanguage("en");
+        if (saved_.isEmpty())
+            qunsetenv("LC_ALL");
+        else
+            qputenv("LC_ALL", saved_);
+    }
+
+  private:
+    QByteArray saved_;
+};

@@ -1,6 +1,7 @@
 // The program's window parts joined: a library window's selection reaches its preview pane,
 // Validate opens the sheet with the result, and File > Open shows an invoice file on its own.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
@@ -95,6 +96,46 @@ class WindowPartsTest : public QObject {
         answerMessageBox({}, {}, &seen);
         QVERIFY(!shell::openInvoiceFileWindow(plainPDF));
         QVERIFY2(seen.contains("no embedded invoice data"), qPrintable(seen));
+    }
+
+    // The program's window (library, preview with a highlighted amount) and the validation
+    // sheet over it, in English and German.
+    void screenshots() {
+        const QString folder = qEnvironmentVariable("LEDGERLENS_SCREENSHOT_DIR");
+        if (folder.isEmpty()) QSKIP("LEDGERLENS_SCREENSHOT_DIR is not set");
+        QDir().mkpath(folder);
+        for (const char* language : {"en", "de"}) {
+            LanguageScope scope(language);
+            auto document = library::LLDocument::makeUntitled();
+            auto* window = new LLLibraryWindow(document);
+            shell::addWindowParts(window);
+            window->resize(1600, 900);
+            window->show();
+            QSignalSpy finished(window, &LLLibraryWindow::importFinished);
+            window->importPaths({smallCorpusFolder()});
+            QVERIFY(finished.wait(300000));
+            window->tableView()->selectRow(1);
+            auto record = window->contentController()->recordAtRow(1);
+            auto* pane = window->findChild<preview::LLContentViewController*>();
+            QVERIFY(record && pane);
+            if (record->payableAmount())
+                QVERIFY(pane->selectValueInPDF(
+                            QString::fromStdString(record->payableAmount()->toString())) > 0);
+            QTest::qWait(200);
+            QVERIFY(window->grab().save(folder + QString("/program-window-%1.png").arg(language)));
+            if (document->hasRules()) {
+                window->validateSelection();
+                auto* sheet =
+                    window->findChild<ruleweave::ui::RWValidationResultWindowController*>();
+                QVERIFY(sheet);
+                QTest::qWait(100);
+                QVERIFY(sheet->grab().save(
+                    folder + QString("/program-validation-sheet-%1.png").arg(language)));
+                sheet->close();
+            }
+            document->close();
+            delete window;
+        }
     }
 };
 

@@ -21,6 +21,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "library/LLExport.h"
 #include "library/LLInvoiceList.h"
@@ -308,15 +309,27 @@ void LLLibraryWindow::buildContent() {
 void LLLibraryWindow::setPreviewWidget(QWidget* widget) {
     if (!widget || widget == preview_) return;
     const QList<int> sizes = splitter_->sizes();
-    if (preview_ == placeholder_) {
+    QWidget* old = splitter_->replaceWidget(splitter_->indexOf(preview_), widget);
+    if (old == placeholder_) {
+        // Kept for its pointer only; the window still owns it.
+        placeholder_->setParent(this);
         placeholder_->hide();
-    } else {
-        preview_->deleteLater();
+    } else if (old) {
+        old->deleteLater();
     }
-    splitter_->addWidget(widget);
     preview_ = widget;
     widget->show();
-    splitter_->setSizes(sizes);
+    // A real preview (readable view and PDF) needs about half the window.
+    splitter_->setStretchFactor(2, 2);
+    int total = 0;
+    for (int size : sizes) total += size;
+    if (isVisible() && sizes.size() == 3 && total > 0) {
+        const int source = std::max(sizes[0], 170);
+        const int previewWidth = total / 2;
+        splitter_->setSizes({source, std::max(0, total - source - previewWidth), previewWidth});
+    } else {
+        splitter_->setSizes({170, 560, 870});
+    }
     tableSelectionChanged();
 }
 
