@@ -52,6 +52,11 @@ class WindowPartsTest : public QObject {
 
     void selectionReachesThePreviewPane() {
         QVERIFY(pane());
+        // The pane takes the placeholder's place with room to show a page, not a column of
+        // width 0 beside it.
+        QVERIFY(pane()->isVisible());
+        QVERIFY2(pane()->width() >= window_->width() / 3,
+                 qPrintable(QString::number(pane()->width())));
         window_->tableView()->selectRow(0);
         QCOMPARE(pane()->pane(), preview::LLContentViewController::Pane::Invoice);
         QVERIFY(pane()->pdfView()->hasDocument());
