@@ -364,6 +364,46 @@ TEST(SchematronDocument, ValidatesItselfAgainstTextOrFile) {
 
 // The catalog of a rules folder is kept under the cache folder and reused only while every
 // file of the folder is unchanged; a damaged or foreign cache file is never trusted.
+// A catalog first made through a detour ("sub/../rules") must not hand out the detour's
+// paths once the detour is gone: they name files that no longer resolve.
+TEST(SchemaCatalog, CachedCatalogNamesFilesThatExistHoweverTheFolderWasReached) {
+    TempDir dir;
+    const fs::path cache = dir.path / "cache";
+    dir.write("rules/core.sch", schema(R"SCH(<pattern id="p"><rule context="cac:InvoiceLine">
+        <assert id="POS" test="cbc:Amount > 0">positive</assert></rule></pattern>)SCH"));
+    dir.write("rules/XSD/catalog.xml",
+              R"(<catalog xmlns="urn:oasis:names:tc:entity:xmlns:xml:catalog">)"
+              R"(<uri name="http://example.org/remote.xsd" uri="remote.xsd"/></catalog>)");
+    dir.write("sub/keep.txt", "x");
+    auto paths = [&](const fs::path& folder, bool& fromCache) {
+        RWSchematronValidator v;
+        v.setCatalogCacheDirectory(cache);
+        v.addSchemaDirectory(folder);
+        fromCache = v.catalogFromCache();
+        std::vector<std::string> out;
+        for (const auto& [path, e] : v.schemaCatalog()) out.push_back(path);
+        return out;
+    };
+    bool fromCache = true;
+    ASSERT_EQ(paths(dir.path / "sub" / ".." / "rules", fromCache).size(), 1u);
+    EXPECT_FALSE(fromCache);
+    fs::remove_all(dir.path / "sub");
+    const auto cached = paths(dir.path / "rules", fromCache);
+    EXPECT_TRUE(fromCache);
+    ASSERT_EQ(cached.size(), 1u);
+    EXPECT_TRUE(fs::is_regular_file(cached.front())) << cached.front();
+    // The XML catalogs it registers again (XSD imports go through them) must exist too.
+    ASSERT_EQ(std::distance(fs::directory_iterator(cache), fs::directory_iterator()), 1);
+    std::ifstream in(fs::directory_iterator(cache)->path());
+    int catalogs = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("xmlcatalog\t", 0) != 0) continue;
+        ++catalogs;
+        EXPECT_TRUE(fs::is_regular_file(line.substr(11))) << line;
+    }
+    EXPECT_EQ(catalogs, 1);
+}
+
 TEST(SchemaCatalog, CachedCatalogIsReusedOnlyWhileTheRulesAreUnchanged) {
     TempDir dir;
     const fs::path cache = dir.path / "cache";

@@ -70,6 +70,13 @@ std::string record(std::initializer_list<std::string_view> values) {
     return line + "\n";
 }
 
+bool isWithinRoot(const std::string& file, const fs::path& root) {
+    const fs::path path(file);
+    auto [r, p] = std::mismatch(root.begin(), root.end(), path.begin(), path.end());
+    if (r != root.end()) return false;
+    return std::none_of(p, path.end(), [](const fs::path& part) { return part == ".."; });
+}
+
 }  // namespace
 
 std::optional<fs::path> defaultCatalogCacheDirectory() {
@@ -146,6 +153,9 @@ std::optional<CatalogSnapshot> readCatalogCache(const std::string& text, const f
         } else if (kind == "fingerprint" && f.size() == 2) {
             if (f[1] != hex(fnv1a(fingerprint))) return std::nullopt;  // a rule file changed
             fingerprintSeen = true;
+        } else if ((kind == "xmlcatalog" || kind == "entry") && f.size() >= 2 &&
+                   !isWithinRoot(f[1], root)) {
+            return std::nullopt;  // written from another path to the folder
         } else if (kind == "xmlcatalog" && f.size() == 2) {
             snapshot.xmlCatalogs.push_back(f[1]);
         } else if (kind == "entry" && f.size() == 11) {

@@ -125,7 +125,9 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
     snapshot.root = root;
     snapshot.fingerprint = fingerprint;
     recording_ = &snapshot;
-    scanSchemaDirectory(directory);
+    // The canonical folder, so the recorded paths stay valid however the folder is reached
+    // later (the cache is keyed by the canonical folder).
+    scanSchemaDirectory(root);
     recording_ = nullptr;
     if (fingerprint.empty()) return;
     fs::create_directories(*catalogCacheDirectory_, ec);
