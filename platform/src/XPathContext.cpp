@@ -3,6 +3,8 @@
 #include <libxml/xpathInternals.h>
 
 #include <memory>
+#include <string>
+#include <unordered_map>
 
 namespace platform {
 namespace {
@@ -13,6 +15,25 @@ void ignoreError(void*, xmlErrorPtr) {}
 struct ObjectDeleter {
     void operator()(xmlXPathObjectPtr p) const { xmlXPathFreeObject(p); }
 };
+
+struct CompiledDeleter {
+    void operator()(xmlXPathCompExprPtr p) const { xmlXPathFreeCompExpr(p); }
+};
+
+// The same few paths are asked of every invoice: each thread keeps them compiled. Prefixes
+// are resolved when evaluating, so one compiled path serves every document and binding.
+// Compiled by a context without a dictionary (errors go to its quiet handler), so no
+// document's names are kept.
+xmlXPathCompExprPtr compiled(xmlXPathContextPtr ctx, const std::string& expression) {
+    constexpr size_t kMaxCached = 1024;
+    thread_local std::unordered_map<std::string, std::unique_ptr<xmlXPathCompExpr, CompiledDeleter>>
+        cache;
+    if (auto it = cache.find(expression); it != cache.end()) return it->second.get();
+    if (cache.size() >= kMaxCached) cache.clear();
+    xmlXPathCompExprPtr expr = xmlXPathCtxtCompile(ctx, BAD_CAST expression.c_str());
+    if (!expr) return nullptr;  // not valid XPath: not cached, rare
+    return cache.emplace(expression, expr).first->second.get();
+}
 
 }  // namespace
 
@@ -37,8 +58,14 @@ std::optional<XPathResult> XPathContext::evaluate(std::string_view expression, X
     if (!ctx_) return std::nullopt;
     std::string text(expression);
     ctx_->node = context ? context.raw() : reinterpret_cast<xmlNodePtr>(doc_);
-    std::unique_ptr<xmlXPathObject, ObjectDeleter> object(
-        xmlXPathEvalExpression(BAD_CAST text.c_str(), ctx_));
+    std::unique_ptr<xmlXPathObject, ObjectDeleter> object;
+    if (!ctx_->dict) {
+        xmlXPathCompExprPtr expr = compiled(ctx_, text);
+        if (!expr) return std::nullopt;
+        object.reset(xmlXPathCompiledEval(expr, ctx_));
+    } else {
+        object.reset(xmlXPathEvalExpression(BAD_CAST text.c_str(), ctx_));
+    }
     if (!object) return std::nullopt;
     XPathResult result;
     switch (object->type) {

@@ -108,9 +108,33 @@ TEST(XPathContext, EvaluatesRelativeToAnyNode) {
     EXPECT_EQ(xpath.evaluate("string(//q:x[2])")->string, "b");
     EXPECT_TRUE(xpath.evaluate("1 = 1")->boolean);
     // Invalid expressions and unknown prefixes are answered with none, not an abort.
-    EXPECT_FALSE(xpath.evaluate("//q:x[")); 
+    EXPECT_FALSE(xpath.evaluate("//q:x["));
     EXPECT_FALSE(xpath.evaluate("//zz:x"));
     EXPECT_TRUE(xpath.nodes("//zz:x").empty());
+}
+
+// Paths are kept compiled between evaluations: a prefix must still mean what each context
+// binds it to, in each document, and an expression that failed once fails again.
+TEST(XPathContext, ThePrefixMeansWhatEachContextBindsItTo) {
+    auto first = XmlDocument::parse(R"(<r xmlns="urn:one"><v>1</v></r>)");
+    auto second = XmlDocument::parse(R"(<r xmlns="urn:two"><v>2</v><v>3</v></r>)");
+    ASSERT_TRUE(first && second);
+    for (int round = 0; round < 2; ++round) {
+        for (const char* uri : {"urn:one", "urn:two"}) {
+            for (const auto& doc : {first, second}) {
+                platform::XPathContext xpath(doc->raw());
+                xpath.registerNamespace("n", uri);
+                const bool match = doc->root().namespaceURI() == uri;
+                EXPECT_EQ(xpath.nodes("/n:r/n:v").size(),
+                          match ? doc->root().childElements().size() : 0u);
+                EXPECT_EQ(xpath.firstNode("n:v", doc->root()).stringValue(),
+                          match ? doc->root().childElements()[0].stringValue() : "");
+            }
+        }
+        platform::XPathContext xpath(first->raw());
+        EXPECT_FALSE(xpath.evaluate("/n:r"));  // unbound here, though bound in the rounds above
+        EXPECT_FALSE(xpath.evaluate("//v["));
+    }
 }
 
 // Whatever the text, the escaped form is element content and attribute value XML 1.0 accepts.
@@ -121,9 +145,18 @@ TEST(XmlEscape, EscapedTextIsAlwaysWellFormedXml) {
     const Case cases[] = {
         {"Rechnung <42> & \"Co\"", "Rechnung &lt;42&gt; &amp; &quot;Co&quot;"},
         {"tab\tnew\nline\r", "tab\tnew\nline\r"},
-        {std::string("a\x01" "b\x1f\x7f", 5) + std::string(1, '\0') + "c", "ab\x7f" "c"},
-        {"M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80", "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80"},
-        {"Latin-1 \xFC" "ber", "Latin-1 \xEF\xBF\xBD" "ber"},
+        {std::string("a\x01"
+                     "b\x1f\x7f",
+                     5) +
+             std::string(1, '\0') + "c",
+         "ab\x7f"
+         "c"},
+        {"M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80",
+         "M\xC3\xBCller \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"Latin-1 \xFC"
+         "ber",
+         "Latin-1 \xEF\xBF\xBD"
+         "ber"},
         {"cut \xE2\x82", "cut \xEF\xBF\xBD\xEF\xBF\xBD"},
         {"overlong \xC0\xAF", "overlong \xEF\xBF\xBD\xEF\xBF\xBD"},
         {"surrogate \xED\xA0\x80", "surrogate \xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},

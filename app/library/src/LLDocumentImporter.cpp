@@ -149,16 +149,22 @@ bool mayBeXML(const pagewright::PagewrightPDFDocumentAttachment& attachment) {
     return at != std::string::npos && bytes[at] == '<';
 }
 
+struct SourceInvoice {
+    std::string xml;
+    std::shared_ptr<platform::XmlDocument> document;  // `xml` parsed; null when it is not XML
+};
+
 // A FatturaPA batch holds one invoice per body: each is stored on its own, as a document
-// with the header and that one body. Any other document is one invoice.
-std::vector<std::string> invoicesOfDocument(const std::string& xml) {
+// with the header and that one body. Any other document is one invoice, parsed once here
+// for everything the import does with it.
+std::vector<SourceInvoice> invoicesOfDocument(const std::string& xml) {
     auto document = platform::XmlDocument::parse(xml);
     if (!document || !document->root() ||
         model::detectSyntax(document->root()) != model::InvoiceSyntax::FatturaPA)
-        return {xml};
+        return {{xml, document}};
     const size_t bodies = model::nodesForKeyPath(document->root(), "FatturaElettronicaBody").size();
-    if (bodies < 2) return {xml};
-    std::vector<std::string> invoices;
+    if (bodies < 2) return {{xml, document}};
+    std::vector<SourceInvoice> invoices;
     for (size_t keep = 0; keep < bodies; ++keep) {
         auto single = platform::XmlDocument::parse(xml);
         auto nodes = model::nodesForKeyPath(single->root(), "FatturaElettronicaBody");
@@ -167,7 +173,10 @@ std::vector<std::string> invoicesOfDocument(const std::string& xml) {
             xmlUnlinkNode(nodes[i].raw());
             xmlFreeNode(nodes[i].raw());
         }
-        invoices.push_back(single->serialize());
+        // Parsed again from its text, so what is validated is exactly what is stored.
+        std::string text = single->serialize();
+        auto parsed = platform::XmlDocument::parse(text);
+        invoices.push_back({std::move(text), std::move(parsed)});
     }
     return invoices;
 }
@@ -175,11 +184,13 @@ std::vector<std::string> invoicesOfDocument(const std::string& xml) {
 }  // namespace
 
 std::optional<LLDocumentImporter::PreparedInvoice> LLDocumentImporter::prepareInvoice(
-    const std::string& xml) {
-    auto document = platform::XmlDocument::parse(xml);
+    const std::string& xml, std::shared_ptr<platform::XmlDocument> document) {
+    if (!document) document = platform::XmlDocument::parse(xml);
     if (!document || !document->root()) return std::nullopt;
     bool rules = validator_.hasRules();
-    if (rules && !validator_.validateXMLDocument(*document)) return std::nullopt;
+    // The gate lets in what the rules hold XSDs for; the XSD run itself is part of the
+    // validation below, on this same parsed document.
+    if (rules && !validator_.hasXSDsForRootName(document->root().name())) return std::nullopt;
     auto invoice = model::LLInvoiceElement::elementFromXML<model::LLInvoice>(document->root());
     if (!invoice) return std::nullopt;
 
@@ -208,8 +219,8 @@ std::optional<LLDocumentImporter::PreparedInvoice> LLDocumentImporter::prepareIn
             own = validator_.newValidator();
             validator = own.get();
         }
-        prepared.validationResult =
-            validator_.validationResultCodeForXML(summary.xml, *validator, nullptr, nullptr);
+        prepared.validationResult = validator_.validationResultCodeForDocument(
+            *document, *summary.xml, *validator, nullptr, nullptr);
     }
     return prepared;
 }
@@ -230,13 +241,14 @@ std::shared_ptr<LLInvoiceRecord> LLDocumentImporter::storeInvoice(const Prepared
             *replaced = !existing.empty();
             record = existing.empty() ? context.insertInvoice(writeError) : existing.front();
             if (!record) return false;
-            bool written = record->setSummary(prepared.summary) &&
-                           record->setXmlReceived(prepared.received) &&
-                           record->setValidationResult(prepared.validationResult);
-            if (written && pdf) {
-                record->setPdf(pdf->rebuilt);
-                written = record->pdf() == pdf->rebuilt && record->setPdfReceived(pdf->received);
+            LLInvoiceRecord::Summary summary = prepared.summary;
+            summary.xmlReceived = prepared.received;
+            summary.validationResult = prepared.validationResult;
+            if (pdf) {
+                summary.pdf = pdf->rebuilt;
+                summary.pdfReceived = pdf->received;
             }
+            bool written = record->setSummary(summary);
             if (!written)
                 platform::setError(writeError, kLibraryErrorDomain, LLLibraryErrorStore,
                                    "The library could not be changed: " + context.lastStoreError());
@@ -274,8 +286,9 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importFile(
         for (const auto& attachment : document->attachments()) {
             if (!mayBeXML(*attachment)) continue;  // pictures, other PDFs: no invoices
             ++xmlAttachments;
-            for (const auto& xml : invoicesOfDocument(attachment->data))
-                if (auto invoice = prepareInvoice(xml)) prepared.push_back(std::move(*invoice));
+            for (auto& single : invoicesOfDocument(attachment->data))
+                if (auto invoice = prepareInvoice(single.xml, std::move(single.document)))
+                    prepared.push_back(std::move(*invoice));
         }
         // Side files are no problem as long as one attachment is the invoice.
         if (prepared.empty()) {
@@ -291,8 +304,8 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importFile(
         if (!rebuilt) rebuildProblem = error.localizedDescription;
         pdf->rebuilt = rebuilt ? std::move(*rebuilt) : bytes;
     } else {
-        for (const auto& xml : invoicesOfDocument(bytes)) {
-            auto invoice = prepareInvoice(xml);
+        for (auto& single : invoicesOfDocument(bytes)) {
+            auto invoice = prepareInvoice(single.xml, std::move(single.document));
             if (!invoice) continue;
             invoice->received = bytes;  // what arrived is the whole file, batch or not
             prepared.push_back(std::move(*invoice));
@@ -323,8 +336,8 @@ std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importFile(
 std::vector<std::shared_ptr<LLInvoiceRecord>> LLDocumentImporter::importData(
     const std::string& xml, LLObjectContext& context) {
     std::vector<std::shared_ptr<LLInvoiceRecord>> records;
-    for (const auto& single : invoicesOfDocument(xml)) {
-        auto prepared = prepareInvoice(single);
+    for (auto& single : invoicesOfDocument(xml)) {
+        auto prepared = prepareInvoice(single.xml, std::move(single.document));
         if (!prepared) continue;
         prepared->received = xml;
         bool replaced = false;

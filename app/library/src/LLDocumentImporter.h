@@ -46,7 +46,9 @@ class LLDocumentImporter {
         std::string received;
         std::string rebuilt;
     };
-    std::optional<PreparedInvoice> prepareInvoice(const std::string& xml);
+    // `document` is `xml` parsed already, or null.
+    std::optional<PreparedInvoice> prepareInvoice(const std::string& xml,
+                                                  std::shared_ptr<platform::XmlDocument> document);
     std::shared_ptr<LLInvoiceRecord> storeInvoice(const PreparedInvoice& prepared,
                                                   LLObjectContext& context, const StoredPDF* pdf,
                                                   bool* replaced, platform::Error* error);

@@ -52,6 +52,7 @@ void LLDocumentValidator::setRulesDirectory(fs::path directory) {
     {
         std::lock_guard lock(rulesMutex_);
         rulesDirectory_ = std::move(directory);
+        xsdFolderHasFiles_.clear();
         importValidator_.reset();
     }
     std::lock_guard lock(prototypeMutex_);
@@ -101,12 +102,35 @@ std::optional<std::string> LLDocumentValidator::validateXMLDocument(
     return ruleweave::validateWithXSDs(document, files, nullptr, xsdCache_.get());
 }
 
+bool LLDocumentValidator::hasXSDsForRootName(const std::string& name) const {
+    const std::string folder = LLDocument::xsdResourceFolderForRootName(name);
+    {
+        std::lock_guard lock(rulesMutex_);
+        if (auto it = xsdFolderHasFiles_.find(folder); it != xsdFolderHasFiles_.end())
+            return it->second;
+    }
+    const bool has = !xsdFilesForRootName(name).empty();
+    std::lock_guard lock(rulesMutex_);
+    xsdFolderHasFiles_[folder] = has;
+    return has;
+}
+
 LLValidationResult LLDocumentValidator::validationResultCodeForXML(
     const std::optional<std::string>& xml, ruleweave::RWSchematronValidator& validator,
     std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error) {
     if (!xml) return LLValidationResult::NotValidated;
     if (!isUTF8(*xml)) return LLValidationResult::NotUTF8;
-    auto outcome = validator.validateXMLWithAutoDetection(*xml, error);
+    auto document = platform::XmlDocument::parse(*xml, error);
+    if (!document || !document->root()) return LLValidationResult::Failed;
+    return validationResultCodeForDocument(*document, *xml, validator, result, error);
+}
+
+LLValidationResult LLDocumentValidator::validationResultCodeForDocument(
+    const platform::XmlDocument& document, const std::string& xml,
+    ruleweave::RWSchematronValidator& validator,
+    std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error) {
+    if (!isUTF8(xml)) return LLValidationResult::NotUTF8;
+    auto outcome = validator.validateDocumentWithAutoDetection(document, error);
     if (!outcome) return LLValidationResult::Failed;
     LLValidationResult code = LLValidationResult::NoRules;
     if (outcome->schemaFiles && !outcome->schemaFiles->empty()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,8 +24,16 @@ class LLDocumentValidator {
     void setRulesDirectory(std::filesystem::path directory);
     std::vector<std::filesystem::path> xsdFilesForRootName(const std::string& qualifiedName) const;
     std::optional<std::string> validateXMLDocument(const platform::XmlDocument& document);
+    // Whether the import's XSD gate lets a document with this root in: the rules hold XSDs for
+    // it (answered once per XSD folder).
+    bool hasXSDsForRootName(const std::string& qualifiedName) const;
     LLValidationResult validationResultCodeForXML(
         const std::optional<std::string>& xml, ruleweave::RWSchematronValidator& validator,
+        std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error);
+    // The same for `xml` already parsed as `document`, which is validated as it is.
+    LLValidationResult validationResultCodeForDocument(
+        const platform::XmlDocument& document, const std::string& xml,
+        ruleweave::RWSchematronValidator& validator,
         std::shared_ptr<ruleweave::RWValidationResult>* result, platform::Error* error);
     void validateInvoiceSilently(LLInvoiceRecord& record,
                                  ruleweave::RWSchematronValidator* validator);
@@ -39,6 +48,7 @@ class LLDocumentValidator {
   private:
     mutable std::mutex rulesMutex_;
     std::optional<std::filesystem::path> rulesDirectory_;
+    mutable std::map<std::string, bool> xsdFolderHasFiles_;  // under rulesMutex_
     std::shared_ptr<ruleweave::XSDSchemaCache> xsdCache_;
     std::unique_ptr<ruleweave::RWSchematronValidator> importValidator_;  // import thread only
     // Catalogs the rules once; every validator made from it shares the compiled rule sets.

@@ -39,9 +39,9 @@ void LLManagedObject::setUid(std::optional<std::string> value) {
 // --- Invoice
 
 bool LLInvoiceRecord::setSummary(const Summary& summary) {
-    bool ok = true;
+    std::vector<std::pair<const char*, LLValue>> columns;
     auto set = [&](const char* column, const auto& value, auto& field) {
-        ok = write(column, optionalValue(value)) && ok;
+        columns.emplace_back(column, optionalValue(value));
         field = value;
     };
     set("dateIssued", summary.dateIssued, dateIssued_);
@@ -53,9 +53,25 @@ bool LLInvoiceRecord::setSummary(const Summary& summary) {
     set("name", summary.name, name_);
     set("currencyCode", summary.currencyCode, currencyCode_);
     set("identifier", summary.identifier, identifier_);
-    ok = write("xml", optionalValue(summary.xml)) && ok;
+    columns.emplace_back("xml", optionalValue(summary.xml));
     xml_ = summary.xml;
-    return ok;
+    if (summary.xmlReceived) {
+        columns.emplace_back("xmlReceived", *summary.xmlReceived);
+        xmlReceived_ = summary.xmlReceived;
+    }
+    if (summary.pdf) {
+        columns.emplace_back("pdf", *summary.pdf);
+        pdf_ = summary.pdf;
+    }
+    if (summary.pdfReceived) {
+        columns.emplace_back("pdfReceived", *summary.pdfReceived);
+        pdfReceived_ = summary.pdfReceived;
+    }
+    if (summary.validationResult) {
+        columns.emplace_back("validationResult", storedCode(*summary.validationResult));
+        validationResult_ = *summary.validationResult;
+    }
+    return context_ && context_->writeColumns(*this, columns);
 }
 
 void LLInvoiceRecord::setIdentifier(std::optional<std::string> value) {

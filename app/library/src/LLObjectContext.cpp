@@ -520,17 +520,30 @@ std::shared_ptr<LLTaxSubtotalRecord> LLObjectContext::insertTaxSubtotal(platform
 
 bool LLObjectContext::writeColumn(LLManagedObject& object, const char* column, const LLValue& value,
                                   platform::Error* error) {
+    return writeColumns(object, {{column, value}}, error);
+}
+
+bool LLObjectContext::writeColumns(LLManagedObject& object,
+                                   const std::vector<std::pair<const char*, LLValue>>& values,
+                                   platform::Error* error) {
     if (object.deleted_) return false;
+    if (values.empty()) return true;
     if (!begin(error)) return false;
-    std::string sql =
-        std::string("UPDATE ") + object.entityName() + " SET " + column + " = ? WHERE id = ?";
+    std::string sql = std::string("UPDATE ") + object.entityName() + " SET ";
+    for (size_t i = 0; i < values.size(); ++i)
+        sql += std::string(i ? ", " : "") + values[i].first + " = ?";
+    sql += " WHERE id = ?";
     sqlite3_stmt* s = statement(sql, error);
     if (!s) return false;
-    if (isBlobColumn(column) && std::holds_alternative<std::string>(value))
-        bindBlob(s, 1, std::get<std::string>(value));
-    else
-        bindValue(s, 1, value);
-    sqlite3_bind_int64(s, 2, object.rowID_);
+    int index = 1;
+    for (const auto& [column, value] : values) {
+        if (isBlobColumn(column) && std::holds_alternative<std::string>(value))
+            bindBlob(s, index, std::get<std::string>(value));
+        else
+            bindValue(s, index, value);
+        ++index;
+    }
+    sqlite3_bind_int64(s, index, object.rowID_);
     bool ok = sqlite3_step(s) == SQLITE_DONE;
     sqlite3_reset(s);
     return ok || storeError(error, "update");

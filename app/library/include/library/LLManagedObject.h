@@ -72,6 +72,12 @@ class LLInvoiceRecord : public LLManagedObject {
         std::optional<std::string> currencyCode;
         std::optional<std::string> identifier;
         std::optional<std::string> xml;
+        // Written only when set: an import's other columns ride along in the same write,
+        // since every write rewrites the whole row with its blobs.
+        std::optional<std::string> xmlReceived;
+        std::optional<std::string> pdf;
+        std::optional<std::string> pdfReceived;
+        std::optional<LLValidationResult> validationResult;
     };
     // False when the store refused a write (read-only file, full disk, a duplicate key).
     bool setSummary(const Summary& summary);

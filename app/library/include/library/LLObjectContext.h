@@ -91,6 +91,10 @@ class LLObjectContext {
     // Internal: the column write behind the records' setters.
     bool writeColumn(LLManagedObject& object, const char* column, const LLValue& value,
                      platform::Error* error = nullptr);
+    // Several columns in one statement: each UPDATE rewrites the whole row, blobs included.
+    bool writeColumns(LLManagedObject& object,
+                      const std::vector<std::pair<const char*, LLValue>>& values,
+                      platform::Error* error = nullptr);
     std::optional<std::string> readBlob(const LLManagedObject& object, const char* column) const;
 
   private:
