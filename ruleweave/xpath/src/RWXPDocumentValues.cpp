@@ -3,6 +3,7 @@
 // them once per document keeps validation linear in the number of lines.
 #include <algorithm>
 #include <set>
+#include <unordered_map>
 
 #include "RWXPParser.h"
 #include "ruleweave/RWXPath2Evaluator.h"
@@ -93,72 +94,87 @@ Dependence functionCall(const std::string& written, size_t arity) {
     return {false, false, false};  // the schema's own functions, current(), unknown names
 }
 
-Dependence analyse(const RWXPExprNode* node, std::vector<std::string>& bound);
+// Variables bound around the node under analysis, and what is known of nodes analysed with
+// none bound: marking asks that of every node of a tree, and each answer needs its subtree's.
+struct Scope {
+    std::vector<std::string> bound;
+    std::unordered_map<const RWXPExprNode*, Dependence> unbound;
+};
 
-Dependence analyseAll(const std::vector<RWXPNodePtr>& nodes, std::vector<std::string>& bound) {
-    Dependence d;
-    for (const auto& n : nodes) d = d & analyse(n.get(), bound);
-    return d;
-}
+Dependence analyseNode(const RWXPExprNode* node, Scope& scope);
 
-Dependence withBinding(const std::string& name, const RWXPExprNode* body,
-                       std::vector<std::string>& bound) {
-    bound.push_back(name);
-    Dependence d = analyse(body, bound);
-    bound.pop_back();
-    return d;
-}
-
-Dependence analyse(const RWXPExprNode* node, std::vector<std::string>& bound) {
+Dependence analyse(const RWXPExprNode* node, Scope& scope) {
     if (!node) return {};
+    if (!scope.bound.empty()) return analyseNode(node, scope);
+    if (auto known = scope.unbound.find(node); known != scope.unbound.end()) return known->second;
+    Dependence d = analyseNode(node, scope);
+    scope.unbound.emplace(node, d);
+    return d;
+}
+
+Dependence analyseAll(const std::vector<RWXPNodePtr>& nodes, Scope& scope) {
+    Dependence d;
+    for (const auto& n : nodes) d = d & analyse(n.get(), scope);
+    return d;
+}
+
+Dependence withBinding(const std::string& name, const RWXPExprNode* body, Scope& scope) {
+    scope.bound.push_back(name);
+    Dependence d = analyse(body, scope);
+    scope.bound.pop_back();
+    return d;
+}
+
+Dependence analyseNode(const RWXPExprNode* node, Scope& scope) {
     if (dynamic_cast<const RWXPLiteralNode*>(node)) return {};
     if (auto* v = dynamic_cast<const RWXPVariableNode*>(node)) {
-        bool known = std::find(bound.begin(), bound.end(), v->name) != bound.end();
+        bool known =
+            std::find(scope.bound.begin(), scope.bound.end(), v->name) != scope.bound.end();
         return {known, known, false};
     }
     if (auto* p = dynamic_cast<const RWXPPathNode*>(node)) {
         if (p->path == ".") return {true, false, false};
         return pathText(p->path);
     }
-    if (auto* s = dynamic_cast<const RWXPSequenceNode*>(node)) return analyseAll(s->items, bound);
+    if (auto* s = dynamic_cast<const RWXPSequenceNode*>(node)) return analyseAll(s->items, scope);
     if (auto* b = dynamic_cast<const RWXPBinaryOpNode*>(node))
-        return analyse(b->left.get(), bound) & analyse(b->right.get(), bound);
+        return analyse(b->left.get(), scope) & analyse(b->right.get(), scope);
     if (auto* u = dynamic_cast<const RWXPUnaryOpNode*>(node))
-        return analyse(u->operand.get(), bound);
-    if (auto* t = dynamic_cast<const RWXPTypeNode*>(node)) return analyse(t->operand.get(), bound);
+        return analyse(u->operand.get(), scope);
+    if (auto* t = dynamic_cast<const RWXPTypeNode*>(node)) return analyse(t->operand.get(), scope);
     if (auto* i = dynamic_cast<const RWXPIfThenElseNode*>(node))
-        return analyse(i->condition.get(), bound) & analyse(i->thenExpr.get(), bound) &
-               analyse(i->elseExpr.get(), bound);
+        return analyse(i->condition.get(), scope) & analyse(i->thenExpr.get(), scope) &
+               analyse(i->elseExpr.get(), scope);
     if (auto* f = dynamic_cast<const RWXPFunctionCallNode*>(node))
-        return functionCall(f->name, f->arguments.size()) & analyseAll(f->arguments, bound);
+        return functionCall(f->name, f->arguments.size()) & analyseAll(f->arguments, scope);
     if (auto* q = dynamic_cast<const RWXPQuantifiedExprNode*>(node))
-        return analyse(q->inExpr.get(), bound) &
-               withBinding(q->variableName, q->satisfiesExpr.get(), bound);
+        return analyse(q->inExpr.get(), scope) &
+               withBinding(q->variableName, q->satisfiesExpr.get(), scope);
     if (auto* r = dynamic_cast<const RWXPForExprNode*>(node))
-        return analyse(r->inExpr.get(), bound) &
-               withBinding(r->variableName, r->returnExpr.get(), bound);
+        return analyse(r->inExpr.get(), scope) &
+               withBinding(r->variableName, r->returnExpr.get(), scope);
     if (auto* a = dynamic_cast<const RWXPAxisNode*>(node))
-        return Dependence{true, false, false} & perItem(analyseAll(a->predicates, bound));
+        return Dependence{true, false, false} & perItem(analyseAll(a->predicates, scope));
     if (auto* w = dynamic_cast<const RWXPPathWithFunctionNode*>(node)) {
         if (!w->functionName) {
             if (w->functionArgs.empty()) return {};
-            Dependence d = analyse(w->functionArgs[0].get(), bound);
+            Dependence d = analyse(w->functionArgs[0].get(), scope);
             for (size_t i = 1; i < w->functionArgs.size(); ++i)
-                d = d & perItem(analyse(w->functionArgs[i].get(), bound));
+                d = d & perItem(analyse(w->functionArgs[i].get(), scope));
             return d;
         }
         Dependence call = functionCall(*w->functionName, w->functionArgs.size());
-        if (w->basePath.empty()) return call & analyseAll(w->functionArgs, bound);
-        return pathText(w->basePath) & perItem(call & analyseAll(w->functionArgs, bound));
+        if (w->basePath.empty()) return call & analyseAll(w->functionArgs, scope);
+        return pathText(w->basePath) & perItem(call & analyseAll(w->functionArgs, scope));
     }
     if (auto* f = dynamic_cast<const RWXPFilteredPathNode*>(node)) {
         Dependence d =
-            f->previousFilter ? analyse(f->previousFilter.get(), bound) : pathText(f->basePath);
-        Dependence inner = analyse(f->predicate.get(), bound) & analyse(f->nextStep.get(), bound);
+            f->previousFilter ? analyse(f->previousFilter.get(), scope) : pathText(f->basePath);
+        Dependence inner = analyse(f->predicate.get(), scope) & analyse(f->nextStep.get(), scope);
         if (f->functionName) {
             inner = inner &
                     functionCall(*f->functionName, f->functionArgs ? f->functionArgs->size() : 0);
-            if (f->functionArgs) inner = inner & analyseAll(*f->functionArgs, bound);
+            if (f->functionArgs) inner = inner & analyseAll(*f->functionArgs, scope);
         }
         return d & perItem(inner);
     }
@@ -171,57 +187,60 @@ T& mutableNode(const T* node) {
     return const_cast<T&>(*node);
 }
 
-void mark(RWXPNodePtr& slot);
+void mark(RWXPNodePtr& slot, Scope& scope);
 
-void markAll(const std::vector<RWXPNodePtr>& nodes) {
-    for (auto& n : const_cast<std::vector<RWXPNodePtr>&>(nodes)) mark(n);
+void markAll(const std::vector<RWXPNodePtr>& nodes, Scope& scope) {
+    for (auto& n : const_cast<std::vector<RWXPNodePtr>&>(nodes)) mark(n, scope);
 }
 
-void mark(RWXPNodePtr& slot) {
+void mark(RWXPNodePtr& slot, Scope& scope) {
     const RWXPExprNode* node = slot.get();
     if (!node) return;
-    std::vector<std::string> bound;
-    Dependence d = analyse(node, bound);
+    Dependence d = analyse(node, scope);
     if (d.pure && d.focusFree && d.readsDocument) {
         slot = std::make_shared<RWXPDocumentValueNode>(slot);
         return;
     }
-    if (auto* s = dynamic_cast<const RWXPSequenceNode*>(node)) return markAll(s->items);
+    if (auto* s = dynamic_cast<const RWXPSequenceNode*>(node)) return markAll(s->items, scope);
     if (auto* b = dynamic_cast<const RWXPBinaryOpNode*>(node)) {
-        mark(mutableNode(b).left);
-        return mark(mutableNode(b).right);
+        mark(mutableNode(b).left, scope);
+        return mark(mutableNode(b).right, scope);
     }
-    if (auto* u = dynamic_cast<const RWXPUnaryOpNode*>(node)) return mark(mutableNode(u).operand);
-    if (auto* t = dynamic_cast<const RWXPTypeNode*>(node)) return mark(mutableNode(t).operand);
+    if (auto* u = dynamic_cast<const RWXPUnaryOpNode*>(node))
+        return mark(mutableNode(u).operand, scope);
+    if (auto* t = dynamic_cast<const RWXPTypeNode*>(node))
+        return mark(mutableNode(t).operand, scope);
     if (auto* i = dynamic_cast<const RWXPIfThenElseNode*>(node)) {
-        mark(mutableNode(i).condition);
-        mark(mutableNode(i).thenExpr);
-        return mark(mutableNode(i).elseExpr);
+        mark(mutableNode(i).condition, scope);
+        mark(mutableNode(i).thenExpr, scope);
+        return mark(mutableNode(i).elseExpr, scope);
     }
-    if (auto* f = dynamic_cast<const RWXPFunctionCallNode*>(node)) return markAll(f->arguments);
+    if (auto* f = dynamic_cast<const RWXPFunctionCallNode*>(node))
+        return markAll(f->arguments, scope);
     if (auto* q = dynamic_cast<const RWXPQuantifiedExprNode*>(node)) {
-        mark(mutableNode(q).inExpr);
-        return mark(mutableNode(q).satisfiesExpr);
+        mark(mutableNode(q).inExpr, scope);
+        return mark(mutableNode(q).satisfiesExpr, scope);
     }
     if (auto* r = dynamic_cast<const RWXPForExprNode*>(node)) {
-        mark(mutableNode(r).inExpr);
-        return mark(mutableNode(r).returnExpr);
+        mark(mutableNode(r).inExpr, scope);
+        return mark(mutableNode(r).returnExpr, scope);
     }
-    if (auto* a = dynamic_cast<const RWXPAxisNode*>(node)) return markAll(a->predicates);
+    if (auto* a = dynamic_cast<const RWXPAxisNode*>(node)) return markAll(a->predicates, scope);
     if (auto* w = dynamic_cast<const RWXPPathWithFunctionNode*>(node))
-        return markAll(w->functionArgs);
+        return markAll(w->functionArgs, scope);
     if (auto* f = dynamic_cast<const RWXPFilteredPathNode*>(node)) {
-        mark(mutableNode(f).previousFilter);
-        mark(mutableNode(f).predicate);
-        mark(mutableNode(f).nextStep);
-        if (f->functionArgs) markAll(*f->functionArgs);
+        mark(mutableNode(f).previousFilter, scope);
+        mark(mutableNode(f).predicate, scope);
+        mark(mutableNode(f).nextStep, scope);
+        if (f->functionArgs) markAll(*f->functionArgs, scope);
     }
 }
 
 }  // namespace
 
 RWXPNodePtr markDocumentValues(RWXPNodePtr tree) {
-    mark(tree);
+    Scope scope;
+    mark(tree, scope);
     return tree;
 }
 
