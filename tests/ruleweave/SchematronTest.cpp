@@ -33,7 +33,8 @@ std::string schema(const std::string& body) {
 std::vector<std::string> ids(const RWValidationResult& r) {
     std::vector<std::string> out;
     for (const auto* list : {&r.errors, &r.warnings})
-        for (const auto& e : *list) out.push_back(e.assertionId.value_or("?") + "@" + e.location.value_or(""));
+        for (const auto& e : *list)
+            out.push_back(e.assertionId.value_or("?") + "@" + e.location.value_or(""));
     return out;
 }
 
@@ -50,8 +51,9 @@ struct PrivateCatalogCache {
 struct TempDir {
     fs::path path;
     TempDir() {
-        path = fs::temp_directory_path() / ("rw-sch-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        path = fs::temp_directory_path() /
+               ("rw-sch-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(path);
     }
     ~TempDir() { fs::remove_all(path); }
@@ -78,10 +80,11 @@ TEST(SchematronRun, AssertsReportsAndFirstMatchingRule) {
       <pattern id="q"><rule context="cac:InvoiceLine"><assert id="Q" test="false()" flag="fatal">q</assert></rule></pattern>)SCH"));
     ASSERT_TRUE(result);
     // Line 2 is taken by the first rule of pattern p only; pattern q sees both lines.
-    EXPECT_EQ(ids(*result), (std::vector<std::string>{"A-first@/ubl:Invoice[1]/cac:InvoiceLine[2]",
-                                                      "Q@/ubl:Invoice[1]/cac:InvoiceLine[1]",
-                                                      "Q@/ubl:Invoice[1]/cac:InvoiceLine[2]",
-                                                      "R-line@/ubl:Invoice[1]/cac:InvoiceLine[1]"}));
+    EXPECT_EQ(
+        ids(*result),
+        (std::vector<std::string>{
+            "A-first@/ubl:Invoice[1]/cac:InvoiceLine[2]", "Q@/ubl:Invoice[1]/cac:InvoiceLine[1]",
+            "Q@/ubl:Invoice[1]/cac:InvoiceLine[2]", "R-line@/ubl:Invoice[1]/cac:InvoiceLine[1]"}));
     EXPECT_EQ(result->status(), 3);
     EXPECT_FALSE(result->valid);
     EXPECT_EQ(result->warnings.front().severity(), "Warning");
@@ -174,14 +177,15 @@ INSTANTIATE_TEST_SUITE_P(
                          <rule context="cac:InvoiceLine[1]"><report id="First" test="true()"/></rule>
                          <rule context="cac:InvoiceLine[$two]"><report id="Two" test="true()"/></rule></pattern>)SCH",
                     {"First@" + kLine + "[1]", "Two@" + kLine + "[2]", "Last@" + kLine + "[3]"}},
-        ContextCase{"AbsoluteAndDescendantSteps",
-                    R"SCH(<pattern id="p">
+        ContextCase{
+            "AbsoluteAndDescendantSteps",
+            R"SCH(<pattern id="p">
                          <rule context="/ubl:Invoice/cbc:ID"><report id="Top" test="true()"/></rule>
                          <rule context="ubl:Invoice//cbc:ID"><report id="Deep" test="true()"/></rule>
                          <rule context="/cac:InvoiceLine"><report id="Never" test="true()"/></rule></pattern>)SCH",
-                    {"Top@/ubl:Invoice[1]/cbc:ID[1]", "Deep@" + kLine + "[1]/cbc:ID[1]",
-                     "Deep@" + kLine + "[2]/cbc:ID[1]", "Deep@" + kLine + "[2]/cac:Sub[1]/cbc:ID[1]",
-                     "Deep@" + kLine + "[3]/cbc:ID[1]"}},
+            {"Top@/ubl:Invoice[1]/cbc:ID[1]", "Deep@" + kLine + "[1]/cbc:ID[1]",
+             "Deep@" + kLine + "[2]/cbc:ID[1]", "Deep@" + kLine + "[2]/cac:Sub[1]/cbc:ID[1]",
+             "Deep@" + kLine + "[3]/cbc:ID[1]"}},
         ContextCase{"AttributeContexts",
                     R"SCH(<pattern id="p">
                          <rule context="cbc:Amount[. &lt; 0]/@currencyID"><report id="Negative" test=". = 'USD'"/></rule>
@@ -234,21 +238,27 @@ TEST(SchematronParse, IncludesAbstractPatternsAndFunctions) {
       <include href="parts/lets.sch"/>
       <include href="missing.sch"/>)SCH"));
     // A file whose root is a pattern replaces its include; a schema root gives its children.
-    dir.write("rules/parts/abstract.sch", R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" abstract="true" id="model">
+    dir.write(
+        "rules/parts/abstract.sch",
+        R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" abstract="true" id="model">
         <rule context="$Line"><assert id="BR-L" test="$BR-L">line check <value-of select="$Line-ID"/></assert></rule>
       </pattern>)SCH");
-    dir.write("rules/parts/bound.sch", R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" is-a="model" id="bound">
+    dir.write("rules/parts/bound.sch",
+              R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" is-a="model" id="bound">
         <param name="Line" value="cac:InvoiceLine"/>
         <param name="Line-ID" value="cbc:ID"/>
         <param name="BR-L" value="u:positive(cbc:Amount)"/>
       </pattern>)SCH");
-    dir.write("rules/parts/lets.sch", R"SCH(<schema xmlns="http://purl.oclc.org/dsdl/schematron" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
+    dir.write(
+        "rules/parts/lets.sch",
+        R"SCH(<schema xmlns="http://purl.oclc.org/dsdl/schematron" xmlns:xsl="http://www.w3.org/1999/XSL/Transform">
         <ns prefix="u" uri="utils"/>
         <let name="zero" value="0"/>
         <xsl:function name="u:positive"><xsl:param name="x"/><xsl:sequence select="xs:decimal($x) > $zero"/></xsl:function>
         <include href="nested.sch"/>
       </schema>)SCH");
-    dir.write("rules/parts/nested.sch", R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" id="nested">
+    dir.write("rules/parts/nested.sch",
+              R"SCH(<pattern xmlns="http://purl.oclc.org/dsdl/schematron" id="nested">
         <rule context="/"><assert id="N" test="false()">nested include ran</assert></rule>
         <include href="nested.sch"/>
       </pattern>)SCH");
@@ -264,7 +274,8 @@ TEST(SchematronParse, IncludesAbstractPatternsAndFunctions) {
     EXPECT_EQ(parsed->functions.size(), 1u);
     auto result = v.validateXMLWithSchemaFile(kDoc, dir.path / "rules" / "main.sch", &error);
     ASSERT_TRUE(result);
-    EXPECT_EQ(ids(*result), (std::vector<std::string>{"BR-L@/ubl:Invoice[1]/cac:InvoiceLine[2]", "N@/"}));
+    EXPECT_EQ(ids(*result),
+              (std::vector<std::string>{"BR-L@/ubl:Invoice[1]/cac:InvoiceLine[2]", "N@/"}));
     EXPECT_EQ(result->errors[0].message, "line check 2");
 }
 
@@ -274,7 +285,9 @@ TEST(SchematronParse, BrokenSchemasAreErrorsNotCrashes) {
     EXPECT_FALSE(v.validateXMLWithSchema(kDoc, "<schema><pattern>", &error));
     EXPECT_FALSE(error.localizedDescription.empty());
     EXPECT_FALSE(v.validateXMLWithSchema("<not-xml", schema(""), &error));
-    auto empty = v.validateXMLWithSchema(kDoc, schema("<pattern id='x'><rule context='cbc:Nothing'><assert test='false()'/></rule></pattern>"));
+    auto empty =
+        v.validateXMLWithSchema(kDoc, schema("<pattern id='x'><rule context='cbc:Nothing'><assert "
+                                             "test='false()'/></rule></pattern>"));
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->valid);
     EXPECT_EQ(empty->status(), 1);
@@ -289,20 +302,24 @@ TEST(SchemaCatalog, PicksRuleSetsByNamespaceAndCustomization) {
     auto names = [&](const std::string& xml) {
         std::vector<std::string> out;
         platform::Error error;
-        for (const auto& p : v.findMatchingSchemasForXML(xml, &error).value_or(std::vector<std::string>{}))
+        for (const auto& p :
+             v.findMatchingSchemasForXML(xml, &error).value_or(std::vector<std::string>{}))
             out.push_back(fs::path(p).filename().string());
         std::sort(out.begin(), out.end());
         return out;
     };
     std::string ubl = kDoc;
-    EXPECT_EQ(names(ubl), (std::vector<std::string>{"EN16931-UBL-validation.sch", "UBL-Invoice-2.1.xsd"}));
+    EXPECT_EQ(names(ubl),
+              (std::vector<std::string>{"EN16931-UBL-validation.sch", "UBL-Invoice-2.1.xsd"}));
     std::string xr = ubl;
     xr.replace(xr.find("urn:cen.eu:en16931:2017"), 23,
                "urn:cen.eu:en16931:2017#compliant#urn:xeinkauf.de:kosit:xrechnung_3.0");
-    EXPECT_EQ(names(xr), (std::vector<std::string>{"EN16931-UBL-validation.sch", "UBL-Invoice-2.1.xsd",
-                                                   "XRechnung-UBL-validation.sch"}));
+    EXPECT_EQ(names(xr),
+              (std::vector<std::string>{"EN16931-UBL-validation.sch", "UBL-Invoice-2.1.xsd",
+                                        "XRechnung-UBL-validation.sch"}));
     std::string oldXr = ubl;
-    oldXr.replace(oldXr.find("urn:cen.eu:en16931:2017"), 23, "urn:cen.eu:en16931:2017#compliant#urn:xoev-de:kosit:standard:xrechnung_1.2");
+    oldXr.replace(oldXr.find("urn:cen.eu:en16931:2017"), 23,
+                  "urn:cen.eu:en16931:2017#compliant#urn:xoev-de:kosit:standard:xrechnung_1.2");
     EXPECT_EQ(names(oldXr).size(), 3u);
     platform::Error error;
     auto none = v.findMatchingSchemasForXML("<Order xmlns='urn:nothing'/>", &error);
@@ -321,10 +338,13 @@ TEST(XSD, FindingsOnlyFromTheSchemaOfTheRoot) {
     // Not valid (IssueDate and more are missing): the name comes back, the error tells.
     EXPECT_EQ(validateWithXSD(*doc, invoiceXsd, &error), "UBL-Invoice-2.1");
     EXPECT_EQ(error.localizedDescription, "XML is invalid.");
-    EXPECT_NE(error.userInfo["ValidationErrors"].find("IssueDate"), std::string::npos) << error.userInfo["ValidationErrors"];
+    EXPECT_NE(error.userInfo["ValidationErrors"].find("IssueDate"), std::string::npos)
+        << error.userInfo["ValidationErrors"];
     platform::Error gate;
-    EXPECT_EQ(validateWithXSDs(*doc, {invoiceXsd, rules / "UBL-XSD" / "maindoc" / "UBL-CreditNote-2.1.xsd"}, &gate),
-              "UBL-Invoice-2.1");
+    EXPECT_EQ(
+        validateWithXSDs(
+            *doc, {invoiceXsd, rules / "UBL-XSD" / "maindoc" / "UBL-CreditNote-2.1.xsd"}, &gate),
+        "UBL-Invoice-2.1");
     EXPECT_TRUE(gate.domain.empty());
     RWSchematronValidator v;
     v.addSchemaDirectory(rules / "UBL-XSD");
@@ -338,11 +358,13 @@ TEST(XSD, FindingsOnlyFromTheSchemaOfTheRoot) {
 TEST(XSD, RemoteImportsResolveThroughTheCatalogOffline) {
     fs::path dir = fs::path(LEDGERLENS_CORPUS_DIR) / "fatturapa" / "official";
     fs::path rules = fs::path(LEDGERLENS_RULES_DIR) / "FatturaPA-XSD";
-    if (!fs::is_directory(dir) || !fs::is_directory(rules)) GTEST_SKIP() << "corpus or rules not found";
+    if (!fs::is_directory(dir) || !fs::is_directory(rules))
+        GTEST_SKIP() << "corpus or rules not found";
     RWSchematronValidator v;
     v.addSchemaDirectory(rules);
     std::ifstream good(dir / "IT01234567890_FPA01.xml"), bad(dir / "IT01234567890_FPR02.xml");
-    std::string goodXml((std::istreambuf_iterator<char>(good)), {}), badXml((std::istreambuf_iterator<char>(bad)), {});
+    std::string goodXml((std::istreambuf_iterator<char>(good)), {}),
+        badXml((std::istreambuf_iterator<char>(bad)), {});
     platform::Error error;
     auto ok = v.validateXMLWithAutoDetection(goodXml, &error);
     ASSERT_TRUE(ok) << error.localizedDescription;
@@ -354,7 +376,10 @@ TEST(XSD, RemoteImportsResolveThroughTheCatalogOffline) {
 
 TEST(SchematronDocument, ValidatesItselfAgainstTextOrFile) {
     auto doc = platform::XmlDocument::parse(kDoc);
-    auto result = validateWithSchematron(*doc, schema(R"SCH(<pattern id="p"><rule context="/ubl:Invoice/cbc:ID"><assert id="X" test=". = 'B-2'">id</assert></rule></pattern>)SCH"));
+    auto result = validateWithSchematron(
+        *doc,
+        schema(
+            R"SCH(<pattern id="p"><rule context="/ubl:Invoice/cbc:ID"><assert id="X" test=". = 'B-2'">id</assert></rule></pattern>)SCH"));
     ASSERT_TRUE(result);
     EXPECT_EQ(ids(*result), (std::vector<std::string>{"X@/ubl:Invoice[1]/cbc:ID[1]"}));
     platform::Error error;
@@ -404,13 +429,45 @@ TEST(SchemaCatalog, CachedCatalogNamesFilesThatExistHoweverTheFolderWasReached) 
     EXPECT_EQ(catalogs, 1);
 }
 
+// Every folder ever cataloged leaves a file; those of folders that are gone are removed when
+// a catalog is next written, and files that are not catalogs are left alone.
+TEST(SchemaCatalog, CatalogsOfRemovedFoldersLeaveTheCache) {
+    TempDir dir;
+    const fs::path cache = dir.path / "cache";
+    const std::string rules = schema(R"SCH(<pattern id="p"><rule context="cac:InvoiceLine">
+        <assert id="POS" test="cbc:Amount > 0">positive</assert></rule></pattern>)SCH");
+    for (const char* folder : {"first/core.sch", "second/core.sch", "kept/core.sch"})
+        dir.write(folder, rules);
+    dir.write("cache/notes.txt", "someone else's file");
+    auto catalog = [&](const char* folder) {
+        RWSchematronValidator v;
+        v.setCatalogCacheDirectory(cache);
+        v.addSchemaDirectory(dir.path / folder);
+        return v.schemaCatalog().size();
+    };
+    auto catalogs = [&] {
+        int count = 0;
+        for (const auto& entry : fs::directory_iterator(cache))
+            count += entry.path().filename().string().rfind("rules-catalog-", 0) == 0;
+        return count;
+    };
+    ASSERT_EQ(catalog("first"), 1u);
+    ASSERT_EQ(catalog("second"), 1u);
+    EXPECT_EQ(catalogs(), 2);
+    fs::remove_all(dir.path / "first");
+    fs::remove_all(dir.path / "second");
+    ASSERT_EQ(catalog("kept"), 1u);
+    EXPECT_EQ(catalogs(), 1);
+    EXPECT_TRUE(fs::exists(cache / "notes.txt"));
+}
+
 TEST(SchemaCatalog, CachedCatalogIsReusedOnlyWhileTheRulesAreUnchanged) {
     TempDir dir;
     const fs::path cache = dir.path / "cache";
     auto customisation = [&](const std::string& id) {
         dir.write("rules/cius.sch", schema(R"SCH(<title>CIUS Version 1.2.3</title><pattern id="c">
             <rule context="/ubl:Invoice"><assert id="C" test="starts-with(cbc:CustomizationID, ')SCH" +
-                                          id + R"SCH(')">id</assert></rule></pattern>)SCH"));
+                                           id + R"SCH(')">id</assert></rule></pattern>)SCH"));
     };
     dir.write("rules/core.sch", schema(R"SCH(<pattern id="p"><rule context="cac:InvoiceLine">
         <assert id="POS" test="cbc:Amount > 0">positive</assert></rule></pattern>)SCH"));
@@ -454,7 +511,7 @@ TEST(SchemaCatalog, CachedCatalogIsReusedOnlyWhileTheRulesAreUnchanged) {
     flipped[flipped.find("urn:second")] = 'X';  // same length, checksum no longer fits
     std::string foreign = good;
     foreign.replace(foreign.find("\troot\t") == std::string::npos ? foreign.find("root\t") + 5
-                                                                   : foreign.find("\troot\t") + 6,
+                                                                  : foreign.find("\troot\t") + 6,
                     1, "#");
     for (const std::string& bad : {std::string("garbage\n"), good.substr(0, good.size() / 2),
                                    flipped, foreign, std::string()}) {

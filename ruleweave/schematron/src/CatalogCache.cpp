@@ -182,4 +182,24 @@ std::optional<CatalogSnapshot> readCatalogCache(const std::string& text, const f
     return snapshot;
 }
 
+void pruneCatalogCache(const fs::path& cacheDirectory) {
+    std::error_code ec;
+    for (fs::directory_iterator it(cacheDirectory, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("rules-catalog-", 0) != 0 || it->path().extension() != ".txt") continue;
+        // The folder is named on the second line; the head of the file is enough.
+        auto head = platform::readFileData(it->path(), nullptr, 64 << 20);
+        if (!head) continue;
+        std::istringstream lines(*head);
+        std::string magic, rootLine;
+        if (!std::getline(lines, magic) || magic != kMagic || !std::getline(lines, rootLine))
+            continue;  // not ours to judge
+        auto f = fields(rootLine);
+        std::error_code missing;
+        if (f.size() == 2 && f[0] == "root" && fs::path(f[1]).is_absolute() &&
+            !fs::exists(f[1], missing) && !missing)
+            fs::remove(it->path(), missing);
+    }
+}
+
 }  // namespace ruleweave

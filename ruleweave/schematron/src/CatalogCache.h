@@ -31,5 +31,8 @@ std::string writeCatalogCache(const CatalogSnapshot& snapshot);
 std::optional<CatalogSnapshot> readCatalogCache(const std::string& text,
                                                 const std::filesystem::path& root,
                                                 const std::string& fingerprint);
+// Removes the catalogs of folders that are gone (test folders, old checkouts), so the cache
+// folder does not grow with every folder ever cataloged.
+void pruneCatalogCache(const std::filesystem::path& cacheDirectory);
 
 }  // namespace ruleweave

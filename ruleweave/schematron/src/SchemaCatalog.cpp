@@ -133,6 +133,7 @@ void RWSchematronValidator::addSchemaDirectory(const fs::path& directory) {
     fs::create_directories(*catalogCacheDirectory_, ec);
     if (!platform::writeFileAtomically(cacheFile, writeCatalogCache(snapshot)))
         platform::logLine("Cannot write the rules catalog cache " + cacheFile.string());
+    pruneCatalogCache(*catalogCacheDirectory_);
 }
 
 void RWSchematronValidator::scanSchemaDirectory(const fs::path& directory) {
