@@ -41,7 +41,8 @@ TEST(Evaluator, AxesAndContext) {
     EXPECT_EQ(f.str("preceding::cbc:ID", percent), "INV-1 S");
     EXPECT_EQ(f.str("parent::cac:TaxCategory/cbc:ID", percent), "S");
     EXPECT_EQ(f.str("self::cbc:Percent[exists(.)]", percent), "19");
-    EXPECT_EQ(f.str("following-sibling::*[position() <= 2]", f.eval("cbc:ID")[0].node), "2024-07-16 EUR");
+    EXPECT_EQ(f.str("following-sibling::*[position() <= 2]", f.eval("cbc:ID")[0].node),
+              "2024-07-16 EUR");
     EXPECT_EQ(f.str("."), f.str("/ubl:Invoice"));
 }
 
@@ -57,12 +58,15 @@ TEST(Evaluator, EngineAxesAgreeWithLibxml2) {
         for (const char* context : {"//cbc:Percent", "//cac:TaxSubtotal", "/ubl:Invoice"}) {
             xmlNodePtr node = f.eval(context)[0].node;
             std::string plain = std::string("count(") + axis + ") + 1000 * count(" + axis + "[1])";
-            std::string engine = std::string("count(") + axis + "[$yes]) + 1000 * count(" + axis + "[$one])";
+            std::string engine =
+                std::string("count(") + axis + "[$yes]) + 1000 * count(" + axis + "[$one])";
             EXPECT_EQ(f.str(plain, node), f.str(engine, node)) << axis << " from " << context;
             EXPECT_EQ(f.str(std::string("name((") + axis + ")[1])", node),
-                      f.str(std::string("name((") + axis + "[$yes])[1])", node)) << axis;
+                      f.str(std::string("name((") + axis + "[$yes])[1])", node))
+                << axis;
             EXPECT_EQ(f.str(std::string("name(") + axis + "[1])", node),
-                      f.str(std::string("name(") + axis + "[$one])", node)) << axis;
+                      f.str(std::string("name(") + axis + "[$one])", node))
+                << axis;
         }
     }
     EXPECT_EQ(f.str("count(@*[$yes])", f.eval("//cbc:TaxAmount")[0].node), "1");
@@ -114,8 +118,11 @@ TEST(Evaluator, TreesAreParsedOnceAndReusedAcrossContexts) {
     EXPECT_EQ(g.str("/ubl:Invoice/cbc:ID"), "INV-1");
     auto doc2 = platform::XmlDocument::parse(
         "<Invoice xmlns='urn:oasis:names:specification:ubl:schema:xsd:Invoice-2' "
-        "xmlns:cbc='urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2'><cbc:ID>B</cbc:ID></Invoice>");
-    EXPECT_EQ(ruleweave::xdm::stringOf(g.evaluator.evaluate("/ubl:Invoice/cbc:ID", doc2->root().raw())), "B");
+        "xmlns:cbc='urn:oasis:names:specification:ubl:schema:xsd:CommonBasicComponents-2'><cbc:ID>"
+        "B</cbc:ID></Invoice>");
+    EXPECT_EQ(
+        ruleweave::xdm::stringOf(g.evaluator.evaluate("/ubl:Invoice/cbc:ID", doc2->root().raw())),
+        "B");
 }
 
 TEST(Evaluator, TracesBinaryOperatorsAndQuantifiers) {
@@ -132,7 +139,8 @@ TEST(Evaluator, TracesBinaryOperatorsAndQuantifiers) {
     trace = f.evaluator.getTrace();
     EXPECT_EQ(trace.front(), "\xE2\x86\x92 QuantifiedExpr(some $x)");
     bool found = false;
-    for (const auto& line : trace) found = found || line.find("SOME: Found true, returning YES") != std::string::npos;
+    for (const auto& line : trace)
+        found = found || line.find("SOME: Found true, returning YES") != std::string::npos;
     EXPECT_TRUE(found);
 }
 
@@ -140,7 +148,8 @@ TEST(Evaluator, RewritesDeclaredPrefixesToLocalNameTests) {
     RWXPath2Evaluator e(rwtest::kUBL);
     EXPECT_EQ(e.rewriteNamespacePrefixes("cac:Party/cbc:Name"),
               "*[local-name()='Party']/*[local-name()='Name']");
-    EXPECT_EQ(e.rewriteNamespacePrefixes("@cbc:x[xyz:a = 'cbc:b']"), "@*[local-name()='x'][xyz:a = 'cbc:b']");
+    EXPECT_EQ(e.rewriteNamespacePrefixes("@cbc:x[xyz:a = 'cbc:b']"),
+              "@*[local-name()='x'][xyz:a = 'cbc:b']");
     EXPECT_EQ(e.rewriteNamespacePrefixes("ancestor::cac:X"), "ancestor::*[local-name()='X']");
 }
 
@@ -169,7 +178,8 @@ TEST(Evaluator, DocumentWideValuesKeepEveryResult) {
         "some $l in //cac:InvoiceLine satisfies $l/cbc:ID = $min",
         "(//cac:InvoiceLine)[1]/cbc:ID = cbc:ID",
         "count(//cac:InvoiceLine[position() = last()]/preceding-sibling::*)",
-        "sum(//cac:InvoiceLine/xs:decimal(cbc:LineExtensionAmount)) > xs:decimal(cbc:LineExtensionAmount)",
+        "sum(//cac:InvoiceLine/xs:decimal(cbc:LineExtensionAmount)) > "
+        "xs:decimal(cbc:LineExtensionAmount)",
         "for $i in //cac:InvoiceLine return count($i/preceding-sibling::cac:InvoiceLine)",
         "string(//cbc:ID[1]) = string(cbc:ID)",
         "//cac:InvoiceLine[cbc:ID = current()/cbc:ID]/cbc:ID",
@@ -189,8 +199,9 @@ TEST(Evaluator, DocumentWideValuesKeepEveryResult) {
                 rwtest::Fixture fresh(rwtest::kInvoice);
                 fresh.evaluator.setVariable("min", xdm::single(RWXPItem::makeInteger(round + 1)));
                 xmlNodePtr freshLine =
-                    fresh.eval("//cac:InvoiceLine[cbc:ID = " +
-                               xdm::stringOf(shared.eval("cbc:ID", line.node).front()) + "]")
+                    fresh
+                        .eval("//cac:InvoiceLine[cbc:ID = " +
+                              xdm::stringOf(shared.eval("cbc:ID", line.node).front()) + "]")
                         .front()
                         .node;
                 EXPECT_EQ(shared.str(expression, line.node), fresh.str(expression, freshLine))
@@ -213,9 +224,9 @@ TEST(Evaluator, DirectChildStepsAgreeWithLibxml2) {
   <ID xmlns="">no namespace</ID>
 </Invoice>)";
     Fixture f(mixed);
-    for (const char* path : {"cac:Line/cbc:ID", "cac:Line/*", "*/cbc:ID", "cac:Line/@a",
-                             "cac:Line/cac:Line/cbc:ID", "ID", "cac:Line/ID", "*/@a",
-                             "cac:Line/cbc:ID/text()", "cac:Line/o:ID"}) {
+    for (const char* path :
+         {"cac:Line/cbc:ID", "cac:Line/*", "*/cbc:ID", "cac:Line/@a", "cac:Line/cac:Line/cbc:ID",
+          "ID", "cac:Line/ID", "*/@a", "cac:Line/cbc:ID/text()", "cac:Line/o:ID"}) {
         std::string direct = f.str(std::string("string-join(for $n in ") + path +
                                    " return concat(name($n), '=', string($n)), ';')");
         std::string viaLibxml2 = f.str(std::string("string-join(for $n in ./") + path +
@@ -228,4 +239,25 @@ TEST(Evaluator, DirectChildStepsAgreeWithLibxml2) {
     // From an attribute or a text node a child step finds nothing.
     xmlNodePtr attribute = f.eval("cac:Line/@a")[0].node;
     EXPECT_EQ(f.str("cbc:ID", attribute), "()");
+}
+
+// Found by fuzzing: a few hundred bytes of nested //(...) steps ran for minutes. With a step
+// limit such an expression fails with an error, each evaluation counts afresh, and without a
+// limit the same expression still evaluates.
+TEST(Evaluator, AStepLimitEndsExpressionsThatWouldRunForHours) {
+    const std::string nested = "count(//*/(.//*/(ancestor-or-self::*)))";
+    const std::string loops = "count(for $a in 1 to 100, $b in 1 to 100 return $a)";
+    Fixture limited(rwtest::kInvoice);
+    limited.evaluator.setStepLimit(20);
+    for (const auto& expression : {nested, loops}) {
+        EXPECT_EQ(limited.str(expression), "()") << expression;
+        EXPECT_NE(limited.evaluator.lastError().find("more than 20 steps"), std::string::npos)
+            << limited.evaluator.lastError();
+    }
+    for (int round = 0; round < 3; ++round)  // the count starts over for every evaluation
+        EXPECT_EQ(limited.str("count(for $a in 1 to 15 return $a)"), "15");
+
+    Fixture unlimited(rwtest::kInvoice);
+    EXPECT_EQ(unlimited.str(nested), "31");
+    EXPECT_EQ(unlimited.str(loops), "10000");
 }

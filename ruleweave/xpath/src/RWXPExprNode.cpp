@@ -191,6 +191,7 @@ RWXPValue RWXPQuantifiedExprNode::evaluateWithContext(RWXPath2Evaluator& e) cons
     long iteration = 0;
     for (const auto& item : domain) {
         ++iteration;
+        e.countStep();
         binding.bind(item);
         if (tracing) {
             e.addTrace("--- Iteration " + std::to_string(iteration) + ": Setting $" + variableName +
@@ -238,6 +239,7 @@ RWXPValue RWXPForExprNode::evaluateWithContext(RWXPath2Evaluator& e) const {
         ScopedBinding binding(e, variableName);
         for (const auto& item : domain) {
             ++iteration;
+            e.countStep();
             binding.bind(item);
             if (tracing) {
                 e.addTrace("--- Iteration " + std::to_string(iteration) + ": Setting $" +

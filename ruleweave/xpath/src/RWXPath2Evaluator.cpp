@@ -87,6 +87,7 @@ RWXPValue RWXPath2Evaluator::evaluateParsed(const RWXPExprNode* tree,
                                             xmlNodePtr contextNode) {
     setContextNode(contextNode);
     lastError_.clear();
+    steps_ = 0;
     if (!tree) {
         lastError_ =
             parseProblem.empty() ? std::string("cannot parse the expression") : parseProblem;

@@ -2,6 +2,7 @@
 
 #include <libxml/xpath.h>
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -114,6 +115,7 @@ class RWXPath2Evaluator {
     // Runs `block` with `item` as the focus; the item must outlive the call (it is not copied).
     template <class F>
     RWXPValue withFocus(const RWXPItem& item, long position, long size, F&& block) {
+        countStep();
         const RWXPItem* savedItem = contextItem_;
         long savedPosition = contextPosition_, savedSize = contextSize_;
         contextItem_ = &item;
@@ -161,6 +163,16 @@ class RWXPath2Evaluator {
     static bool isEqual(const RWXPValue& left, const RWXPValue& right);
     RWXPValue evaluateBinaryOp(int op, const RWXPValue& left, const RWXPValue& right);
 
+    // At most `steps` focus changes and loop iterations per evaluate() (0, the default: no
+    // limit); past it the evaluation fails. For expressions not trusted to finish: nested
+    // paths such as //*/(//*/(//*)) cost the product of their lengths.
+    void setStepLimit(std::uint64_t steps) { stepLimit_ = steps; }
+    void countStep() {
+        if (stepLimit_ && ++steps_ > stepLimit_)
+            throw RWXPDynamicError("the expression takes more than " + std::to_string(stepLimit_) +
+                                   " steps");
+    }
+
     // Tracing.
     bool traceEnabled() const { return traceEnabled_; }
     void setTraceEnabled(bool enabled) { traceEnabled_ = enabled; }
@@ -200,6 +212,8 @@ class RWXPath2Evaluator {
     std::vector<std::string> trace_;
     int traceDepth_ = 0;
     bool traceEnabled_ = false;
+    std::uint64_t stepLimit_ = 0;
+    std::uint64_t steps_ = 0;
     std::string lastError_;
     int customCallDepth_ = 0;
     xmlDocPtr documentValuesDoc_ = nullptr;
