@@ -3,6 +3,7 @@
 #include <libxml/xpathInternals.h>
 
 #include <cstring>
+#include <unordered_set>
 
 #include "RWXPParser.h"
 #include "platform/Log.h"
@@ -367,6 +368,9 @@ bool RWXPath2Evaluator::isEqual(const RWXPValue& left, const RWXPValue& right) {
 
 RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left,
                                               const RWXPValue& right) {
+    // Operators are linear in their operands, general comparisons quadratic; chains such as
+    // a|b|c|... over long sequences must stay within the step limit.
+    countSteps(1 + left.size() + right.size());
     switch (op) {
         case RWXPTokenEqual:
         case RWXPTokenNotEqual:
@@ -374,6 +378,7 @@ RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left,
         case RWXPTokenLessEqual:
         case RWXPTokenGreater:
         case RWXPTokenGreaterEqual:
+            if (left.size() > 1 && right.size() > 1) countSteps(left.size() * right.size());
             return xdm::booleanValue(xdm::generalCompare(op, left, right));
         case RWXPOpValueEq:
         case RWXPOpValueNe:
@@ -405,8 +410,10 @@ RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left,
             RWXPValue range;
             if (to.decimal - from.decimal > Decimal(10000000))
                 throw RWXPDynamicError("range too large");
-            for (Decimal i = from.decimal; i <= to.decimal; i += Decimal(1))
+            for (Decimal i = from.decimal; i <= to.decimal; i += Decimal(1)) {
+                countStep();
                 range.push_back(RWXPItem::makeInteger(i));
+            }
             return range;
         }
         case RWXPTokenPipe:
@@ -420,15 +427,11 @@ RWXPValue RWXPath2Evaluator::evaluateBinaryOp(int op, const RWXPValue& left,
                 result = left;
                 result.insert(result.end(), right.begin(), right.end());
             } else {
-                for (const auto& item : left) {
-                    bool inRight = false;
-                    for (const auto& r : right)
-                        if (r.node == item.node) {
-                            inRight = true;
-                            break;
-                        }
-                    if (inRight == (op == RWXPOpIntersect)) result.push_back(item);
-                }
+                std::unordered_set<xmlNodePtr> inRight;
+                for (const auto& r : right) inRight.insert(r.node);
+                for (const auto& item : left)
+                    if (inRight.contains(item.node) == (op == RWXPOpIntersect))
+                        result.push_back(item);
             }
             xdm::sortDocumentOrder(result);
             return result;

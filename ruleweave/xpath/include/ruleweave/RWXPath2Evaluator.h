@@ -163,12 +163,16 @@ class RWXPath2Evaluator {
     static bool isEqual(const RWXPValue& left, const RWXPValue& right);
     RWXPValue evaluateBinaryOp(int op, const RWXPValue& left, const RWXPValue& right);
 
-    // At most `steps` focus changes and loop iterations per evaluate() (0, the default: no
-    // limit); past it the evaluation fails. For expressions not trusted to finish: nested
+    // At most `steps` focus changes, loop iterations and operand items per evaluate() (0, the
+    // default: no limit); past it the evaluation fails. For expressions not trusted to finish: nested
     // paths such as //*/(//*/(//*)) cost the product of their lengths.
     void setStepLimit(std::uint64_t steps) { stepLimit_ = steps; }
-    void countStep() {
-        if (stepLimit_ && ++steps_ > stepLimit_)
+    void countStep() { countSteps(1); }
+    // Work proportional to `steps` items (operands of a union, a range being built).
+    void countSteps(std::uint64_t steps) {
+        if (!stepLimit_) return;
+        steps_ += steps;
+        if (steps_ > stepLimit_ || steps_ < steps)
             throw RWXPDynamicError("the expression takes more than " + std::to_string(stepLimit_) +
                                    " steps");
     }
