@@ -42,8 +42,8 @@ std::string literalText(const RWXPValue& value) {
 // --- evaluation -----------------------------------------------------------------------------
 
 RWXPValue RWXPExprNode::evaluateWithContext(RWXPath2Evaluator&) const { return {}; }
-std::string RWXPExprNode::descriptionWithIndent(int level) const {
-    return indentStringForLevel(level) + "<RWXPExprNode>";
+void RWXPExprNode::describe(std::string& out, int level) const {
+    out.append(size_t(level) * 2, ' ').append("<RWXPExprNode>");
 }
 
 RWXPValue RWXPSequenceNode::evaluateWithContext(RWXPath2Evaluator& e) const {
@@ -520,117 +520,149 @@ RWXPValue RWXPTypeNode::evaluateWithContext(RWXPath2Evaluator& e) const {
 
 // --- descriptions ---------------------------------------------------------------------------
 
-std::string RWXPLiteralNode::descriptionWithIndent(int level) const {
-    return indentStringForLevel(level) + "Literal(" + literalText(value) + ")";
-}
-
-std::string RWXPSequenceNode::descriptionWithIndent(int level) const {
-    std::string text = indentStringForLevel(level) + "Sequence(\n";
-    for (size_t i = 0; i < items.size(); ++i) {
-        if (i) text += ",\n";
-        text += items[i] ? items[i]->descriptionWithIndent(level + 1)
-                         : indentStringForLevel(level + 1) + "nil";
-    }
-    return text + "\n" + indentStringForLevel(level) + ")";
-}
-
-std::string RWXPVariableNode::descriptionWithIndent(int level) const {
-    return indentStringForLevel(level) + "Variable($" + name + ")";
-}
-
 namespace {
-std::string child(const RWXPNodePtr& node, int level, const RWXPExprNode& owner) {
-    return node ? node->descriptionWithIndent(level) : owner.indentStringForLevel(level) + "nil";
+// Appends `level` indentation followed by the pieces.
+template <class... Pieces>
+void line(std::string& out, int level, const Pieces&... pieces) {
+    out.append(size_t(level) * 2, ' ');
+    (out.append(pieces), ...);
 }
-std::string argumentList(const std::vector<RWXPNodePtr>& args, int level,
-                         const RWXPExprNode& owner) {
-    std::string text;
+void child(std::string& out, const RWXPNodePtr& node, int level) {
+    if (node)
+        node->describe(out, level);
+    else
+        line(out, level, "nil");
+}
+void argumentList(std::string& out, const std::vector<RWXPNodePtr>& args, int level) {
     for (size_t i = 0; i < args.size(); ++i) {
-        if (i) text += "\n";
-        text += owner.indentStringForLevel(level) + "  arg[" + std::to_string(i) + "]:\n" +
-                child(args[i], level + 2, owner);
+        out += '\n';
+        line(out, level, "  arg[", std::to_string(i), "]:\n");
+        child(out, args[i], level + 2);
     }
-    return text;
 }
 }  // namespace
 
-std::string RWXPBinaryOpNode::descriptionWithIndent(int level) const {
-    return indentStringForLevel(level) + "BinaryOp(" + tokenTypeToString(op) + ")\n" +
-           child(left, level + 1, *this) + "\n" + child(right, level + 1, *this);
+void RWXPLiteralNode::describe(std::string& out, int level) const {
+    line(out, level, "Literal(", literalText(value), ")");
 }
 
-std::string RWXPUnaryOpNode::descriptionWithIndent(int level) const {
-    return indentStringForLevel(level) + "UnaryOp(" + tokenTypeToString(op) + ")\n" +
-           child(operand, level + 1, *this);
-}
-
-std::string RWXPFunctionCallNode::descriptionWithIndent(int level) const {
-    std::string text = indentStringForLevel(level) + "FunctionCall(" + name + ")";
-    if (arguments.empty()) return text + "()";
-    return text + "\n" + argumentList(arguments, level, *this);
-}
-
-std::string RWXPPathNode::descriptionWithIndent(int level) const {
-    return indentStringForLevel(level) + "Path(\"" + path + "\")";
-}
-
-std::string RWXPIfThenElseNode::descriptionWithIndent(int level) const {
-    std::string in = indentStringForLevel(level);
-    return in + "IfThenElse\n" + in + "  condition:\n" + child(condition, level + 2, *this) + "\n" +
-           in + "  then:\n" + child(thenExpr, level + 2, *this) + "\n" + in + "  else:\n" +
-           child(elseExpr, level + 2, *this);
-}
-
-std::string RWXPFilteredPathNode::descriptionWithIndent(int level) const {
-    std::string in = indentStringForLevel(level);
-    std::string text;
-    if (previousFilter) {
-        text = in + "FilteredPath(chained)\n" + in + "  base filter:\n" +
-               child(previousFilter, level + 2, *this) + "\n" + in + "  additional predicate:\n" +
-               child(predicate, level + 2, *this);
-    } else {
-        text = in + "FilteredPath(\"" + basePath + "\")\n" + in + "  predicate:\n" +
-               child(predicate, level + 2, *this);
+void RWXPSequenceNode::describe(std::string& out, int level) const {
+    line(out, level, "Sequence(\n");
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (i) out += ",\n";
+        child(out, items[i], level + 1);
     }
-    if (childPath) text += "\n" + in + "  childPath: " + *childPath;
-    if (functionName) text += "\n" + in + "  function: " + *functionName;
-    if (nextStep) text += "\n" + in + "  nextStep:\n" + child(nextStep, level + 2, *this);
-    return text;
+    out += '\n';
+    line(out, level, ")");
 }
 
-std::string RWXPQuantifiedExprNode::descriptionWithIndent(int level) const {
-    std::string in = indentStringForLevel(level);
-    return in + "QuantifiedExpr(" + (quantifier == RWXPTokenEvery ? "every" : "some") + " $" +
-           variableName + " in)\n" + in + "  in:\n" + child(inExpr, level + 2, *this) + "\n" + in +
-           "  satisfies:\n" + child(satisfiesExpr, level + 2, *this);
+void RWXPVariableNode::describe(std::string& out, int level) const {
+    line(out, level, "Variable($", name, ")");
 }
 
-std::string RWXPForExprNode::descriptionWithIndent(int level) const {
-    std::string in = indentStringForLevel(level);
-    return in + "ForExpr(for $" + variableName + " in)\n" + in + "  in:\n" +
-           child(inExpr, level + 2, *this) + "\n" + in + "  return:\n" +
-           child(returnExpr, level + 2, *this);
+void RWXPBinaryOpNode::describe(std::string& out, int level) const {
+    line(out, level, "BinaryOp(", tokenTypeToString(op), ")\n");
+    child(out, left, level + 1);
+    out += '\n';
+    child(out, right, level + 1);
 }
 
-std::string RWXPPathWithFunctionNode::descriptionWithIndent(int level) const {
-    std::string text = indentStringForLevel(level) + "PathWithFunction(\"" + basePath + "\" / " +
-                       functionName.value_or("(null)") + ")";
-    if (functionArgs.empty()) return text;
-    return text + "\n" + argumentList(functionArgs, level, *this);
+void RWXPUnaryOpNode::describe(std::string& out, int level) const {
+    line(out, level, "UnaryOp(", tokenTypeToString(op), ")\n");
+    child(out, operand, level + 1);
 }
 
-std::string RWXPAxisNode::descriptionWithIndent(int level) const {
-    std::string text = indentStringForLevel(level) + "Axis(" + axis + "::" + elementName + ")";
-    for (const auto& p : predicates)
-        text += "\n" + indentStringForLevel(level) + "  predicate:\n" + child(p, level + 2, *this);
-    return text;
+void RWXPFunctionCallNode::describe(std::string& out, int level) const {
+    line(out, level, "FunctionCall(", name, ")");
+    if (arguments.empty())
+        out += "()";
+    else
+        argumentList(out, arguments, level);
 }
 
-std::string RWXPTypeNode::descriptionWithIndent(int level) const {
+void RWXPPathNode::describe(std::string& out, int level) const {
+    line(out, level, "Path(\"", path, "\")");
+}
+
+void RWXPIfThenElseNode::describe(std::string& out, int level) const {
+    line(out, level, "IfThenElse\n");
+    line(out, level, "  condition:\n");
+    child(out, condition, level + 2);
+    out += '\n';
+    line(out, level, "  then:\n");
+    child(out, thenExpr, level + 2);
+    out += '\n';
+    line(out, level, "  else:\n");
+    child(out, elseExpr, level + 2);
+}
+
+void RWXPFilteredPathNode::describe(std::string& out, int level) const {
+    if (previousFilter) {
+        line(out, level, "FilteredPath(chained)\n");
+        line(out, level, "  base filter:\n");
+        child(out, previousFilter, level + 2);
+        out += '\n';
+        line(out, level, "  additional predicate:\n");
+    } else {
+        line(out, level, "FilteredPath(\"", basePath, "\")\n");
+        line(out, level, "  predicate:\n");
+    }
+    child(out, predicate, level + 2);
+    if (childPath) {
+        out += '\n';
+        line(out, level, "  childPath: ", *childPath);
+    }
+    if (functionName) {
+        out += '\n';
+        line(out, level, "  function: ", *functionName);
+    }
+    if (nextStep) {
+        out += '\n';
+        line(out, level, "  nextStep:\n");
+        child(out, nextStep, level + 2);
+    }
+}
+
+void RWXPQuantifiedExprNode::describe(std::string& out, int level) const {
+    line(out, level, "QuantifiedExpr(", quantifier == RWXPTokenEvery ? "every" : "some", " $",
+         variableName, " in)\n");
+    line(out, level, "  in:\n");
+    child(out, inExpr, level + 2);
+    out += '\n';
+    line(out, level, "  satisfies:\n");
+    child(out, satisfiesExpr, level + 2);
+}
+
+void RWXPForExprNode::describe(std::string& out, int level) const {
+    line(out, level, "ForExpr(for $", variableName, " in)\n");
+    line(out, level, "  in:\n");
+    child(out, inExpr, level + 2);
+    out += '\n';
+    line(out, level, "  return:\n");
+    child(out, returnExpr, level + 2);
+}
+
+void RWXPPathWithFunctionNode::describe(std::string& out, int level) const {
+    line(out, level, "PathWithFunction(\"", basePath, "\" / ", functionName.value_or("(null)"),
+         ")");
+    argumentList(out, functionArgs, level);
+}
+
+void RWXPAxisNode::describe(std::string& out, int level) const {
+    line(out, level, "Axis(", axis, "::", elementName, ")");
+    for (const auto& p : predicates) {
+        out += '\n';
+        line(out, level, "  predicate:\n");
+        child(out, p, level + 2);
+    }
+}
+
+void RWXPTypeNode::describe(std::string& out, int level) const {
     static const char* names[] = {"instance of", "cast as", "castable as", "treat as"};
-    std::string occ = occurrence ? std::string(1, occurrence) : "";
-    return indentStringForLevel(level) + "Type(" + names[int(kind)] + " " + typeName + occ + ")\n" +
-           child(operand, level + 1, *this);
+    line(out, level, "Type(", names[int(kind)], " ", typeName);
+    if (occurrence) out += occurrence;
+    out += ")\n";
+    child(out, operand, level + 1);
 }
 
 }  // namespace ruleweave

@@ -26,8 +26,15 @@ class RWXPExprNode {
     std::string indentStringForLevel(int level) const {
         return std::string(size_t(level) * 2, ' ');
     }
-    virtual std::string descriptionWithIndent(int level) const;
+    std::string descriptionWithIndent(int level) const {
+        std::string text;
+        describe(text, level);
+        return text;
+    }
     std::string description() const { return descriptionWithIndent(0); }
+    // Appends this node's description; children append to the same text, so a deep tree costs
+    // the size of its description, not that times its depth.
+    virtual void describe(std::string& out, int level) const;
 };
 
 class RWXPLiteralNode : public RWXPExprNode {
@@ -35,14 +42,14 @@ class RWXPLiteralNode : public RWXPExprNode {
     explicit RWXPLiteralNode(RWXPValue value) : value(std::move(value)) {}
     RWXPValue value;
     RWXPValue evaluateWithContext(RWXPath2Evaluator&) const override { return value; }
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 class RWXPSequenceNode : public RWXPExprNode {
   public:
     std::vector<RWXPNodePtr> items;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 class RWXPVariableNode : public RWXPExprNode {
@@ -50,7 +57,7 @@ class RWXPVariableNode : public RWXPExprNode {
     explicit RWXPVariableNode(std::string name) : name(std::move(name)) {}
     std::string name;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 class RWXPBinaryOpNode : public RWXPExprNode {
@@ -58,7 +65,7 @@ class RWXPBinaryOpNode : public RWXPExprNode {
     RWXPNodePtr left, right;
     int op = 0;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 class RWXPUnaryOpNode : public RWXPExprNode {
@@ -66,7 +73,7 @@ class RWXPUnaryOpNode : public RWXPExprNode {
     RWXPNodePtr operand;
     int op = 0;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 class RWXPFunctionCallNode : public RWXPExprNode {
@@ -77,7 +84,7 @@ class RWXPFunctionCallNode : public RWXPExprNode {
     // does not look its name up again.
     const void* builtin = nullptr;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 // A location path that XPath 1.0 evaluates with the same meaning; libxml2 runs it, except
@@ -90,7 +97,7 @@ class RWXPPathNode : public RWXPExprNode {
     RWXPPathNode& operator=(const RWXPPathNode&) = delete;
     std::string path;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
     // Compiled when constructed, so a tree can be shared by threads.
     xmlXPathCompExprPtr compiled() const { return compiled_; }
 
@@ -164,7 +171,7 @@ class RWXPIfThenElseNode : public RWXPExprNode {
   public:
     RWXPNodePtr condition, thenExpr, elseExpr;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 // A filter: the base sequence (a path or a previous expression) filtered by one predicate.
@@ -178,7 +185,7 @@ class RWXPFilteredPathNode : public RWXPExprNode {
     std::optional<std::vector<RWXPNodePtr>> functionArgs;
     RWXPNodePtr nextStep;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 // some/every with one binding; several bindings nest.
@@ -188,7 +195,7 @@ class RWXPQuantifiedExprNode : public RWXPExprNode {
     std::string variableName;
     RWXPNodePtr inExpr, satisfiesExpr;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 class RWXPForExprNode : public RWXPExprNode {
@@ -196,7 +203,7 @@ class RWXPForExprNode : public RWXPExprNode {
     std::string variableName;
     RWXPNodePtr inExpr, returnExpr;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 // A path step applied to every node of a base: "E1/E2" is a node with no function name and the
@@ -207,7 +214,7 @@ class RWXPPathWithFunctionNode : public RWXPExprNode {
     std::optional<std::string> functionName;
     std::vector<RWXPNodePtr> functionArgs;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 // An axis step evaluated by the engine (when its predicates need XPath 2.0).
@@ -250,7 +257,7 @@ class RWXPAxisNode : public RWXPExprNode {
     std::string localName;
     std::vector<RWXPNodePtr> predicates;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
     bool matches(xmlNodePtr node) const;
 };
 
@@ -263,7 +270,7 @@ class RWXPTypeNode : public RWXPExprNode {
     std::string typeName;  // "xs:decimal", "item()", "node()", ...
     char occurrence = 0;   // 0, '?', '*', '+'
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override;
+    void describe(std::string& out, int level) const override;
 };
 
 // A subexpression whose value depends on the document only (absolute paths, no focus, no free
@@ -273,8 +280,8 @@ class RWXPDocumentValueNode : public RWXPExprNode {
     explicit RWXPDocumentValueNode(RWXPNodePtr inner) : inner(std::move(inner)) {}
     RWXPNodePtr inner;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    std::string descriptionWithIndent(int level) const override {
-        return inner->descriptionWithIndent(level);
+    void describe(std::string& out, int level) const override {
+        inner->describe(out, level);
     }
 };
 
