@@ -27,8 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
          {"cac", "urn:oasis:names:specification:ubl:schema:xsd:CommonAggregateComponents-2"}});
     evaluator.registerFunction("u:f", {"x"}, "$x + 1");
     // Nested paths cost the product of their lengths (a few bytes can ask for hours); the
-    // limit turns that into an error, which the rest of the evaluation must handle.
-    evaluator.setStepLimit(1'000'000);
+    // limit turns that into an error, which the rest of the evaluation must handle. The
+    // document has a dozen nodes: past 10,000 steps only the same code runs more often.
+    evaluator.setStepLimit(10'000);
     evaluator.evaluate(expression, document->root().raw());
     evaluator.dumpAST(expression);
     return 0;
