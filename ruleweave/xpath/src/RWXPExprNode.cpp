@@ -2,6 +2,8 @@
 
 #include <libxml/xpathInternals.h>
 
+#include <string_view>
+
 #include "ruleweave/RWXPToken.h"
 #include "ruleweave/RWXPath2Evaluator.h"
 
@@ -533,6 +535,11 @@ void child(std::string& out, const RWXPNodePtr& node, int level) {
     else
         line(out, level, "nil");
 }
+// "  label:" and the node below it, two levels in.
+void section(std::string& out, int level, std::string_view label, const RWXPNodePtr& node) {
+    line(out, level, "  ", label, ":\n");
+    child(out, node, level + 2);
+}
 void argumentList(std::string& out, const std::vector<RWXPNodePtr>& args, int level) {
     for (size_t i = 0; i < args.size(); ++i) {
         out += '\n';
@@ -586,21 +593,17 @@ void RWXPPathNode::describe(std::string& out, int level) const {
 
 void RWXPIfThenElseNode::describe(std::string& out, int level) const {
     line(out, level, "IfThenElse\n");
-    line(out, level, "  condition:\n");
-    child(out, condition, level + 2);
+    section(out, level, "condition", condition);
     out += '\n';
-    line(out, level, "  then:\n");
-    child(out, thenExpr, level + 2);
+    section(out, level, "then", thenExpr);
     out += '\n';
-    line(out, level, "  else:\n");
-    child(out, elseExpr, level + 2);
+    section(out, level, "else", elseExpr);
 }
 
 void RWXPFilteredPathNode::describe(std::string& out, int level) const {
     if (previousFilter) {
         line(out, level, "FilteredPath(chained)\n");
-        line(out, level, "  base filter:\n");
-        child(out, previousFilter, level + 2);
+        section(out, level, "base filter", previousFilter);
         out += '\n';
         line(out, level, "  additional predicate:\n");
     } else {
@@ -618,28 +621,23 @@ void RWXPFilteredPathNode::describe(std::string& out, int level) const {
     }
     if (nextStep) {
         out += '\n';
-        line(out, level, "  nextStep:\n");
-        child(out, nextStep, level + 2);
+        section(out, level, "nextStep", nextStep);
     }
 }
 
 void RWXPQuantifiedExprNode::describe(std::string& out, int level) const {
     line(out, level, "QuantifiedExpr(", quantifier == RWXPTokenEvery ? "every" : "some", " $",
          variableName, " in)\n");
-    line(out, level, "  in:\n");
-    child(out, inExpr, level + 2);
+    section(out, level, "in", inExpr);
     out += '\n';
-    line(out, level, "  satisfies:\n");
-    child(out, satisfiesExpr, level + 2);
+    section(out, level, "satisfies", satisfiesExpr);
 }
 
 void RWXPForExprNode::describe(std::string& out, int level) const {
     line(out, level, "ForExpr(for $", variableName, " in)\n");
-    line(out, level, "  in:\n");
-    child(out, inExpr, level + 2);
+    section(out, level, "in", inExpr);
     out += '\n';
-    line(out, level, "  return:\n");
-    child(out, returnExpr, level + 2);
+    section(out, level, "return", returnExpr);
 }
 
 void RWXPPathWithFunctionNode::describe(std::string& out, int level) const {
@@ -652,8 +650,7 @@ void RWXPAxisNode::describe(std::string& out, int level) const {
     line(out, level, "Axis(", axis, "::", elementName, ")");
     for (const auto& p : predicates) {
         out += '\n';
-        line(out, level, "  predicate:\n");
-        child(out, p, level + 2);
+        section(out, level, "predicate", p);
     }
 }
 
