@@ -45,7 +45,8 @@ std::string literalText(const RWXPValue& value) {
 
 RWXPValue RWXPExprNode::evaluateWithContext(RWXPath2Evaluator&) const { return {}; }
 void RWXPExprNode::describe(std::string& out, int level) const {
-    out.append(size_t(level) * 2, ' ').append("<RWXPExprNode>");
+    appendIndent(out, level);
+    out.append("<RWXPExprNode>");
 }
 
 RWXPValue RWXPSequenceNode::evaluateWithContext(RWXPath2Evaluator& e) const {
@@ -526,7 +527,7 @@ namespace {
 // Appends `level` indentation followed by the pieces.
 template <class... Pieces>
 void line(std::string& out, int level, const Pieces&... pieces) {
-    out.append(size_t(level) * 2, ' ');
+    RWXPExprNode::appendIndent(out, level);
     (out.append(pieces), ...);
 }
 void child(std::string& out, const RWXPNodePtr& node, int level) {

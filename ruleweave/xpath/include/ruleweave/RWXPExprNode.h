@@ -24,8 +24,11 @@ class RWXPExprNode {
     virtual ~RWXPExprNode() = default;
     virtual RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const;
     std::string indentStringForLevel(int level) const {
-        return std::string(size_t(level) * 2, ' ');
+        std::string text;
+        appendIndent(text, level);
+        return text;
     }
+    static void appendIndent(std::string& out, int level) { out.append(size_t(level) * 2, ' '); }
     std::string descriptionWithIndent(int level) const {
         std::string text;
         describe(text, level);
@@ -280,9 +283,7 @@ class RWXPDocumentValueNode : public RWXPExprNode {
     explicit RWXPDocumentValueNode(RWXPNodePtr inner) : inner(std::move(inner)) {}
     RWXPNodePtr inner;
     RWXPValue evaluateWithContext(RWXPath2Evaluator& evaluator) const override;
-    void describe(std::string& out, int level) const override {
-        inner->describe(out, level);
-    }
+    void describe(std::string& out, int level) const override { inner->describe(out, level); }
 };
 
 }  // namespace ruleweave

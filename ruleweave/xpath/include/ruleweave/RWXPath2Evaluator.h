@@ -164,8 +164,8 @@ class RWXPath2Evaluator {
     RWXPValue evaluateBinaryOp(int op, const RWXPValue& left, const RWXPValue& right);
 
     // At most `steps` focus changes, loop iterations and operand items per evaluate() (0, the
-    // default: no limit); past it the evaluation fails. For expressions not trusted to finish: nested
-    // paths such as //*/(//*/(//*)) cost the product of their lengths.
+    // default: no limit); past it the evaluation fails. For expressions not trusted to finish:
+    // nested paths such as //*/(//*/(//*)) cost the product of their lengths.
     void setStepLimit(std::uint64_t steps) { stepLimit_ = steps; }
     void countStep() { countSteps(1); }
     // Work proportional to `steps` items (operands of a union, a range being built).
